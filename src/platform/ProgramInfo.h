@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace pantrio {
+
+// Who the program is and where its files lie.
+struct ProgramInfo
+{
+    QString title;
+    int major = 0;
+    int minor = 0;
+    int revision = 0;
+    QString description;
+    QString legalNotice;
+    QString folder; // the folder that holds the program file
+
+    // A file of the program's own, beside the program.
+    QString pathOf(const QString& fileName) const;
+
+    // This build's identity, with `folder` as the program folder.
+    static ProgramInfo forThisBuild(const QString& folder);
+};
+
+} // namespace pantrio

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+namespace pantrio {
+
+// A failure of the recipe store, with a message for the user that names the file and the cause.
+class StoreError : public std::runtime_error
+{
+public:
+    enum class Kind {
+        FileMissing,
+        NotADatabase,
+        TableMissing,
+        InUse,
+        ReadOnly,
+        DiskFull,
+        Damaged,
+        IoError,
+        NoCurrentRecord,
+        BadCondition,
+        RecordDeleted,
+        Closed,
+        Other,
+    };
+
+    StoreError(Kind kind, QString message);
+
+    Kind kind() const { return kind_; }
+    const QString& message() const { return message_; }
+
+private:
+    Kind kind_;
+    QString message_;
+};
+
+} // namespace pantrio

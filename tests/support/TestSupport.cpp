@@ -1,0 +1,66 @@
+#include "TestSupport.h"
+
+namespace pantrio::test {
+
+static QString joinKey(const QString& app, const QString& section, const QString& key)
+{
+    return app + QLatin1Char('/') + section + QLatin1Char('/') + key;
+}
+
+QString FakeSettingsStore::read(const QString& app, const QString& section, const QString& key,
+                                const QString& fallback) const
+{
+    return values.value(joinKey(app, section, key), fallback);
+}
+
+bool FakeSettingsStore::write(const QString& app, const QString& section, const QString& key,
+                              const QString& value)
+{
+    if (failWrites)
+        return false;
+    values.insert(joinKey(app, section, key), value);
+    return true;
+}
+
+bool FakeSettingsStore::deleteSection(const QString& app, const QString& section)
+{
+    if (failWrites)
+        return false;
+    const QString prefix = app + QLatin1Char('/') + section + QLatin1Char('/');
+    for (auto it = values.begin(); it != values.end();) {
+        if (it.key().startsWith(prefix))
+            it = values.erase(it);
+        else
+            ++it;
+    }
+    return true;
+}
+
+bool FakeSettingsStore::has(const QString& app, const QString& section, const QString& key) const
+{
+    return values.contains(joinKey(app, section, key));
+}
+
+bool FakeSettingsStore::hasSection(const QString& app, const QString& section) const
+{
+    const QString prefix = app + QLatin1Char('/') + section + QLatin1Char('/');
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        if (it.key().startsWith(prefix))
+            return true;
+    return false;
+}
+
+MessageAnswer FakeMessageBoxes::show(const QString& text, const QString& title, MessageIcon icon,
+                                     MessageButtons buttons)
+{
+    shown.append({text, title, icon, buttons});
+    if (onShow)
+        onShow(shown.back());
+    if (answers.empty())
+        return MessageAnswer::Ok;
+    const MessageAnswer a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+} // namespace pantrio::test
