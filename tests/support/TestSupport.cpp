@@ -1,5 +1,8 @@
 #include "TestSupport.h"
 
+#include <QDir>
+#include <QProcess>
+
 namespace pantrio::test {
 
 static QString joinKey(const QString& app, const QString& section, const QString& key)
@@ -61,6 +64,43 @@ MessageAnswer FakeMessageBoxes::show(const QString& text, const QString& title, 
     const MessageAnswer a = answers.front();
     answers.pop_front();
     return a;
+}
+
+RecipeValues recipe(const QString& category, const QString& name, const FieldValue& notes,
+                    const FieldValue& ingredients, const FieldValue& instructions)
+{
+    RecipeValues v;
+    v[0] = category;
+    v[1] = name;
+    v[4] = ingredients;
+    v[5] = instructions;
+    v[6] = notes;
+    return v;
+}
+
+QString makeRecipeFile(const QString& folder, const QList<RecipeValues>& rows)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("Savorix.mdb"));
+    qsizetype i = 0;
+    RecipeTable::createFile(path, [&](RecipeValues& row) {
+        if (i >= rows.size())
+            return false;
+        row = rows[i++];
+        return true;
+    });
+    return path;
+}
+
+int runSqlite(const QString& path, const QString& sql, QString* output)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), path, sql});
+    if (!p.waitForFinished(30000))
+        return -1;
+    if (output)
+        *output = QString::fromUtf8(p.readAll());
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
 } // namespace pantrio::test

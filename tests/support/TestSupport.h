@@ -4,6 +4,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/ScreenMetrics.h"
 #include "platform/SettingsStore.h"
+#include "store/RecipeTable.h"
 
 #include <QList>
 #include <QMap>
@@ -79,5 +80,16 @@ public:
 private:
     bool busy_ = false;
 };
+
+// A recipe with the given fields; the rest hold no value.
+RecipeValues recipe(const QString& category, const QString& name, const FieldValue& notes = std::nullopt,
+                    const FieldValue& ingredients = std::nullopt, const FieldValue& instructions = std::nullopt);
+
+// Writes Savorix.mdb into `folder` with these rows, in order; returns its path.
+QString makeRecipeFile(const QString& folder, const QList<RecipeValues>& rows);
+
+// Runs the sqlite3 command-line program on `path` in another process; returns its exit code,
+// with what it printed in `output` (both streams).
+int runSqlite(const QString& path, const QString& sql, QString* output = nullptr);
 
 } // namespace pantrio::test

@@ -1,0 +1,189 @@
+#include "FindIndex.h"
+
+#include "Sqlite.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include <sqlite3.h>
+
+namespace pantrio {
+
+namespace {
+constexpr std::uint8_t Gone = 0x80;
+
+std::optional<std::string> foldValue(const FieldValue& v)
+{
+    if (!v)
+        return std::nullopt;
+    return foldForMatch(*v);
+}
+} // namespace
+
+void FindIndex::clear()
+{
+    loaded_ = false;
+    ids_ = {};
+    columns_ = {};
+    flags_ = {};
+    changed_ = {};
+}
+
+void FindIndex::load(sqlite::Database& db)
+{
+    clear();
+    // The mirror table is ours; a file written without it is read from the table itself.
+    bool haveMirror = false;
+    {
+        sqlite::Statement probe(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'RecipeFindKeys'",
+                                QStringLiteral("read"));
+        haveMirror = probe.step();
+    }
+    const char* sql = haveMirror ? "SELECT id, FoodCategoryID, RecipeName FROM RecipeFindKeys ORDER BY id"
+                                 : "SELECT rowid, FoodCategoryID, RecipeName FROM Recipes ORDER BY rowid";
+    sqlite::Statement rows(db, sql, QStringLiteral("read"));
+    for (auto& c : columns_)
+        c.starts.push_back(0);
+    while (rows.step()) {
+        Keys keys;
+        for (int f = 0; f < Fields; ++f) {
+            int size = 0;
+            const char* data = rows.utf8(f + 1, &size);
+            if (data)
+                keys[size_t(f)] = foldForMatch(std::string_view(data, size_t(size)));
+        }
+        append(rows.int64(0), keys);
+    }
+    loaded_ = true;
+}
+
+void FindIndex::append(std::int64_t id, const Keys& keys)
+{
+    std::uint8_t flags = 0;
+    for (int f = 0; f < Fields; ++f) {
+        Column& c = columns_[size_t(f)];
+        if (keys[size_t(f)])
+            c.text += *keys[size_t(f)];
+        else
+            flags |= std::uint8_t(1u << f);
+        c.text += '\0';
+        c.starts.push_back(c.text.size());
+    }
+    ids_.push_back(id);
+    flags_.push_back(flags);
+}
+
+std::optional<std::size_t> FindIndex::rowOf(std::int64_t id) const
+{
+    const auto it = std::lower_bound(ids_.begin(), ids_.end(), id);
+    if (it == ids_.end() || *it != id)
+        return std::nullopt;
+    return std::size_t(it - ids_.begin());
+}
+
+void FindIndex::noteAppended(std::int64_t id, const FieldValue& category, const FieldValue& name)
+{
+    if (!loaded_)
+        return;
+    if (!ids_.empty() && id <= ids_.back()) {
+        noteChanged(id, category, name);
+        return;
+    }
+    append(id, {foldValue(category), foldValue(name)});
+}
+
+void FindIndex::noteChanged(std::int64_t id, const FieldValue& category, const FieldValue& name)
+{
+    if (loaded_)
+        changed_[id] = {foldValue(category), foldValue(name)};
+}
+
+void FindIndex::noteDeleted(std::int64_t id)
+{
+    if (!loaded_)
+        return;
+    changed_.erase(id);
+    if (const auto row = rowOf(id))
+        flags_[*row] |= Gone;
+}
+
+bool FindIndex::keysMatch(const Keys& keys, const Condition& condition)
+{
+    for (const auto& t : condition.terms())
+        if (keys[size_t(t.field)] && t.pattern.matchesFolded(*keys[size_t(t.field)]))
+            return true;
+    return false;
+}
+
+bool FindIndex::rowMatches(std::size_t row, const Condition& condition) const
+{
+    for (const auto& t : condition.terms()) {
+        if (flags_[row] & (1u << t.field))
+            continue;
+        const Column& c = columns_[size_t(t.field)];
+        const std::string_view value(c.text.data() + c.starts[row], c.starts[row + 1] - c.starts[row] - 1);
+        if (t.pattern.matchesFolded(value))
+            return true;
+    }
+    return false;
+}
+
+// First row at or after `fromRow` whose field contains the term's text, skipping rows that
+// are gone or edited (those are judged separately).
+std::optional<std::size_t> FindIndex::scanTerm(const Condition::Term& term, std::size_t fromRow) const
+{
+    const std::string_view needle = *term.pattern.containedText();
+    const Column& c = columns_[size_t(term.field)];
+    const std::string_view hay(c.text);
+    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
+    std::size_t at = c.starts[fromRow];
+    while (at < hay.size()) {
+        const auto hit = std::search(hay.begin() + std::ptrdiff_t(at), hay.end(), searcher);
+        if (hit == hay.end())
+            return std::nullopt;
+        const std::size_t offset = std::size_t(hit - hay.begin());
+        const auto next = std::upper_bound(c.starts.begin(), c.starts.end(), offset);
+        const std::size_t row = std::size_t(next - c.starts.begin()) - 1;
+        if (!(flags_[row] & Gone) && !changed_.count(ids_[row]))
+            return row;
+        at = c.starts[row + 1];
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> FindIndex::findAfter(const Condition& condition, std::int64_t afterId) const
+{
+    const std::size_t fromRow = std::size_t(std::upper_bound(ids_.begin(), ids_.end(), afterId) - ids_.begin());
+    std::optional<std::int64_t> best;
+
+    const bool scannable = std::all_of(condition.terms().begin(), condition.terms().end(),
+                                       [](const Condition::Term& t) { return t.pattern.containedText(); });
+    if (fromRow < ids_.size()) {
+        if (scannable) {
+            std::size_t limit = ids_.size();
+            for (const auto& t : condition.terms()) {
+                if (const auto row = scanTerm(t, fromRow); row && *row < limit)
+                    limit = *row;
+            }
+            if (limit < ids_.size())
+                best = ids_[limit];
+        } else {
+            for (std::size_t row = fromRow; row < ids_.size(); ++row) {
+                if ((flags_[row] & Gone) || changed_.count(ids_[row]))
+                    continue;
+                if (rowMatches(row, condition)) {
+                    best = ids_[row];
+                    break;
+                }
+            }
+        }
+    }
+    for (const auto& [id, keys] : changed_) {
+        if (id > afterId && (!best || id < *best) && keysMatch(keys, condition))
+            best = id;
+    }
+    return best;
+}
+
+} // namespace pantrio

@@ -1,0 +1,511 @@
+#include "RecordCursor.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <limits>
+
+#include <sqlite3.h>
+
+namespace pantrio {
+
+namespace {
+
+const QString OpenAction = QStringLiteral("open the recipe file");
+const QString ReadAction = QStringLiteral("read the recipe file");
+const QString SaveAction = QStringLiteral("save the recipe to");
+const QString DeleteAction = QStringLiteral("delete the recipe from");
+
+[[noreturn]] void openFailure(StoreError::Kind kind, const QString& path, const QString& cause)
+{
+    throw StoreError(kind, QStringLiteral("Pantrio could not open the recipe file \"%1\": %2.")
+                               .arg(QDir::toNativeSeparators(path), cause));
+}
+
+// Catches what the engine would only call "not a database", with a more helpful cause.
+void checkFileKind(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        openFailure(StoreError::Kind::FileMissing, path, QStringLiteral("the file does not exist"));
+    if (!info.isFile())
+        openFailure(StoreError::Kind::NotADatabase, path, QStringLiteral("it is a folder, not a file"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        openFailure(StoreError::Kind::IoError, path,
+                    QStringLiteral("the file cannot be read (%1)").arg(file.errorString()));
+    const QByteArray head = file.read(100);
+    if (head.isEmpty())
+        openFailure(StoreError::Kind::NotADatabase, path, QStringLiteral("the file is empty, not a recipe database"));
+    if (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB")
+        openFailure(StoreError::Kind::NotADatabase, path,
+                    QStringLiteral("it is a Microsoft Access database, which Pantrio cannot read"));
+    if (!head.startsWith(QByteArray("SQLite format 3\0", 16)))
+        openFailure(StoreError::Kind::NotADatabase, path, QStringLiteral("the file is not a recipe database"));
+    if (head.size() < 100)
+        openFailure(StoreError::Kind::Damaged, path, QStringLiteral("the file is damaged (it is cut short)"));
+}
+
+QByteArray quotedColumn(int field)
+{
+    return '"' + QByteArray(RecipeTable::Fields[size_t(field)]) + '"';
+}
+
+} // namespace
+
+RecordCursor::RecordCursor(sqlite::Database db, Options options) : db_(std::move(db)), options_(options) {}
+
+RecordCursor::~RecordCursor() = default;
+
+std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options options)
+{
+    checkFileKind(path);
+    sqlite::Database db(path, SQLITE_OPEN_READWRITE);
+    sqlite3_busy_timeout(db.handle(), options.busyTimeoutMs);
+
+    if (options.mode == Mode::Exclusive) {
+        // Taking the write lock once in exclusive locking mode keeps it until the file is closed,
+        // so no other program can read or write meanwhile. A read-only file can only be held
+        // against writers.
+        db.exec("PRAGMA locking_mode = EXCLUSIVE", OpenAction);
+        if (!db.readOnly())
+            db.exec("BEGIN EXCLUSIVE; COMMIT;", OpenAction);
+    }
+
+    {
+        sqlite::Statement table(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'Recipes'",
+                                OpenAction);
+        if (!table.step())
+            openFailure(StoreError::Kind::TableMissing, path, QStringLiteral("it holds no table of recipes"));
+    }
+    {
+        sqlite::Statement columns(db, "PRAGMA table_info(\"Recipes\")", OpenAction);
+        QStringList present;
+        while (columns.step())
+            present << columns.text(1).value_or(QString());
+        QStringList missing;
+        for (const QString& f : RecipeTable::fieldNames())
+            if (!present.contains(f, Qt::CaseInsensitive))
+                missing << f;
+        if (!missing.isEmpty())
+            openFailure(StoreError::Kind::TableMissing, path,
+                        QStringLiteral("the recipe table lacks the field(s) %1").arg(missing.join(QStringLiteral(", "))));
+    }
+
+    std::unique_ptr<RecordCursor> cursor(new RecordCursor(std::move(db), options));
+    cursor->readOnly_ = cursor->db_.readOnly() || !QFileInfo(path).isWritable();
+    cursor->loadSnapshot();
+    cursor->pos_ = cursor->ids_.empty() ? -1 : 0;
+    cursor->loadCurrent();
+    return cursor;
+}
+
+void RecordCursor::loadSnapshot()
+{
+    bool ordered = false;
+    {
+        sqlite::Statement probe(db_, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'RecipesInOrder'",
+                                ReadAction);
+        ordered = probe.step();
+    }
+    std::vector<std::int64_t> ids;
+    {
+        sqlite::Statement rows(db_,
+                               ordered ? "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder"
+                                       : "SELECT rowid FROM Recipes ORDER BY rowid",
+                               ReadAction);
+        while (rows.step())
+            ids.push_back(rows.int64(0));
+    }
+    ids_ = std::move(ids);
+    if (!ids_.empty())
+        highestId_ = std::max(highestId_, ids_.back());
+    gap_ = 0;
+}
+
+int RecordCursor::indexOf(std::int64_t id) const
+{
+    const auto it = std::lower_bound(ids_.begin(), ids_.end(), id);
+    return it != ids_.end() && *it == id ? int(it - ids_.begin()) : -1;
+}
+
+void RecordCursor::loadCurrent()
+{
+    current_ = {};
+    if (pos_ < 0)
+        return;
+    sqlite::Statement row(db_,
+                          "SELECT FoodCategoryID, RecipeName, \"Recipe Description\", TimeToPrepare, "
+                          "Ingredients, Instructions, Notes FROM Recipes WHERE rowid = ?",
+                          ReadAction);
+    row.bind(1, ids_[size_t(pos_)]);
+    if (row.step()) // a row another program deleted reads as empty
+        for (int f = 0; f < RecipeTable::FieldCount; ++f)
+            current_[size_t(f)] = row.text(f);
+}
+
+void RecordCursor::requireOpen() const
+{
+    if (!db_.isOpen())
+        throw StoreError(StoreError::Kind::Closed, QStringLiteral("The recipe file is not open."));
+}
+
+void RecordCursor::requireRecord(const char* what) const
+{
+    requireOpen();
+    if (pos_ < 0 || adding_)
+        throw StoreError(StoreError::Kind::NoCurrentRecord,
+                         QStringLiteral("There is no current recipe %1.").arg(QLatin1String(what)));
+}
+
+FieldValue RecordCursor::field(int index) const
+{
+    if (index < 0 || index >= RecipeTable::FieldCount)
+        throw StoreError(StoreError::Kind::Other, QStringLiteral("There is no field number %1.").arg(index));
+    if (staged_.test(size_t(index)))
+        return stagedValues_[size_t(index)];
+    if (adding_)
+        return std::nullopt;
+    requireRecord("to read");
+    return current_[size_t(index)];
+}
+
+FieldValue RecordCursor::field(const QString& name) const
+{
+    const int index = RecipeTable::fieldIndex(name);
+    if (index < 0)
+        throw StoreError(StoreError::Kind::Other, QStringLiteral("There is no field \"%1\".").arg(name));
+    return field(index);
+}
+
+RecipeValues RecordCursor::values() const
+{
+    RecipeValues v;
+    for (int f = 0; f < RecipeTable::FieldCount; ++f)
+        v[size_t(f)] = field(f);
+    return v;
+}
+
+void RecordCursor::setField(int index, const FieldValue& value)
+{
+    if (index < 0 || index >= RecipeTable::FieldCount)
+        throw StoreError(StoreError::Kind::Other, QStringLiteral("There is no field number %1.").arg(index));
+    if (!adding_)
+        requireRecord("to change");
+    stagedValues_[size_t(index)] = value;
+    staged_.set(size_t(index));
+}
+
+void RecordCursor::failSave(int code, const char* detail) const
+{
+    sqlite::fail(code, SaveAction, db_.path(), detail);
+}
+
+void RecordCursor::validate()
+{
+    requireOpen();
+    if (onValidate)
+        onValidate();
+    savePending();
+}
+
+void RecordCursor::savePending()
+{
+    if (adding_ && staged_.none()) {
+        // A new record nobody typed into is dropped, not saved.
+        adding_ = false;
+        pos_ = posBeforeAdd_;
+        loadCurrent();
+        return;
+    }
+    if (staged_.none())
+        return;
+    if (readOnly_)
+        failSave(SQLITE_READONLY, nullptr);
+
+    if (adding_) {
+        // Ids only grow, so a new recipe lands at the end of the table's order and never
+        // takes the id of one deleted earlier while bookmarks to it may still be held.
+        sqlite::Statement insert(
+            db_,
+            "INSERT INTO Recipes (rowid, FoodCategoryID, RecipeName, \"Recipe Description\", TimeToPrepare, "
+            "Ingredients, Instructions, Notes) VALUES ((SELECT max(coalesce(max(rowid), 0), ?1) + 1 FROM Recipes), "
+            "?2, ?3, ?4, ?5, ?6, ?7, ?8)",
+            SaveAction);
+        insert.bind(1, highestId_);
+        for (int f = 0; f < RecipeTable::FieldCount; ++f)
+            insert.bind(f + 2, staged_.test(size_t(f)) ? stagedValues_[size_t(f)] : FieldValue());
+        insert.step();
+        const std::int64_t id = db_.lastInsertRowid();
+        ids_.push_back(id);
+        highestId_ = id;
+        lastModified_ = id;
+        index_.noteAppended(id, stagedValues_[0], stagedValues_[1]);
+        adding_ = false;
+        staged_.reset();
+        stagedValues_ = {};
+        pos_ = posBeforeAdd_;
+        loadCurrent();
+        return;
+    }
+
+    const std::int64_t id = ids_[size_t(pos_)];
+    QByteArray sql = "UPDATE Recipes SET ";
+    int n = 0;
+    for (int f = 0; f < RecipeTable::FieldCount; ++f) {
+        if (!staged_.test(size_t(f)))
+            continue;
+        if (n++)
+            sql += ", ";
+        sql += quotedColumn(f) + " = ?" + QByteArray::number(n);
+    }
+    sql += " WHERE rowid = ?" + QByteArray::number(n + 1);
+    sqlite::Statement update(db_, sql.constData(), SaveAction);
+    n = 0;
+    for (int f = 0; f < RecipeTable::FieldCount; ++f)
+        if (staged_.test(size_t(f)))
+            update.bind(++n, stagedValues_[size_t(f)]);
+    update.bind(n + 1, id);
+    update.step();
+    if (db_.changes() == 0)
+        throw StoreError(StoreError::Kind::RecordDeleted,
+                         QStringLiteral("Pantrio could not save the recipe to \"%1\": another program has deleted it.")
+                             .arg(QDir::toNativeSeparators(db_.path())));
+    for (int f = 0; f < RecipeTable::FieldCount; ++f)
+        if (staged_.test(size_t(f)))
+            current_[size_t(f)] = stagedValues_[size_t(f)];
+    if (staged_.test(0) || staged_.test(1))
+        index_.noteChanged(id, current_[0], current_[1]);
+    lastModified_ = id;
+    staged_.reset();
+    stagedValues_ = {};
+}
+
+void RecordCursor::goTo(int pos)
+{
+    pos_ = pos;
+    loadCurrent();
+    if (onReposition)
+        onReposition();
+}
+
+void RecordCursor::moveFirst()
+{
+    validate();
+    gap_ = 0;
+    goTo(ids_.empty() ? -1 : 0);
+}
+
+void RecordCursor::moveLast()
+{
+    validate();
+    gap_ = int(ids_.size());
+    goTo(int(ids_.size()) - 1);
+}
+
+void RecordCursor::movePrevious()
+{
+    validate();
+    const int target = (pos_ >= 0 ? pos_ : gap_) - 1;
+    if (target < 0) {
+        gap_ = 0;
+        goTo(-1);
+    } else {
+        goTo(target);
+    }
+}
+
+void RecordCursor::moveNext()
+{
+    validate();
+    const int target = pos_ >= 0 ? pos_ + 1 : gap_;
+    if (target >= int(ids_.size())) {
+        gap_ = int(ids_.size());
+        goTo(-1);
+    } else {
+        goTo(target);
+    }
+}
+
+void RecordCursor::addNew()
+{
+    validate();
+    posBeforeAdd_ = pos_;
+    adding_ = true;
+    staged_.reset();
+    stagedValues_ = {};
+    if (onReposition)
+        onReposition();
+}
+
+void RecordCursor::cancelAdd()
+{
+    if (!adding_)
+        return;
+    adding_ = false;
+    staged_.reset();
+    stagedValues_ = {};
+    goTo(posBeforeAdd_);
+}
+
+void RecordCursor::update()
+{
+    requireOpen();
+    if (!adding_)
+        requireRecord("to save");
+    if (onValidate)
+        onValidate();
+    const bool wasAdding = adding_;
+    if (wasAdding && staged_.none()) {
+        // Saving a new record the user typed nothing into still saves it: they asked to.
+        stagedValues_[0] = std::nullopt;
+        staged_.set(0);
+    }
+    savePending();
+    if (!wasAdding)
+        lastModified_ = ids_[size_t(pos_)];
+    else if (onReposition)
+        onReposition();
+}
+
+void RecordCursor::deleteCurrent()
+{
+    requireRecord("to delete");
+    if (onValidate)
+        onValidate();
+    if (readOnly_)
+        sqlite::fail(SQLITE_READONLY, DeleteAction, db_.path());
+    const std::int64_t id = ids_[size_t(pos_)];
+    sqlite::Statement del(db_, "DELETE FROM Recipes WHERE rowid = ?", DeleteAction);
+    del.bind(1, id);
+    del.step();
+    // Edits to the deleted record go with it.
+    staged_.reset();
+    stagedValues_ = {};
+    index_.noteDeleted(id);
+    ids_.erase(ids_.begin() + pos_);
+    gap_ = pos_;
+    goTo(-1);
+}
+
+Bookmark RecordCursor::bookmark() const
+{
+    requireOpen();
+    if (adding_ && posBeforeAdd_ >= 0)
+        return {ids_[size_t(posBeforeAdd_)]};
+    requireRecord("to mark");
+    return {ids_[size_t(pos_)]};
+}
+
+void RecordCursor::setBookmark(Bookmark mark)
+{
+    requireOpen();
+    if (indexOf(mark.id) < 0)
+        throw StoreError(StoreError::Kind::RecordDeleted,
+                         QStringLiteral("The recipe this bookmark points to has been deleted."));
+    validate();
+    goTo(indexOf(mark.id));
+}
+
+Bookmark RecordCursor::lastModified() const
+{
+    requireOpen();
+    if (lastModified_ == 0)
+        throw StoreError(StoreError::Kind::NoCurrentRecord,
+                         QStringLiteral("No recipe has been added or changed yet."));
+    return {lastModified_};
+}
+
+std::optional<std::int64_t> RecordCursor::searchFrom(const Condition& condition, std::int64_t afterId)
+{
+    if (condition.usesOnlyFirstFields(FindIndex::Fields)) {
+        std::int64_t version = 0;
+        {
+            sqlite::Statement v(db_, "PRAGMA data_version", ReadAction);
+            if (v.step())
+                version = v.int64(0);
+        }
+        if (!index_.loaded() || version != dataVersion_) {
+            index_.load(db_);
+            dataVersion_ = version;
+        }
+        std::int64_t from = afterId;
+        while (const auto hit = index_.findAfter(condition, from)) {
+            if (indexOf(*hit) >= 0)
+                return hit;
+            from = *hit; // a row another program added since the snapshot
+        }
+        return std::nullopt;
+    }
+
+    sqlite::Statement rows(db_,
+                           "SELECT rowid, FoodCategoryID, RecipeName, \"Recipe Description\", TimeToPrepare, "
+                           "Ingredients, Instructions, Notes FROM Recipes WHERE rowid > ? ORDER BY rowid",
+                           ReadAction);
+    rows.bind(1, afterId);
+    while (rows.step()) {
+        const std::int64_t id = rows.int64(0);
+        if (indexOf(id) < 0)
+            continue;
+        RecipeValues v;
+        for (int f = 0; f < RecipeTable::FieldCount; ++f)
+            v[size_t(f)] = rows.text(f + 1);
+        if (condition.matches(v))
+            return id;
+    }
+    return std::nullopt;
+}
+
+void RecordCursor::find(const QString& text, std::int64_t afterId)
+{
+    const Condition condition = Condition::parse(text); // a bad condition moves nothing
+    validate();
+    const auto hit = searchFrom(condition, afterId);
+    noMatch_ = !hit;
+    if (hit)
+        goTo(indexOf(*hit));
+}
+
+void RecordCursor::findFirst(const QString& condition)
+{
+    requireOpen();
+    find(condition, std::numeric_limits<std::int64_t>::min());
+}
+
+void RecordCursor::findNext(const QString& text)
+{
+    requireOpen();
+    const Condition condition = Condition::parse(text);
+    validate();
+    std::int64_t after = std::numeric_limits<std::int64_t>::min();
+    if (pos_ >= 0)
+        after = ids_[size_t(pos_)];
+    else if (gap_ > 0)
+        after = ids_[size_t(gap_ - 1)];
+    const auto hit = searchFrom(condition, after);
+    noMatch_ = !hit;
+    if (hit)
+        goTo(indexOf(*hit));
+}
+
+void RecordCursor::refresh()
+{
+    validate();
+    loadSnapshot();
+    noMatch_ = false;
+    goTo(ids_.empty() ? -1 : 0);
+}
+
+void RecordCursor::close()
+{
+    if (!db_.isOpen())
+        return;
+    validate();
+    index_.clear();
+    db_.close();
+    pos_ = -1;
+}
+
+} // namespace pantrio

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "Condition.h"
+#include "FindIndex.h"
+#include "RecipeTable.h"
+#include "Sqlite.h"
+
+#include <QString>
+
+#include <bitset>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace pantrio {
+
+// An opaque token for one recipe, valid for the cursor's life (until Refresh or Close).
+struct Bookmark
+{
+    std::int64_t id = 0;
+    friend bool operator==(const Bookmark&, const Bookmark&) = default;
+};
+
+// An updatable view of the recipe table: the rows present at open (or Refresh), in the
+// table's order, kept up to date with this cursor's own adds and deletes.
+//
+// Every operation that leaves or acts on the current record first raises Validate, whose
+// handler stages the changed values with setField(); staged values are then saved before the
+// operation goes on. If that save fails, the operation throws and nothing moves, so the
+// typed values are still there to be saved again. Reposition follows every change of the
+// current record.
+class RecordCursor
+{
+public:
+    enum class Mode {
+        Exclusive, // no other program can read or write the file while the cursor is open
+        Shared,    // other programs may read and add recipes meanwhile
+    };
+
+    struct Options
+    {
+        Mode mode = Mode::Exclusive;
+        int busyTimeoutMs = 2000; // how long to wait for another program's brief lock
+    };
+
+    // Opens the file and stands on the first recipe (if any). Throws StoreError.
+    // Does not raise Reposition; the owner shows the first recipe itself.
+    static std::unique_ptr<RecordCursor> open(const QString& path, Options options);
+    ~RecordCursor();
+
+    std::function<void()> onValidate;
+    std::function<void()> onReposition;
+
+    const QString& path() const { return db_.path(); }
+    bool isOpen() const { return db_.isOpen(); }
+
+    int recordCount() const { return int(ids_.size()); }
+    int absolutePosition() const { return adding_ ? -1 : pos_; } // -1: no current record
+    bool hasCurrent() const { return !adding_ && pos_ >= 0; }
+    bool isAdding() const { return adding_; }
+    bool noMatch() const { return noMatch_; }
+
+    // Values of the current record (or of the new record being added), staged edits included.
+    FieldValue field(const QString& name) const; // throws for an unknown field or no record
+    FieldValue field(int index) const;
+    RecipeValues values() const;
+
+    // Stages a value for the current or new record; it is saved by update() or before the next move.
+    void setField(int index, const FieldValue& value);
+    bool hasPendingChanges() const { return staged_.any(); }
+
+    void moveFirst();
+    void movePrevious(); // off the front: no current record
+    void moveNext();     // off the end: no current record
+    void moveLast();
+
+    void addNew();    // an empty new record; the current one is validated first
+    void cancelAdd(); // drops the new record; the record current before addNew is current again
+    void update();    // saves the staged values into the current or new record
+    void deleteCurrent();
+
+    Bookmark bookmark() const; // of the current record; while adding, of the one before addNew
+    void setBookmark(Bookmark mark);
+    Bookmark lastModified() const;
+
+    void findFirst(const QString& condition);
+    void findNext(const QString& condition);
+
+    void refresh(); // re-reads the table and stands on the first recipe
+    void close();   // validates and saves first; a failed save leaves the cursor open
+
+private:
+    RecordCursor(sqlite::Database db, Options options);
+    void loadSnapshot();
+    void loadCurrent();
+    void validate();      // raises Validate and saves what it staged
+    void savePending();
+    void goTo(int pos);   // makes `pos` current (-1: none) and raises Reposition
+    void requireOpen() const;
+    void requireRecord(const char* what) const;
+    std::optional<std::int64_t> searchFrom(const Condition& condition, std::int64_t afterId);
+    void find(const QString& condition, std::int64_t afterId);
+    int indexOf(std::int64_t id) const;
+    [[noreturn]] void failSave(int code, const char* detail) const;
+
+    sqlite::Database db_;
+    Options options_;
+    bool readOnly_ = false;
+    std::vector<std::int64_t> ids_; // the snapshot, ascending rowids = table order
+    int pos_ = -1;                  // current row, -1 for none
+    int gap_ = 0;                   // with no current row: the row a moveNext reaches
+    bool adding_ = false;
+    int posBeforeAdd_ = -1;
+    bool noMatch_ = false;
+    std::int64_t lastModified_ = 0;
+    std::int64_t highestId_ = 0;   // never reuse an id deleted during the cursor's life
+    RecipeValues current_;         // stored values of the current row
+    RecipeValues stagedValues_;
+    std::bitset<RecipeTable::FieldCount> staged_;
+    FindIndex index_;
+    std::int64_t dataVersion_ = -1;
+};
+
+} // namespace pantrio

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "StoreError.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace pantrio::sqlite {
+
+// Turns an engine result code into a StoreError whose message names the file and the cause.
+[[noreturn]] void fail(int code, const QString& action, const QString& file, const char* detail = nullptr);
+StoreError::Kind kindOf(int code);
+
+// One open connection. Move-only; closing happens in the destructor.
+class Database
+{
+public:
+    Database() = default;
+    Database(const QString& path, int flags); // throws StoreError
+    ~Database();
+    Database(Database&& other) noexcept;
+    Database& operator=(Database&& other) noexcept;
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    sqlite3* handle() const { return db_; }
+    const QString& path() const { return path_; }
+    bool isOpen() const { return db_ != nullptr; }
+
+    // Runs statements without results; `action` words the error ("open", "save the recipe to").
+    void exec(const char* sql, const QString& action);
+    std::int64_t lastInsertRowid() const;
+    int changes() const;
+    bool readOnly() const;
+    void close();
+
+private:
+    sqlite3* db_ = nullptr;
+    QString path_;
+};
+
+// A prepared statement, reset on destruction so it never holds a read lock longer than needed.
+class Statement
+{
+public:
+    Statement(Database& db, const char* sql, const QString& action);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void bind(int index, std::int64_t value);
+    void bind(int index, const std::optional<QString>& value);
+    // True while a row is available; throws on error.
+    bool step();
+    void reset();
+
+    std::int64_t int64(int column) const;
+    std::optional<QString> text(int column) const;
+    // Raw UTF-8 bytes of a text column; valid until the next step.
+    const char* utf8(int column, int* size) const;
+
+private:
+    Database& db_;
+    sqlite3_stmt* stmt_ = nullptr;
+    QString action_;
+};
+
+} // namespace pantrio::sqlite

@@ -1,0 +1,669 @@
+#include "store/RecordCursor.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace pantrio;
+using namespace pantrio::test;
+
+namespace {
+
+QList<RecipeValues> twelveRecipes()
+{
+    QList<RecipeValues> rows;
+    for (int i = 1; i <= 12; ++i)
+        rows << recipe(i % 2 ? QStringLiteral("Soups") : QStringLiteral("Desserts"),
+                       QStringLiteral("Recipe %1").arg(i));
+    return rows;
+}
+
+std::unique_ptr<RecordCursor> openCursor(const QString& path,
+                                         RecordCursor::Mode mode = RecordCursor::Mode::Exclusive)
+{
+    return RecordCursor::open(path, {mode, 200});
+}
+
+QString nameOf(const RecordCursor& c)
+{
+    return c.field(QStringLiteral("RecipeName")).value_or(QStringLiteral("<null>"));
+}
+
+StoreError::Kind openFailure(const QString& path, QString* message = nullptr)
+{
+    try {
+        openCursor(path);
+    } catch (const StoreError& e) {
+        if (message)
+            *message = e.message();
+        return e.kind();
+    }
+    return StoreError::Kind::Other;
+}
+
+const QString FindBoth = QStringLiteral("FoodCategoryID like '*%1*' or RecipeName like '*%1*'");
+
+} // namespace
+
+class TestRecordCursor : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+
+    void opensOnFirstRecord();
+    void navigationAndEnds();
+    void emptyTable();
+    void eventsFollowMoves();
+
+    void addNewAndUpdate();
+    void addNewUntouchedIsDropped();
+    void updateExisting();
+    void validateSavesBeforeMove();
+    void closeSavesPendingEdit();
+    void deleteKeepsPlace_data();
+    void deleteKeepsPlace();
+    void bookmarks();
+    void bookmarkOfDeletedRecordIsRefused();
+    void newIdsNeverReuseDeleted();
+
+    void findFirstAndNext();
+    void findSeesOwnEdits();
+    void findMatchesBruteForce();
+    void badConditionMovesNothing();
+    void findOnOtherFields();
+
+    void valuesSurviveRoundTrip_data();
+    void valuesSurviveRoundTrip();
+    void manyRecipes();
+
+    void exclusiveLocksOutOthers();
+    void sharedLetsOthersAdd();
+    void sharedSeesOthersEdits();
+
+    void openErrors_data();
+    void openErrors();
+    void lockedByAnotherProgram();
+    void readOnlySaveFailsAndKeepsEdit();
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void TestRecordCursor::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+}
+
+void TestRecordCursor::opensOnFirstRecord()
+{
+    auto c = openCursor(makeRecipeFile(dir_->path(), twelveRecipes()));
+    QCOMPARE(c->recordCount(), 12);
+    QCOMPARE(c->absolutePosition(), 0);
+    QCOMPARE(nameOf(*c), QStringLiteral("Recipe 1"));
+    QCOMPARE(*c->field(QStringLiteral("foodcategoryid")), QStringLiteral("Soups"));
+    QVERIFY(!c->field(QStringLiteral("Recipe Description")).has_value());
+    QVERIFY_THROWS_EXCEPTION(StoreError, c->field(QStringLiteral("Colour")));
+}
+
+void TestRecordCursor::navigationAndEnds()
+{
+    auto c = openCursor(makeRecipeFile(dir_->path(), twelveRecipes()));
+    c->moveLast();
+    QCOMPARE(c->absolutePosition(), 11);
+    QCOMPARE(nameOf(*c), QStringLiteral("Recipe 12"));
+    c->moveNext(); // off the end
+    QVERIFY(!c->hasCurrent());
+    QCOMPARE(c->absolutePosition(), -1);
+    QVERIFY_THROWS_EXCEPTION(StoreError, c->field(1));
+    c->movePrevious(); // back from the end lands on the last
+    QCOMPARE(nameOf(*c), QStringLiteral("Recipe 12"));
+    c->moveFirst();
+    c->movePrevious(); // off the front
+    QVERIFY(!c->hasCurrent());
+    c->moveNext();
+    QCOMPARE(nameOf(*c), QStringLiteral("Recipe 1"));
+    c->moveNext();
+    QCOMPARE(c->absolutePosition(), 1);
+}
+
+void TestRecordCursor::emptyTable()
+{
+    auto c = openCursor(makeRecipeFile(dir_->path(), {}));
+    QCOMPARE(c->recordCount(), 0);
+    QCOMPARE(c->absolutePosition(), -1);
+    c->moveFirst();
+    c->moveLast();
+    c->moveNext();
+    QVERIFY(!c->hasCurrent());
+    QVERIFY_THROWS_EXCEPTION(StoreError, c->bookmark());
+    QVERIFY_THROWS_EXCEPTION(StoreError, c->update());
+    QVERIFY_THROWS_EXCEPTION(StoreError, c->deleteCurrent());
+    c->findFirst(FindBoth.arg("x"));
+    QVERIFY(c->noMatch());
+    c->addNew();
+    c->setField(1, QStringLiteral("First"));
+    c->update();
+    QCOMPARE(c->recordCount(), 1);
+    c->setBookmark(c->lastModified());
+    QCOMPARE(nameOf(*c), QStringLiteral("First"));
+}
+
+void TestRecordCursor::eventsFollowMoves()
+{
+    auto c = openCursor(makeRecipeFile(dir_->path(), twelveRecipes()));
+    QStringList log;
+    c->onValidate = [&] { log << QStringLiteral("validate"); };
+    c->onReposition = [&] { log << QStringLiteral("reposition %1").arg(c->absolutePosition()); };
+    c->moveNext();
+    c->findFirst(FindBoth.arg("Recipe 3"));
+    c->findFirst(FindBoth.arg("nothing"));
+    QCOMPARE(log, QStringList({"validate", "reposition 1", "validate", "reposition 2", "validate"}));
+    QVERIFY(c->noMatch());
+    QCOMPARE(c->absolutePosition(), 2); // a failed search leaves the cursor where it was
+}
+
+void TestRecordCursor::addNewAndUpdate()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    auto c = openCursor(path);
+    c->moveNext();
+    c->addNew();
+    QVERIFY(c->isAdding());
+    QVERIFY(!c->field(0).has_value());
+    c->setField(0, QStringLiteral("Breads"));
+    c->setField(1, QStringLiteral("Soda Bread"));
+    c->update();
+    QVERIFY(!c->isAdding());
+    QCOMPARE(c->recordCount(), 13);
+    QCOMPARE(nameOf(*c), QStringLiteral("Recipe 2")); // back where it stood before the add
+    c->setBookmark(c->lastModified());
+    QCOMPARE(nameOf(*c), QStringLiteral("Soda Bread"));
+    QCOMPARE(c->absolutePosition(), 12); // new recipes come last, in the table's order
+    c->close();
+
+    auto again = openCursor(path);
+    again->moveLast();
+    QCOMPARE(nameOf(*again), QStringLiteral("Soda Bread"));
+    QCOMPARE(*again->field(0), QStringLiteral("Breads"));
+    QVERIFY(!again->field(6).has_value()); // untouched fields hold no value
+}
+
+void TestRecordCursor::addNewUntouchedIsDropped()
+{
+    auto c = openCursor(makeRecipeFile(dir_->path(), twelveRecipes()));
+    c->addNew();
+    c->moveNext();
+    QCOMPARE(c->recordCount(), 12);
+    QCOMPARE(nameOf(*c), QStringLiteral("Recipe 2"));
+
+    c->addNew();
+    c->cancelAdd();
+    QCOMPARE(nameOf(*c), QStringLiteral("Recipe 2"));
+
+    c->addNew();
+    c->update(); // asked for explicitly: an empty recipe is saved
+    QCOMPARE(c->recordCount(), 13);
+}
+
+void TestRecordCursor::updateExisting()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    auto c = openCursor(path);
+    c->moveNext();
+    c->setField(5, QStringLiteral("Stir.\nServe."));
+    c->update();
+    QCOMPARE(c->lastModified().id, c->bookmark().id);
+    QCOMPARE(c->absolutePosition(), 1);
+    c->close();
+    auto again = openCursor(path);
+    again->moveNext();
+    QCOMPARE(*again->field(QStringLiteral("Instructions")), QStringLiteral("Stir.\nServe."));
+    QCOMPARE(nameOf(*again), QStringLiteral("Recipe 2"));
+}
+
+void TestRecordCursor::validateSavesBeforeMove()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    auto c = openCursor(path);
+    // The window stages what the user changed when the cursor asks.
+    c->onValidate = [&] {
+        if (c->absolutePosition() == 0)
+            c->setField(1, QStringLiteral("Edited"));
+    };
+    c->moveNext();
+    c->onValidate = nullptr;
+    c->movePrevious();
+    QCOMPARE(nameOf(*c), QStringLiteral("Edited"));
+    c->close();
+    QCOMPARE(nameOf(*openCursor(path)), QStringLiteral("Edited"));
+}
+
+void TestRecordCursor::closeSavesPendingEdit()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    {
+        auto c = openCursor(path);
+        c->onValidate = [&] { c->setField(6, QStringLiteral("Keep it")); };
+        c->close();
+        QVERIFY(!c->isOpen());
+        QVERIFY_THROWS_EXCEPTION(StoreError, c->moveNext());
+    }
+    QCOMPARE(*openCursor(path)->field(6), QStringLiteral("Keep it"));
+}
+
+void TestRecordCursor::deleteKeepsPlace_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("deleteAt");
+    QTest::addColumn<int>("previousLandsAt"); // -1: no current record
+    QTest::addColumn<int>("nextLandsAt");
+    QTest::newRow("middle") << 12 << 5 << 4 << 5;
+    QTest::newRow("first") << 12 << 0 << -1 << 0;
+    QTest::newRow("last") << 12 << 11 << 10 << -1;
+    QTest::newRow("only") << 1 << 0 << -1 << -1;
+}
+
+void TestRecordCursor::deleteKeepsPlace()
+{
+    QFETCH(int, count);
+    QFETCH(int, deleteAt);
+    QFETCH(int, previousLandsAt);
+    QFETCH(int, nextLandsAt);
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes().mid(0, count));
+    for (const bool previous : {true, false}) {
+        QFile::remove(path);
+        makeRecipeFile(dir_->path(), twelveRecipes().mid(0, count));
+        auto c = openCursor(path);
+        for (int i = 0; i < deleteAt; ++i)
+            c->moveNext();
+        const QString gone = nameOf(*c);
+        c->deleteCurrent();
+        QVERIFY(!c->hasCurrent());
+        QCOMPARE(c->recordCount(), count - 1);
+        previous ? c->movePrevious() : c->moveNext();
+        QCOMPARE(c->absolutePosition(), previous ? previousLandsAt : nextLandsAt);
+        c->close();
+        auto again = openCursor(path);
+        QCOMPARE(again->recordCount(), count - 1);
+        again->findFirst(QStringLiteral("RecipeName like '%1'").arg(gone));
+        QVERIFY(again->noMatch());
+    }
+}
+
+void TestRecordCursor::bookmarks()
+{
+    auto c = openCursor(makeRecipeFile(dir_->path(), twelveRecipes()));
+    c->moveNext();
+    c->moveNext();
+    const Bookmark third = c->bookmark();
+    c->moveLast();
+    c->setBookmark(third);
+    QCOMPARE(nameOf(*c), QStringLiteral("Recipe 3"));
+    c->addNew();
+    QCOMPARE(c->bookmark(), third); // while adding: the record it was on
+    c->cancelAdd();
+    QVERIFY_THROWS_EXCEPTION(StoreError, openCursor(makeRecipeFile(QTemporaryDir().path(), {}))->lastModified());
+}
+
+void TestRecordCursor::bookmarkOfDeletedRecordIsRefused()
+{
+    auto c = openCursor(makeRecipeFile(dir_->path(), twelveRecipes()));
+    c->moveNext();
+    const Bookmark mark = c->bookmark();
+    c->deleteCurrent();
+    c->moveFirst();
+    try {
+        c->setBookmark(mark);
+        QFAIL("a bookmark of a deleted record was accepted");
+    } catch (const StoreError& e) {
+        QCOMPARE(e.kind(), StoreError::Kind::RecordDeleted);
+        QVERIFY(e.message().contains(QStringLiteral("deleted")));
+    }
+    QCOMPARE(c->absolutePosition(), 0);
+}
+
+void TestRecordCursor::newIdsNeverReuseDeleted()
+{
+    auto c = openCursor(makeRecipeFile(dir_->path(), twelveRecipes()));
+    c->moveLast();
+    const Bookmark last = c->bookmark();
+    c->deleteCurrent();
+    c->addNew();
+    c->setField(1, QStringLiteral("Newcomer"));
+    c->update();
+    QVERIFY(!(c->lastModified() == last));
+    QVERIFY_THROWS_EXCEPTION(StoreError, c->setBookmark(last));
+}
+
+void TestRecordCursor::findFirstAndNext()
+{
+    QList<RecipeValues> rows = twelveRecipes();
+    rows[3][1] = QStringLiteral("Grandma's Apple Pie");
+    rows[7][0] = QStringLiteral("Pies & Tarts");
+    rows[9][1] = QStringLiteral("Pecan PIE");
+    auto c = openCursor(makeRecipeFile(dir_->path(), rows));
+    const QString pie = FindBoth.arg("pie");
+    c->moveLast();
+    c->findFirst(pie);
+    QCOMPARE(c->absolutePosition(), 3);
+    c->findNext(pie);
+    QCOMPARE(c->absolutePosition(), 7); // found through its category
+    c->findNext(pie);
+    QCOMPARE(c->absolutePosition(), 9);
+    c->findNext(pie);
+    QVERIFY(c->noMatch());
+    QCOMPARE(c->absolutePosition(), 9);
+    c->findFirst(QStringLiteral("RecipeName like '*grandma''s*'"));
+    QCOMPARE(c->absolutePosition(), 3);
+    c->findFirst(FindBoth.arg("pie ")); // a trailing blank is part of the text
+    QVERIFY(c->noMatch());
+    c->findFirst(FindBoth.arg("app*pie"));
+    QCOMPARE(c->absolutePosition(), 3);
+}
+
+void TestRecordCursor::findSeesOwnEdits()
+{
+    auto c = openCursor(makeRecipeFile(dir_->path(), twelveRecipes()));
+    const QString cond = FindBoth.arg("zucchini");
+    c->findFirst(cond); // builds the search index
+    QVERIFY(c->noMatch());
+    c->moveNext();
+    c->setField(1, QStringLiteral("Zucchini Bread"));
+    c->moveFirst();
+    c->findFirst(cond);
+    QCOMPARE(c->absolutePosition(), 1);
+    c->addNew();
+    c->setField(0, QStringLiteral("ZUCCHINI dishes"));
+    c->update();
+    c->findNext(cond);
+    QCOMPARE(c->absolutePosition(), 12);
+    c->moveFirst();
+    c->moveNext();
+    c->deleteCurrent();
+    c->findFirst(cond);
+    QCOMPARE(c->absolutePosition(), 11);
+    c->setField(0, QStringLiteral("Breads"));
+    c->update();
+    c->findFirst(cond);
+    QVERIFY(c->noMatch());
+}
+
+// The packed search must find exactly what a plain row-by-row check finds.
+void TestRecordCursor::findMatchesBruteForce()
+{
+    QRandomGenerator rng(1234);
+    const QStringList words = {"Apple", "pie", "crème", "SOUP", "Grandma's", "ß", "tart", "*", "Ünd", "a b"};
+    auto pick = [&] {
+        QString s;
+        const int n = int(rng.bounded(4));
+        for (int i = 0; i < n; ++i)
+            s += words[int(rng.bounded(words.size()))] + (rng.bounded(2) ? QStringLiteral(" ") : QString());
+        return s;
+    };
+    QList<RecipeValues> rows;
+    for (int i = 0; i < 300; ++i) {
+        RecipeValues v = recipe(pick(), pick());
+        if (rng.bounded(10) == 0)
+            v[1] = std::nullopt;
+        rows << v;
+    }
+    auto c = openCursor(makeRecipeFile(dir_->path(), rows));
+    const QStringList texts = {"pie", "PIE", "crÈme", "a*t", "e s", "'s", "ü", "**", "x", "tart ", "ß"};
+    for (const QString& t : texts) {
+        QString escaped = t;
+        escaped.replace(QLatin1Char('\''), QStringLiteral("''"));
+        const QString cond = FindBoth.arg(escaped);
+        const Condition parsed = Condition::parse(cond);
+        QList<int> expected;
+        for (int i = 0; i < rows.size(); ++i)
+            if (parsed.matches(rows[i]))
+                expected << i;
+        QList<int> found;
+        c->findFirst(cond);
+        while (!c->noMatch()) {
+            found << c->absolutePosition();
+            c->findNext(cond);
+        }
+        QCOMPARE(found, expected);
+    }
+}
+
+void TestRecordCursor::badConditionMovesNothing()
+{
+    auto c = openCursor(makeRecipeFile(dir_->path(), twelveRecipes()));
+    c->moveNext();
+    int validations = 0;
+    c->onValidate = [&] { ++validations; };
+    QVERIFY_THROWS_EXCEPTION(StoreError, c->findFirst(FindBoth.arg("Grandma's")));
+    QVERIFY_THROWS_EXCEPTION(StoreError, c->findNext(QStringLiteral("RecipeName like")));
+    QCOMPARE(c->absolutePosition(), 1);
+    QCOMPARE(validations, 0);
+}
+
+void TestRecordCursor::findOnOtherFields()
+{
+    QList<RecipeValues> rows = twelveRecipes();
+    rows[4][6] = QStringLiteral("Freezes well");
+    auto c = openCursor(makeRecipeFile(dir_->path(), rows));
+    c->findFirst(QStringLiteral("Notes like '*FREEZE*'"));
+    QCOMPARE(c->absolutePosition(), 4);
+    c->findNext(QStringLiteral("Notes like '*freeze*' or RecipeName like 'Recipe 1'"));
+    QVERIFY(c->noMatch());
+    c->moveFirst();
+    c->findNext(QStringLiteral("Notes like '*freeze*' or RecipeName like 'Recipe 3'"));
+    QCOMPARE(c->absolutePosition(), 2);
+}
+
+void TestRecordCursor::valuesSurviveRoundTrip_data()
+{
+    QTest::addColumn<FieldValue>("value");
+    QTest::newRow("empty text") << FieldValue(QString(""));
+    QTest::newRow("no value") << FieldValue();
+    QTest::newRow("line breaks") << FieldValue(QStringLiteral("1 cup flour\r\n2 eggs\n\nPinch of salt"));
+    QTest::newRow("unicode") << FieldValue(QStringLiteral("Crème brûlée — 東京 🍰"));
+    QTest::newRow("10 MB") << FieldValue(QString(10 * 1024 * 1024, QLatin1Char('x')));
+}
+
+void TestRecordCursor::valuesSurviveRoundTrip()
+{
+    QFETCH(FieldValue, value);
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    {
+        auto c = openCursor(path);
+        c->setField(4, value);
+        c->update();
+        QCOMPARE(c->field(4), value);
+        c->close();
+    }
+    auto c = openCursor(path);
+    QCOMPARE(c->field(QStringLiteral("Ingredients")), value);
+}
+
+void TestRecordCursor::manyRecipes()
+{
+    const int n = 12000;
+    int i = 0;
+    const QString path = dir_->filePath(QStringLiteral("Savorix.mdb"));
+    RecipeTable::createFile(path, [&](RecipeValues& row) {
+        row = recipe(QStringLiteral("Cat %1").arg(i % 40), QStringLiteral("Dish %1").arg(i));
+        return i++ < n;
+    });
+    auto c = openCursor(path);
+    QCOMPARE(c->recordCount(), n);
+    c->moveLast();
+    QCOMPARE(c->absolutePosition(), n - 1);
+    QCOMPARE(nameOf(*c), QStringLiteral("Dish %1").arg(n - 1));
+    c->findFirst(FindBoth.arg("Dish 11999"));
+    QCOMPARE(c->absolutePosition(), n - 1);
+    c->addNew();
+    c->setField(1, QStringLiteral("One more"));
+    c->update();
+    QCOMPARE(c->recordCount(), n + 1);
+}
+
+void TestRecordCursor::exclusiveLocksOutOthers()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    QString out;
+    {
+        auto c = openCursor(path, RecordCursor::Mode::Exclusive);
+        QVERIFY(runSqlite(path, QStringLiteral("SELECT count(*) FROM Recipes;"), &out) != 0);
+        QVERIFY2(out.contains(QStringLiteral("database is locked")), qPrintable(out));
+        QVERIFY(runSqlite(path, QStringLiteral("INSERT INTO Recipes (RecipeName) VALUES ('x');"), &out) != 0);
+        QVERIFY2(out.contains(QStringLiteral("database is locked")), qPrintable(out));
+        // Our own work goes on while others are locked out.
+        c->moveNext();
+        c->setField(1, QStringLiteral("Mine"));
+        c->update();
+        c->close();
+    }
+    QCOMPARE(runSqlite(path, QStringLiteral("SELECT count(*) FROM Recipes;"), &out), 0);
+    QCOMPARE(out.trimmed(), QStringLiteral("12"));
+}
+
+void TestRecordCursor::sharedLetsOthersAdd()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    auto c = openCursor(path, RecordCursor::Mode::Shared);
+    QString out;
+    QCOMPARE(runSqlite(path, QStringLiteral("SELECT count(*) FROM Recipes;"), &out), 0);
+    QCOMPARE(out.trimmed(), QStringLiteral("12"));
+    QCOMPARE(runSqlite(path,
+                       QStringLiteral("INSERT INTO Recipes (FoodCategoryID, RecipeName) VALUES ('Soups', 'Borscht');"),
+                       &out),
+             0);
+    QCOMPARE(c->recordCount(), 12); // the snapshot holds until Refresh
+    c->findFirst(FindBoth.arg("borscht"));
+    QVERIFY(c->noMatch());
+    c->refresh();
+    QCOMPARE(c->recordCount(), 13);
+    QCOMPARE(c->absolutePosition(), 0);
+    c->findFirst(FindBoth.arg("borscht"));
+    QCOMPARE(c->absolutePosition(), 12);
+    // And our own adds still work alongside.
+    c->addNew();
+    c->setField(1, QStringLiteral("Ours"));
+    c->update();
+    QCOMPARE(runSqlite(path, QStringLiteral("SELECT RecipeName FROM Recipes ORDER BY rowid DESC LIMIT 1;"), &out), 0);
+    QCOMPARE(out.trimmed(), QStringLiteral("Ours"));
+}
+
+void TestRecordCursor::sharedSeesOthersEdits()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    auto c = openCursor(path, RecordCursor::Mode::Shared);
+    c->findFirst(FindBoth.arg("gazpacho")); // index built before the other program's change
+    QVERIFY(c->noMatch());
+    QCOMPARE(runSqlite(path, QStringLiteral("UPDATE Recipes SET RecipeName = 'Gazpacho' WHERE RecipeName = 'Recipe 5';")),
+             0);
+    c->findFirst(FindBoth.arg("gazpacho"));
+    QCOMPARE(c->absolutePosition(), 4);
+    QCOMPARE(nameOf(*c), QStringLiteral("Gazpacho"));
+    // A recipe another program deleted cannot be saved over, and says why.
+    QCOMPARE(runSqlite(path, QStringLiteral("DELETE FROM Recipes WHERE RecipeName = 'Gazpacho';")), 0);
+    c->setField(6, QStringLiteral("note"));
+    try {
+        c->update();
+        QFAIL("saving a recipe deleted elsewhere succeeded");
+    } catch (const StoreError& e) {
+        QCOMPARE(e.kind(), StoreError::Kind::RecordDeleted);
+    }
+}
+
+void TestRecordCursor::openErrors_data()
+{
+    QTest::addColumn<QByteArray>("content"); // "<missing>" for no file at all
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("missing") << QByteArray("<missing>") << int(StoreError::Kind::FileMissing) << "does not exist";
+    QTest::newRow("empty file") << QByteArray() << int(StoreError::Kind::NotADatabase) << "empty";
+    QTest::newRow("text file") << QByteArray("Grandma's recipes\n1 cup flour\n") << int(StoreError::Kind::NotADatabase)
+                               << "not a recipe database";
+    QTest::newRow("access file") << QByteArray("\x00\x01\x00\x00Standard Jet DB\x00\x01\x00\x00", 23)
+                                        + QByteArray(2000, '\x55')
+                                 << int(StoreError::Kind::NotADatabase) << "Access";
+    QTest::newRow("no recipe table") << QByteArray("<other-table>") << int(StoreError::Kind::TableMissing)
+                                     << "no table of recipes";
+    QTest::newRow("missing field") << QByteArray("<short-table>") << int(StoreError::Kind::TableMissing) << "Notes";
+    QTest::newRow("truncated") << QByteArray("<truncated>") << int(StoreError::Kind::Damaged) << "damaged";
+}
+
+void TestRecordCursor::openErrors()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, kind);
+    QFETCH(QString, cause);
+    const QString path = dir_->filePath(QStringLiteral("Savorix.mdb"));
+    if (content == "<other-table>") {
+        QCOMPARE(runSqlite(path, QStringLiteral("CREATE TABLE Shopping (Item TEXT);")), 0);
+    } else if (content == "<short-table>") {
+        QCOMPARE(runSqlite(path, QStringLiteral("CREATE TABLE Recipes (FoodCategoryID, RecipeName, "
+                                                "\"Recipe Description\", TimeToPrepare, Ingredients, Instructions);")),
+                 0);
+    } else if (content == "<truncated>") {
+        QList<RecipeValues> rows;
+        for (int i = 0; i < 200; ++i)
+            rows << recipe(QStringLiteral("Cat"), QStringLiteral("Recipe %1").arg(i), QString(500, QLatin1Char('n')));
+        makeRecipeFile(dir_->path(), rows);
+        QFile f(path);
+        QVERIFY(f.resize(f.size() / 3));
+    } else if (content != "<missing>") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    QString message;
+    const auto got = openFailure(path, &message);
+    QCOMPARE(int(got), kind);
+    QVERIFY2(message.contains(path), qPrintable(message));
+    QVERIFY2(message.contains(cause), qPrintable(message));
+    if (content == "<missing>")
+        QVERIFY(!QFile::exists(path)); // never created behind the user's back
+}
+
+void TestRecordCursor::lockedByAnotherProgram()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    auto holder = openCursor(path, RecordCursor::Mode::Exclusive);
+    QString message;
+    QCOMPARE(openFailure(path, &message), StoreError::Kind::InUse);
+    QVERIFY2(message.contains(QStringLiteral("in use by another program")), qPrintable(message));
+    QVERIFY_THROWS_EXCEPTION(StoreError, openCursor(path, RecordCursor::Mode::Shared));
+}
+
+void TestRecordCursor::readOnlySaveFailsAndKeepsEdit()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadUser));
+    // Root ignores permissions; the immutable flag holds even for root.
+    const bool root = geteuid() == 0;
+    if (root && QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) != 0)
+        QSKIP("cannot make the file read-only for root here");
+    auto undo = qScopeGuard([&] {
+        if (root)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
+    });
+    auto c = openCursor(path);
+    c->setField(1, QStringLiteral("Typed"));
+    try {
+        c->moveNext();
+        QFAIL("a save to a read-only file succeeded");
+    } catch (const StoreError& e) {
+        QCOMPARE(e.kind(), StoreError::Kind::ReadOnly);
+        QVERIFY(e.message().contains(QStringLiteral("read-only")));
+    }
+    QCOMPARE(c->absolutePosition(), 0);
+    QCOMPARE(nameOf(*c), QStringLiteral("Typed"));
+}
+
+QTEST_GUILESS_MAIN(TestRecordCursor)
+#include "tst_recordcursor.moc"
