@@ -1,5 +1,6 @@
 #include "BusyPointer.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 
 namespace pantrio {

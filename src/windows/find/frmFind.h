@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+
+namespace pantrio {
+
+class SettingsStore;
+
+// Asks for the text to look for and keeps it as the saved search text, from where Find Next
+// reads it again. Its buttons only hide it; the caller then collects the text with GetString
+// and unloads the dialog, so it always opens with an empty box.
+class frmFind : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit frmFind(SettingsStore& settings, QWidget* parent = nullptr);
+
+    // The typed text, stored as the saved search text. The caller unloads the dialog afterwards.
+    QString GetString();
+    // The saved search text, through the hidden txtNext; empty when there is none.
+    QString FindNext();
+
+    QLineEdit* txtFind;
+    QPushButton* cmdFind;
+    QPushButton* cmdCancel;
+    QLineEdit* txtNext;
+
+    static QString savedText(const SettingsStore& settings);
+    static void forgetSavedText(SettingsStore& settings);
+
+public slots:
+    // Esc, Cancel and the window manager's close all come here: the text is dropped.
+    void reject() override;
+
+private:
+    SettingsStore& settings_;
+};
+
+} // namespace pantrio

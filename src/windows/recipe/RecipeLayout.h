@@ -1,0 +1,71 @@
+#pragma once
+
+#include "store/RecordCursor.h"
+
+#include <QRect>
+#include <QSize>
+
+#include <array>
+#include <optional>
+
+namespace pantrio {
+
+// The commands of a recipe window; both layouts carry all of them.
+enum class Command { New, Delete, Refresh, Update, Print, Find, FindNext, Close, About };
+
+// A place in twips (1440 to the inch, 15 to a pixel), from the client area's top-left corner.
+struct Twips
+{
+    int left, top, width, height;
+    QRect toPixels() const { return {left / 15, top / 15, width / 15, height / 15}; }
+};
+
+struct LabelSpec
+{
+    const char* name;
+    const char* caption;
+    Twips place;
+    int tabIndex;
+};
+
+struct BoxSpec
+{
+    const char* name;
+    int field; // into RecipeTable::Fields
+    Twips place;
+    int tabIndex;
+    bool multiLine;
+};
+
+struct ButtonSpec
+{
+    Command command;
+    const char* name;
+    const char* caption;
+    Twips place;
+    int tabIndex;
+    const char* toolTip; // nullptr: none
+};
+
+// Everything in which the two recipe windows differ. Their behaviour is one and the same.
+struct RecipeLayout
+{
+    const char* windowName;
+    const char* initialCaption;
+    QSize clientTwips;
+    bool closeButton;       // title-bar close button (control box)
+    const char* background; // resource path, drawn unscaled from the top-left corner
+    bool coloured;          // cyan labels, red and dark-blue text, white record bar
+    std::array<LabelSpec, 7> labels;
+    std::array<BoxSpec, 7> boxes;
+    std::array<ButtonSpec, 9> buttons;
+    Twips data;
+    const char* dataToolTip;
+    std::optional<Command> defaultButton;
+    RecordCursor::Mode mode;
+
+    static const RecipeLayout& full();    // recMain
+    static const RecipeLayout& compact(); // frm640x480, for screens 480 pixels high
+};
+
+} // namespace pantrio
