@@ -454,15 +454,21 @@ void TestRtfReader::lineSpacing()
 
 void TestRtfReader::hangingIndentGetsTabStop()
 {
+    // Stops count from where the first line starts (here 360 twips in), not from the margin.
     QTextDocument doc;
-    load(doc, rtf("\\li720\\fi-360\\tx2880\\tx1440 {\\listtext \\'b7\\tab}a\\par\\pard\\li720 b\\par"));
-    QCOMPARE(doc.blockCount(), 2);
+    load(doc, rtf("\\li720\\fi-360\\tx2880\\tx1440\\tx720\\tx300 {\\listtext \\'b7\\tab}a\\par"
+                  "\\pard\\li720 b\\par"
+                  "\\pard\\tx720 c\\par"));
+    QCOMPARE(doc.blockCount(), 3);
     const QList<QTextOption::Tab> tabs = doc.firstBlock().blockFormat().tabPositions();
-    QCOMPARE(tabs.size(), 3);
-    QCOMPARE(tabs.at(0).position, 48.0); // the hanging indent's own stop, at the left indent
-    QCOMPARE(tabs.at(1).position, 96.0);
-    QCOMPARE(tabs.at(2).position, 192.0);
-    QVERIFY(doc.lastBlock().blockFormat().tabPositions().isEmpty());
+    QCOMPARE(tabs.size(), 3); // \tx720 is the hanging indent's own stop; \tx300 lies behind the start
+    QCOMPARE(tabs.at(0).position, 24.0);
+    QCOMPARE(tabs.at(1).position, 72.0);
+    QCOMPARE(tabs.at(2).position, 168.0);
+    QVERIFY(doc.findBlockByNumber(1).blockFormat().tabPositions().isEmpty());
+    const QList<QTextOption::Tab> plain = doc.lastBlock().blockFormat().tabPositions();
+    QCOMPARE(plain.size(), 1);
+    QCOMPARE(plain.at(0).position, 48.0);
 }
 
 void TestRtfReader::emptyParagraphKeepsFontSize()

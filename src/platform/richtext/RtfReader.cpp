@@ -798,13 +798,21 @@ private:
         else if (p.lineSpacing < 0)
             f.setLineHeight(-p.lineSpacing / kTwipsPerPixel, QTextBlockFormat::FixedHeight);
 
+        // RTF measures tab stops from the page margin, Qt from where the line starts; the first
+        // line is the one that matters, for list bullets.
+        const int lineStart = left + first;
         QList<QTextOption::Tab> tabs;
+        auto addTab = [&tabs](int twipsFromLineStart) {
+            const qreal position = twipsFromLineStart / kTwipsPerPixel;
+            if (twipsFromLineStart > 0
+                && std::none_of(tabs.cbegin(), tabs.cend(), [&](const QTextOption::Tab& t) { return t.position == position; }))
+                tabs.append(QTextOption::Tab(position, QTextOption::LeftTab));
+        };
         for (int i = 0; i < p.tabCount; ++i)
-            tabs.append(QTextOption::Tab(p.tabs[static_cast<std::size_t>(i)] / kTwipsPerPixel,
-                                         QTextOption::LeftTab));
+            addTab(p.tabs[static_cast<std::size_t>(i)] - lineStart);
         // Word processors put the text after a list bullet's tab at the left indent.
         if (first < 0)
-            tabs.append(QTextOption::Tab(left / kTwipsPerPixel, QTextOption::LeftTab));
+            addTab(-first);
         if (!tabs.isEmpty()) {
             std::sort(tabs.begin(), tabs.end(),
                       [](const QTextOption::Tab& a, const QTextOption::Tab& b) { return a.position < b.position; });

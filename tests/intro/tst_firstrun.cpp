@@ -1,0 +1,305 @@
+#include "startup/FirstRun.h"
+#include "support/TestSupport.h"
+
+#include "platform/Launcher.h"
+#include "platform/ProgramInfo.h"
+#include "platform/Registry.h"
+#include "platform/Services.h"
+#include "platform/printer/Printer.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QtTest>
+
+using namespace pantrio;
+
+namespace {
+
+// The intro window prints nothing, reads no registry and starts nothing.
+class UnusedPrinter final : public Printer
+{
+public:
+    PrintResult printPage(const QString&, const DrawPage&) override { return {}; }
+};
+
+class UnusedRegistry final : public Registry
+{
+public:
+    int openKey(Key, const QByteArray&, quint32, Key&) override { return FileNotFound; }
+    int queryValue(Key, const QByteArray&, quint32&, char*, quint32&) override { return InvalidHandle; }
+    int closeKey(Key) override { return InvalidHandle; }
+};
+
+class UnusedLauncher final : public Launcher
+{
+public:
+    bool start(const QString&) override { return false; }
+};
+
+const QString kApp = QStringLiteral("DezoruDozazor");
+const QString kSection = QStringLiteral("Counts");
+const QString kKey = QStringLiteral("FirstTime");
+
+// Everything the window is handed, with a temporary program folder.
+struct Fixture
+{
+    Fixture() { program.folder = folder.path(); }
+
+    void writeIntro(const QByteArray& rtf) const
+    {
+        QFile file(program.pathOf(QStringLiteral("intro.rtf")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(rtf);
+    }
+
+    // A new window whose OK records how things stood when the recipe window was asked for.
+    FirstRun* open()
+    {
+        auto* w = new FirstRun(services, [this] {
+            ++recipeWindowsOpened;
+            introVisibleAtOpen = window && window->isVisible();
+            flagAtOpen = settings.read(kApp, kSection, kKey);
+        });
+        window = w;
+        return w;
+    }
+
+    QTemporaryDir folder;
+    test::FakeSettingsStore settings;
+    test::FakeMessageBoxes messages;
+    test::FakeScreenMetrics screen;
+    test::FakeBusyPointer pointer;
+    ProgramInfo program = ProgramInfo::forThisBuild(QString());
+    UnusedPrinter printer;
+    UnusedRegistry registry;
+    UnusedLauncher launcher;
+    Services services{settings, messages, screen, pointer, program, printer, registry, launcher, [] {}};
+
+    QPointer<FirstRun> window;
+    int recipeWindowsOpened = 0;
+    bool introVisibleAtOpen = false;
+    QString flagAtOpen;
+};
+
+} // namespace
+
+class TestFirstRun : public QObject
+{
+    Q_OBJECT
+private slots:
+    void layout();
+    void okHasFocusAndTabGoesToText();
+    void keysPressOk_data();
+    void keysPressOk();
+    void clickOk();
+    void titleBarClose_data();
+    void titleBarClose();
+    void showsDocumentFromProgramFolder();
+    void missingOrUnreadableDocument_data();
+    void missingOrUnreadableDocument();
+    void textIsReadOnly();
+    void shippedIntroFits();
+};
+
+void TestFirstRun::layout()
+{
+    Fixture f;
+    QVERIFY(f.folder.isValid());
+    std::unique_ptr<FirstRun> w(f.open());
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+
+    QCOMPARE(w->objectName(), QStringLiteral("FirstRun"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Form1"));
+    QCOMPARE(w->size(), QSize(465, 214));
+    QVERIFY(w->testAttribute(Qt::WA_DeleteOnClose));
+    QVERIFY(w->isWindow());
+    // Sizable, with the usual title-bar buttons.
+    QVERIFY(w->minimumSize() != w->maximumSize());
+    const Qt::WindowFlags flags = w->windowFlags();
+    QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    QVERIFY(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+
+    QCOMPARE(w->Command1->objectName(), QStringLiteral("Command1"));
+    QCOMPARE(w->Command1->text(), QStringLiteral("OK"));
+    QCOMPARE(w->Command1->geometry(), QRect(192, 188, 81, 25));
+    QCOMPARE(w->Command1->font().family(), QStringLiteral("Liberation Sans"));
+    QCOMPARE(w->Command1->font().pointSizeF(), 8.25);
+
+    QCOMPARE(w->RtxtBox->objectName(), QStringLiteral("RtxtBox"));
+    QCOMPARE(w->RtxtBox->geometry(), QRect(0, 0, 465, 185));
+
+    // Nothing follows the size of the window.
+    w->resize(700, 500);
+    QCOMPARE(w->Command1->geometry(), QRect(192, 188, 81, 25));
+    QCOMPARE(w->RtxtBox->geometry(), QRect(0, 0, 465, 185));
+}
+
+void TestFirstRun::okHasFocusAndTabGoesToText()
+{
+    Fixture f;
+    std::unique_ptr<FirstRun> w(f.open());
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QCOMPARE(QApplication::focusWidget(), w->Command1);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w->RtxtBox);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w->Command1);
+    QCOMPARE(f.recipeWindowsOpened, 0);
+}
+
+void TestFirstRun::keysPressOk_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Space") << int(Qt::Key_Space);
+}
+
+void TestFirstRun::keysPressOk()
+{
+    QFETCH(int, key);
+    Fixture f;
+    FirstRun* w = f.open();
+    w->show();
+    QApplication::setActiveWindow(w);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QCOMPARE(QApplication::focusWidget(), w->Command1);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    QCOMPARE(f.recipeWindowsOpened, 1);
+    QCOMPARE(f.settings.read(kApp, kSection, kKey), QStringLiteral("1"));
+    QTRY_VERIFY(f.window.isNull());
+}
+
+void TestFirstRun::clickOk()
+{
+    Fixture f;
+    FirstRun* w = f.open();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    // The recipe window is asked for first, while the intro is still up and before the flag.
+    QCOMPARE(f.recipeWindowsOpened, 1);
+    QVERIFY(f.introVisibleAtOpen);
+    QCOMPARE(f.flagAtOpen, QString());
+    QCOMPARE(f.settings.read(kApp, kSection, kKey), QStringLiteral("1"));
+    QCOMPARE(f.settings.values.size(), 1);
+    QVERIFY(f.window.isNull() || !f.window->isVisible());
+    QTRY_VERIFY(f.window.isNull()); // destroyed, not just hidden
+    QCOMPARE(f.recipeWindowsOpened, 1);
+}
+
+void TestFirstRun::titleBarClose_data()
+{
+    QTest::addColumn<bool>("flagStored");
+    QTest::newRow("flag already 1") << true;
+    QTest::newRow("no flag") << false;
+}
+
+void TestFirstRun::titleBarClose()
+{
+    QFETCH(bool, flagStored);
+    Fixture f;
+    if (flagStored)
+        f.settings.write(kApp, kSection, kKey, QStringLiteral("1"));
+    const auto before = f.settings.values;
+
+    FirstRun* w = f.open();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QVERIFY(w->close());
+    QTRY_VERIFY(f.window.isNull());
+    QCOMPARE(f.recipeWindowsOpened, 0);
+    QCOMPARE(f.settings.values, before);
+}
+
+void TestFirstRun::showsDocumentFromProgramFolder()
+{
+    Fixture f;
+    f.writeIntro("{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}{\\colortbl;\\red0\\green0\\blue255;}"
+                 "\\pard\\qc{\\b\\fs32 Hello}\\par\\pard {\\cf1 Welcome}\\par}");
+    std::unique_ptr<FirstRun> w(f.open());
+    const QTextDocument* doc = w->RtxtBox->document();
+    QCOMPARE(doc->toPlainText(), QStringLiteral("Hello\nWelcome"));
+    const QTextBlock first = doc->firstBlock();
+    QCOMPARE(first.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    const QTextCharFormat hello = first.begin().fragment().charFormat();
+    QCOMPARE(hello.fontWeight(), int(QFont::Bold));
+    QCOMPARE(hello.fontPointSize(), 16.0);
+    const QTextCharFormat welcome = first.next().begin().fragment().charFormat();
+    QCOMPARE(welcome.foreground().color(), QColor(0, 0, 255));
+    // Shown from the top.
+    QCOMPARE(w->RtxtBox->textCursor().position(), 0);
+}
+
+void TestFirstRun::missingOrUnreadableDocument_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("missing") << "missing";
+    QTest::newRow("a folder of that name") << "folder";
+    QTest::newRow("not rich text") << "plain";
+}
+
+void TestFirstRun::missingOrUnreadableDocument()
+{
+    QFETCH(QString, kind);
+    Fixture f;
+    if (kind == QLatin1String("folder"))
+        QVERIFY(QDir(f.folder.path()).mkdir(QStringLiteral("intro.rtf")));
+    else if (kind == QLatin1String("plain"))
+        f.writeIntro("Welcome, but not in RTF");
+
+    FirstRun* w = f.open();
+    QVERIFY(w->RtxtBox->document()->isEmpty()); // nor the design-time text
+    QVERIFY(f.messages.shown.isEmpty());
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    QCOMPARE(f.recipeWindowsOpened, 1);
+    QCOMPARE(f.settings.read(kApp, kSection, kKey), QStringLiteral("1"));
+    QTRY_VERIFY(f.window.isNull());
+}
+
+void TestFirstRun::textIsReadOnly()
+{
+    Fixture f;
+    f.writeIntro("{\\rtf1 Intro}");
+    std::unique_ptr<FirstRun> w(f.open());
+    w->show();
+    QApplication::setActiveWindow(w.get());
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QVERIFY(w->RtxtBox->isReadOnly());
+    w->RtxtBox->setFocus();
+    QTest::keyClicks(w->RtxtBox, QStringLiteral("typed"));
+    QCOMPARE(w->RtxtBox->toPlainText(), QStringLiteral("Intro"));
+}
+
+void TestFirstRun::shippedIntroFits()
+{
+    // The shipped document reads into the box; its lines fit the box's width, so only
+    // vertical scrolling is ever needed.
+    Fixture f;
+    QFile shipped(QStringLiteral(PANTRIO_INTRO_RTF));
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    f.writeIntro(shipped.readAll());
+    std::unique_ptr<FirstRun> w(f.open());
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    QVERIFY(w->RtxtBox->toPlainText().startsWith(QStringLiteral("Welcome to Veltrane\u2019s Pantrio")));
+    QVERIFY(!w->RtxtBox->horizontalScrollBar()->isVisible());
+}
+
+QTEST_MAIN(TestFirstRun)
+#include "tst_firstrun.moc"
