@@ -390,8 +390,8 @@ private:
         }
         while (pos_ < size_ && isDigit(data_[pos_])) {
             hasParam = true;
-            if (param < kParamLimit)
-                param = std::min(param * 10 + (data_[pos_] - '0'), kParamLimit);
+            // Saturates; every intermediate value stays far inside a 32-bit long.
+            param = param <= (kParamLimit - 9) / 10 ? param * 10 + (data_[pos_] - '0') : kParamLimit;
             ++pos_;
         }
         if (negative)
