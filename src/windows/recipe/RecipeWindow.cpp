@@ -92,10 +92,7 @@ void RecipeWindow::buildControls()
     }
     connect(data_, &DataControl::validate, this, &RecipeWindow::Data1_Validate);
     connect(data_, &DataControl::reposition, this, &RecipeWindow::Data1_Reposition);
-    connect(data_, &DataControl::failed, this, [this](const QString& message) {
-        Data1_Reposition();
-        tell(message, int(MessageIcon::Exclamation));
-    });
+    connect(data_, &DataControl::failed, this, &RecipeWindow::reportFailure);
 
     std::map<int, QWidget*> tabOrder;
     for (size_t i = 0; i < layout_.boxes.size(); ++i) {
@@ -233,14 +230,19 @@ void RecipeWindow::run(const std::function<void()>& command)
     try {
         command();
     } catch (const StoreError& e) {
-        services_.pointer.setBusy(false);
-        QString text = e.message();
-        if (recordset() && recordset()->hasPendingChanges())
-            text += QStringLiteral("\n\nWhat you typed is still in the window and has not been saved yet.");
-        tell(text, int(MessageIcon::Exclamation));
-        Data1_Reposition();
+        reportFailure(e.message());
     }
     services_.pointer.setBusy(false);
+}
+
+void RecipeWindow::reportFailure(const QString& message)
+{
+    services_.pointer.setBusy(false);
+    QString text = message;
+    if (recordset() && recordset()->hasPendingChanges())
+        text += QStringLiteral("\n\nWhat you typed is still in the window and has not been saved yet.");
+    tell(text, int(MessageIcon::Exclamation));
+    Data1_Reposition();
 }
 
 // The commands need an open recipe file, and most of them a recipe to act on.

@@ -73,6 +73,7 @@ private:
     RecordCursor* recordset() const;
     // Runs a command; a refusal of the recipe file is shown and the pointer is left normal.
     void run(const std::function<void()>& command);
+    void reportFailure(const QString& message);
     void tell(const QString& text, int icon);
     bool requireRecipe(const QString& nothingToDo);
     void search(const QString& text, bool fromCurrent, const QString& noMatchText, const QString& noMatchTitle);

@@ -1,0 +1,145 @@
+#pragma once
+
+#include "platform/ProgramInfo.h"
+#include "platform/Services.h"
+#include "platform/printer/Printer.h"
+#include "platform/sysinfo/MemoryRegistry.h"
+#include "support/TestSupport.h"
+#include "sysinfo/FakeLauncher.h"
+#include "windows/recipe/DataControl.h"
+#include "windows/recipe/RecipeWindow.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+namespace pantrio::test {
+
+// Draws each page into an image instead of printing it.
+class ImagePrinter final : public Printer
+{
+public:
+    PrintResult printPage(const QString& documentName, const DrawPage& draw) override
+    {
+        QImage page(850, 1100, QImage::Format_RGB32); // a Letter page at 100 dpi
+        page.setDotsPerMeterX(3937);
+        page.setDotsPerMeterY(3937);
+        page.fill(Qt::white);
+        QPainter p(&page);
+        draw(p);
+        p.end();
+        pages.append(page);
+        names.append(documentName);
+        return {PrintResult::Status::Printed, {}};
+    }
+    QList<QImage> pages;
+    QStringList names;
+};
+
+// A recipe window over a temporary program folder, with every service faked.
+struct RecipeHarness
+{
+    RecipeHarness() : program(ProgramInfo::forThisBuild(dir.path())) {}
+
+    // Writes the recipe file (unless `rows` is null) and opens a window of `layout` on it.
+    RecipeWindow& open(const RecipeLayout& layout, const QList<RecipeValues>* rows)
+    {
+        if (rows)
+            makeRecipeFile(dir.path(), *rows);
+        window = std::make_unique<RecipeWindow>(layout, services);
+        window->show();
+        window->open();
+        return *window;
+    }
+
+    QString path() const { return program.pathOf(QStringLiteral("Savorix.mdb")); }
+    RecordCursor* rs() const { return window->Data1()->recordset(); }
+    QString caption() const { return window->Data1()->caption(); }
+    QString box(int i) const
+    {
+        QWidget* w = window->textBox(i);
+        if (auto* line = qobject_cast<QLineEdit*>(w))
+            return line->text();
+        return static_cast<QPlainTextEdit*>(w)->toPlainText();
+    }
+    // Types into a box as the user would, so it counts as edited.
+    void type(int i, const QString& text)
+    {
+        QWidget* w = window->textBox(i);
+        w->setFocus();
+        if (auto* line = qobject_cast<QLineEdit*>(w))
+            line->selectAll();
+        else
+            static_cast<QPlainTextEdit*>(w)->selectAll();
+        QTest::keyClicks(w, text);
+    }
+    void arrow(int i) { window->Data1()->arrow(i)->click(); }
+    QPushButton* button(Command c) const { return window->button(c); }
+
+    enum class Answer { Enter, FindButton, Escape, Cancel, Close };
+    // Answers the modal find dialog that the next action opens.
+    void answerFind(const QString& text, Answer how = Answer::Enter)
+    {
+        QTimer::singleShot(0, [this, text, how] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog) {
+                ++findDialogsMissed;
+                return;
+            }
+            ++findDialogsSeen;
+            findDialogTexts << dialog->findChild<QLineEdit*>(QStringLiteral("txtFind"))->text();
+            auto* box = dialog->findChild<QLineEdit*>(QStringLiteral("txtFind"));
+            QTest::keyClicks(box, text);
+            switch (how) {
+            case Answer::Enter: QTest::keyClick(box, Qt::Key_Return); break;
+            case Answer::FindButton: dialog->findChild<QPushButton*>(QStringLiteral("cmdFind"))->click(); break;
+            case Answer::Escape: QTest::keyClick(box, Qt::Key_Escape); break;
+            case Answer::Cancel: dialog->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click(); break;
+            case Answer::Close: dialog->close(); break;
+            }
+        });
+    }
+    void find(const QString& text)
+    {
+        answerFind(text);
+        button(Command::Find)->click();
+    }
+    QString savedSearch() const { return settings.read(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find")); }
+
+    QTemporaryDir dir;
+    FakeSettingsStore settings;
+    FakeMessageBoxes messages;
+    FakeScreenMetrics screen;
+    FakeBusyPointer pointer;
+    ProgramInfo program;
+    ImagePrinter printer;
+    MemoryRegistry registry;
+    FakeLauncher launcher;
+    int ended = 0;
+    int findDialogsSeen = 0;
+    int findDialogsMissed = 0;
+    QStringList findDialogTexts;
+    Services services{settings, messages, screen, pointer, program, printer, registry, launcher, [this] { ++ended; }};
+    std::unique_ptr<RecipeWindow> window;
+};
+
+inline QList<RecipeValues> sampleRows(int n = 12)
+{
+    QList<RecipeValues> rows;
+    for (int i = 1; i <= n; ++i)
+        rows << recipe(i % 3 == 0 ? QStringLiteral("Desserts") : QStringLiteral("Soups"),
+                       QStringLiteral("Recipe %1").arg(i), i % 2 ? FieldValue(QStringLiteral("Note %1").arg(i)) : std::nullopt,
+                       QStringLiteral("%1 cups water\n1 onion").arg(i), QStringLiteral("Boil.\nServe."));
+    return rows;
+}
+
+} // namespace pantrio::test

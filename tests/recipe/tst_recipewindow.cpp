@@ -1,0 +1,618 @@
+#include "RecipeHarness.h"
+
+#include "windows/find/frmFind.h"
+
+#include <QLabel>
+#include <QToolButton>
+
+using namespace pantrio;
+using namespace pantrio::test;
+
+namespace {
+
+const RecipeLayout& layoutNamed(const QString& name)
+{
+    return name == QLatin1String("full") ? RecipeLayout::full() : RecipeLayout::compact();
+}
+
+struct Expected
+{
+    const char* name;
+    const char* caption; // label or button caption; field name for a box
+    QRect pixels;
+    int tabIndex;
+    const char* toolTip;
+};
+
+// The two windows as a user sees them, in pixels.
+const QList<Expected> FullControls = {
+    {"Label1", "Food Category", {8, 16, 81, 17}, 0, ""},
+    {"Label2", "Recipe Name", {8, 48, 89, 17}, 2, ""},
+    {"Label3", "Recipe Description", {8, 80, 97, 17}, 4, ""},
+    {"Label4", "Preperation Time", {8, 112, 89, 17}, 6, ""},
+    {"Label5", "Ingredients", {8, 144, 105, 17}, 8, ""},
+    {"Label6", "Cooking Instruction's", {8, 264, 105, 17}, 10, ""},
+    {"Label7", "Additional Notes", {8, 368, 105, 17}, 12, ""},
+    {"Text1", "FoodCategoryID", {120, 16, 105, 25}, 1, ""},
+    {"Text2", "RecipeName", {120, 48, 273, 25}, 3, ""},
+    {"Text3", "Recipe Description", {120, 80, 273, 25}, 5, ""},
+    {"Text4", "TimeToPrepare", {120, 112, 97, 25}, 7, ""},
+    {"Text5", "Ingredients", {120, 144, 313, 113}, 9, ""},
+    {"Text6", "Instructions", {120, 264, 409, 97}, 11, ""},
+    {"Text7", "Notes", {120, 368, 409, 65}, 13, ""},
+    {"cmdNew", "&Add New", {144, 448, 73, 25}, 14, "Add a new recipe to the database."},
+    {"cmdDelete", "&Delete", {224, 448, 73, 25}, 16, "Remove current recipe from the database."},
+    {"cmdRefresh", "&Refresh", {304, 448, 73, 25}, 15, "Refresh the database."},
+    {"cmdUpdate", "&Update", {384, 448, 73, 25}, 18, "Update the database after adding a new recipe."},
+    {"Command1", "Print", {144, 480, 73, 25}, 22, "Send this recipe to the printer."},
+    {"cmdFind", "&Find Recipe", {224, 480, 73, 25}, 19, "Find a recipe."},
+    {"cmdFindNext", "Find &Next", {304, 480, 73, 25}, 21, "Find next match"},
+    {"cmdClose", "&Close", {384, 480, 73, 25}, 17, "Exit Program"},
+    {"cmdAbout", "&About", {464, 480, 65, 25}, 23, "About Pantrio"},
+    {"Data1", "Recipe Number", {192, 512, 228, 23}, -1, "Click on the arrows to go to next, or previous recipe."},
+};
+
+const QList<Expected> CompactControls = {
+    {"Label1", "Food Category", {8, 8, 89, 17}, 0, ""},
+    {"Label2", "Recipe Name", {8, 32, 97, 17}, 2, ""},
+    {"Label3", "Recipe Description", {8, 64, 97, 17}, 4, ""},
+    {"Label4", "Time to Prepare", {8, 96, 89, 17}, 6, ""},
+    {"Label5", "Ingredients", {8, 136, 89, 17}, 8, ""},
+    {"Label6", "Instruction's", {8, 248, 89, 17}, 10, ""},
+    {"Label7", "Additional Notes", {8, 336, 81, 17}, 12, ""},
+    {"Text1", "FoodCategoryID", {104, 0, 97, 25}, 1, ""},
+    {"Text2", "RecipeName", {104, 32, 233, 25}, 3, ""},
+    {"Text3", "Recipe Description", {104, 64, 265, 25}, 5, ""},
+    {"Text4", "TimeToPrepare", {104, 96, 97, 25}, 7, ""},
+    {"Text5", "Ingredients", {104, 128, 193, 113}, 9, ""},
+    {"Text6", "Instructions", {104, 248, 401, 81}, 11, ""},
+    {"Text7", "Notes", {104, 336, 401, 49}, 13, ""},
+    {"cmdNew", "&Add New", {320, 96, 57, 25}, 14, ""},
+    {"cmdDelete", "&Delete", {384, 96, 57, 25}, 15, ""},
+    {"cmdRefresh", "&Refresh", {448, 96, 57, 25}, 16, ""},
+    {"cmdUpdate", "&Update", {320, 128, 57, 25}, 17, ""},
+    {"cmdFind", "&Find", {384, 128, 57, 25}, 18, ""},
+    {"cmdFindNext", "Find &Next", {448, 128, 57, 25}, 19, ""},
+    {"cmdPrintfrm", "&Print", {320, 160, 57, 25}, 20, ""},
+    {"cmdAbout", "A&bout", {384, 160, 57, 25}, 21, ""},
+    {"cmdClose", "&Close", {448, 160, 57, 25}, 22, ""},
+    {"Data1", "Recipe Number", {320, 200, 209, 23}, -1, ""},
+};
+
+} // namespace
+
+class TestRecipeWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void controls_data();
+    void controls();
+    void windowProperties_data();
+    void windowProperties();
+    void tabOrderSkipsLabels_data();
+    void tabOrderSkipsLabels();
+    void colours();
+    void enterKey_data();
+    void enterKey();
+
+    void navigation_data();
+    void navigation();
+    void emptyTable();
+    void editSavedOnMove();
+    void editSavedOnClose();
+    void unchangedBoxIsNotWritten();
+    void pointerAfterEveryMove();
+    void positionDisplayKeepsTextWithoutCursor();
+
+    void unload_data();
+    void unload();
+    void closeByWindowManagerUnloads();
+
+    void findDialog_data();
+    void findDialog();
+    void findDialogReopensEmpty();
+    void findDialogGeometry();
+
+    void unusableFile_data();
+    void unusableFile();
+    void saveFailureKeepsTypedText();
+};
+
+void TestRecipeWindow::controls_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("pixels");
+    QTest::addColumn<QString>("toolTip");
+    for (const auto& [layout, list] : {std::pair{"full", &FullControls}, std::pair{"compact", &CompactControls}})
+        for (const Expected& e : *list)
+            QTest::addRow("%s %s", layout, e.name) << QString::fromLatin1(layout) << e.name << QString::fromUtf8(e.caption)
+                                                   << e.pixels << QString::fromUtf8(e.toolTip);
+}
+
+void TestRecipeWindow::controls()
+{
+    QFETCH(QString, layout);
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QRect, pixels);
+    QFETCH(QString, toolTip);
+    RecipeHarness h;
+    RecipeWindow w(layoutNamed(layout), h.services);
+    auto* control = w.findChild<QWidget*>(name);
+    QVERIFY2(control, qPrintable(name));
+    QCOMPARE(control->parentWidget(), &w); // no containers
+    QCOMPARE(control->geometry(), pixels);
+    QCOMPARE(control->toolTip(), toolTip);
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+        QCOMPARE(label->text(), caption);
+        QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+    } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+        QCOMPARE(button->text(), caption);
+    } else if (auto* data = qobject_cast<DataControl*>(control)) {
+        QCOMPARE(data->caption(), caption);
+        QCOMPARE(data->focusPolicy(), Qt::NoFocus);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(data->arrow(i)->focusPolicy(), Qt::NoFocus);
+    } else {
+        // A bound box: its field is the one the layout row names.
+        const int box = name.mid(4).toInt() - 1;
+        QCOMPARE(RecipeTable::Fields[size_t(w.layout().boxes[size_t(box)].field)], caption.toLatin1());
+        QCOMPARE(qobject_cast<QPlainTextEdit*>(control) != nullptr, box >= 4);
+        if (auto* multi = qobject_cast<QPlainTextEdit*>(control))
+            QCOMPARE(multi->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    }
+}
+
+void TestRecipeWindow::windowProperties_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<QString>("objectName");
+    QTest::addColumn<QString>("initialCaption");
+    QTest::addColumn<QSize>("client");
+    QTest::addColumn<bool>("closeButton");
+    QTest::addColumn<QString>("defaultButton");
+    QTest::newRow("full") << "full" << "recMain" << "Veltrane's Pantrio" << QSize(558, 543) << false << "cmdFind";
+    QTest::newRow("compact") << "compact" << "frm640x480" << "Form1" << QSize(600, 417) << true << "";
+}
+
+void TestRecipeWindow::windowProperties()
+{
+    QFETCH(QString, layout);
+    QFETCH(QString, objectName);
+    QFETCH(QString, initialCaption);
+    QFETCH(QSize, client);
+    QFETCH(bool, closeButton);
+    QFETCH(QString, defaultButton);
+    RecipeHarness h;
+    RecipeWindow w(layoutNamed(layout), h.services);
+    QCOMPARE(w.objectName(), objectName);
+    QCOMPARE(w.windowTitle(), initialCaption);
+    QCOMPARE(w.size(), client);
+    QCOMPARE(w.minimumSize(), client);
+    QCOMPARE(w.maximumSize(), client);
+    const Qt::WindowFlags f = w.windowFlags();
+    QVERIFY(!(f & Qt::WindowMinimizeButtonHint));
+    QVERIFY(!(f & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(bool(f & Qt::WindowCloseButtonHint), closeButton);
+    QCOMPARE(w.font().family(), QStringLiteral("Liberation Sans"));
+    QCOMPARE(w.font().pointSizeF(), 8.25);
+    QStringList defaults;
+    for (auto* b : w.findChildren<QPushButton*>())
+        if (b->isDefault())
+            defaults << b->objectName();
+    QCOMPARE(defaults.join(','), defaultButton);
+
+    h.open(layoutNamed(layout), nullptr);
+    QCOMPARE(h.window->windowTitle(), QStringLiteral("Veltrane's Pantrio   Version: 2.4"));
+}
+
+void TestRecipeWindow::tabOrderSkipsLabels_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("full") << "full"
+                          << QStringList{"Text1",     "Text2",      "Text3",    "Text4",   "Text5",
+                                         "Text6",     "Text7",      "cmdNew",   "cmdRefresh", "cmdDelete",
+                                         "cmdClose",  "cmdUpdate",  "cmdFind",  "cmdFindNext", "Command1",
+                                         "cmdAbout",  "Text1"};
+    QTest::newRow("compact") << "compact"
+                             << QStringList{"Text1",     "Text2",       "Text3",       "Text4",    "Text5",
+                                            "Text6",     "Text7",       "cmdNew",      "cmdDelete", "cmdRefresh",
+                                            "cmdUpdate", "cmdFind",     "cmdFindNext", "cmdPrintfrm", "cmdAbout",
+                                            "cmdClose",  "Text1"};
+}
+
+void TestRecipeWindow::tabOrderSkipsLabels()
+{
+    QFETCH(QString, layout);
+    QFETCH(QStringList, order);
+    RecipeHarness h;
+    h.open(layoutNamed(layout), nullptr);
+    h.messages.shown.clear();
+    QApplication::setActiveWindow(h.window.get());
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Text1"));
+    QStringList visited{QApplication::focusWidget()->objectName()};
+    for (int i = 1; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, order);
+}
+
+void TestRecipeWindow::colours()
+{
+    RecipeHarness h;
+    RecipeWindow full(RecipeLayout::full(), h.services);
+    QCOMPARE(full.label(0)->palette().color(QPalette::WindowText), QColor(0, 255, 255));
+    QCOMPARE(full.textBox(0)->palette().color(QPalette::Text), QColor(255, 0, 0));
+    for (int i = 1; i < 7; ++i)
+        QCOMPARE(full.textBox(i)->palette().color(QPalette::Text), QColor(0, 0, 192));
+    QCOMPARE(full.Data1()->palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(full.Data1()->palette().color(QPalette::WindowText), QColor(0, 0, 192));
+
+    RecipeWindow compact(RecipeLayout::compact(), h.services);
+    const QPalette standard = QApplication::palette();
+    QCOMPARE(compact.label(0)->palette().color(QPalette::WindowText), standard.color(QPalette::WindowText));
+    QCOMPARE(compact.textBox(0)->palette().color(QPalette::Text), standard.color(QPalette::Text));
+}
+
+// Enter belongs to the full window's default button, in every box; the compact window has none.
+void TestRecipeWindow::enterKey_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<int>("box");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<bool>("opensFind");
+    QTest::addColumn<QString>("typed"); // what the box then holds
+    QTest::newRow("full, one-line box") << "full" << 1 << Qt::KeyboardModifiers() << true << "Recipe 1";
+    QTest::newRow("full, multi-line box") << "full" << 4 << Qt::KeyboardModifiers() << true << "1 cups water\n1 onion";
+    QTest::newRow("full, ctrl+enter breaks the line")
+        << "full" << 4 << Qt::KeyboardModifiers(Qt::ControlModifier) << false << "\n1 cups water\n1 onion";
+    QTest::newRow("compact, multi-line box") << "compact" << 5 << Qt::KeyboardModifiers() << false << "\nBoil.\nServe.";
+    QTest::newRow("compact, one-line box") << "compact" << 0 << Qt::KeyboardModifiers() << false << "Soups";
+}
+
+void TestRecipeWindow::enterKey()
+{
+    QFETCH(QString, layout);
+    QFETCH(int, box);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(bool, opensFind);
+    QFETCH(QString, typed);
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(layoutNamed(layout), &rows);
+    QWidget* w = h.window->textBox(box);
+    w->setFocus();
+    if (auto* multi = qobject_cast<QPlainTextEdit*>(w))
+        multi->moveCursor(QTextCursor::Start);
+    if (opensFind)
+        h.answerFind(QString(), RecipeHarness::Answer::Escape);
+    QTest::keyClick(w, Qt::Key_Return, modifiers);
+    QCOMPARE(h.findDialogsSeen, opensFind ? 1 : 0);
+    QCOMPARE(h.box(box), typed);
+}
+
+void TestRecipeWindow::navigation_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::newRow("full") << "full";
+    QTest::newRow("compact") << "compact";
+}
+
+void TestRecipeWindow::navigation()
+{
+    QFETCH(QString, layout);
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(layoutNamed(layout), &rows);
+    QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 1 of 12"));
+    QCOMPARE(h.box(1), QStringLiteral("Recipe 1"));
+    QCOMPARE(h.box(6), QStringLiteral("Note 1"));
+    h.arrow(1); // previous on the first stays there
+    QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 1 of 12"));
+    h.arrow(2);
+    QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 2 of 12"));
+    QCOMPARE(h.box(1), QStringLiteral("Recipe 2"));
+    QCOMPARE(h.box(6), QString()); // no notes: an empty box
+    QCOMPARE(h.box(4), QStringLiteral("2 cups water\n1 onion"));
+    h.arrow(3);
+    QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 12 of 12"));
+    h.arrow(2); // next on the last stays there
+    QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 12 of 12"));
+    QCOMPARE(h.box(1), QStringLiteral("Recipe 12"));
+    h.arrow(0);
+    QCOMPARE(h.box(1), QStringLiteral("Recipe 1"));
+    QVERIFY(h.messages.shown.isEmpty());
+}
+
+void TestRecipeWindow::emptyTable()
+{
+    RecipeHarness h;
+    const QList<RecipeValues> none;
+    h.open(RecipeLayout::full(), &none);
+    QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 0 of 0"));
+    for (int i = 0; i < 7; ++i)
+        QCOMPARE(h.box(i), QString());
+    for (int i = 0; i < 4; ++i)
+        h.arrow(i);
+    QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 0 of 0"));
+    QVERIFY(h.messages.shown.isEmpty());
+}
+
+void TestRecipeWindow::editSavedOnMove()
+{
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(RecipeLayout::full(), &rows);
+    h.arrow(2);
+    h.type(1, QStringLiteral("Leek Soup"));
+    h.type(5, QStringLiteral("Chop"));
+    QTest::keyClick(h.window->textBox(5), Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClicks(h.window->textBox(5), QStringLiteral("Simmer"));
+    h.arrow(2);
+    QCOMPARE(h.box(1), QStringLiteral("Recipe 3"));
+    h.arrow(1);
+    QCOMPARE(h.box(1), QStringLiteral("Leek Soup"));
+    QCOMPARE(h.box(5), QStringLiteral("Chop\nSimmer"));
+    h.window->close();
+    auto c = RecordCursor::open(h.path(), {});
+    c->moveNext();
+    QCOMPARE(*c->field(1), QStringLiteral("Leek Soup"));
+    QCOMPARE(*c->field(5), QStringLiteral("Chop\nSimmer"));
+}
+
+void TestRecipeWindow::editSavedOnClose()
+{
+    for (const bool viaButton : {true, false}) {
+        RecipeHarness h;
+        const auto rows = sampleRows();
+        h.open(RecipeLayout::full(), &rows);
+        h.type(6, QStringLiteral("Typed just before closing"));
+        if (viaButton)
+            h.button(Command::Close)->click();
+        else
+            h.window->close(); // Alt+F4 or logging out
+        QCOMPARE(h.ended, 1);
+        auto c = RecordCursor::open(h.path(), {});
+        QCOMPARE(*c->field(6), QStringLiteral("Typed just before closing"));
+    }
+}
+
+void TestRecipeWindow::unchangedBoxIsNotWritten()
+{
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(RecipeLayout::full(), &rows);
+    h.arrow(2); // Recipe 2 has no notes: the box shows empty, the field holds no value
+    h.type(1, QStringLiteral("Renamed"));
+    h.arrow(2);
+    h.window->close();
+    auto c = RecordCursor::open(h.path(), {});
+    c->moveNext();
+    QCOMPARE(*c->field(1), QStringLiteral("Renamed"));
+    QVERIFY(!c->field(6).has_value());
+}
+
+void TestRecipeWindow::pointerAfterEveryMove()
+{
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(RecipeLayout::full(), &rows);
+    bool busyDuringMove = false;
+    h.rs()->onValidate = [&, previous = h.rs()->onValidate] {
+        previous();
+        busyDuringMove = h.pointer.isBusy();
+    };
+    for (int i : {2, 2, 3, 1, 0}) {
+        busyDuringMove = false;
+        h.arrow(i);
+        QVERIFY(busyDuringMove);
+        QVERIFY(!h.pointer.isBusy());
+    }
+}
+
+void TestRecipeWindow::positionDisplayKeepsTextWithoutCursor()
+{
+    RecipeHarness h;
+    h.open(RecipeLayout::full(), nullptr); // no file: no cursor
+    QCOMPARE(h.caption(), QStringLiteral("Recipe Number"));
+    QVERIFY(!h.pointer.isBusy());
+}
+
+void TestRecipeWindow::unload_data()
+{
+    QTest::addColumn<QString>("saved"); // "<none>": nothing stored
+    QTest::addColumn<bool>("sectionAfter");
+    QTest::newRow("text saved") << "soup" << false;
+    QTest::newRow("blank saved") << " " << false;
+    QTest::newRow("empty saved") << "" << true;
+    QTest::newRow("nothing saved") << "<none>" << false;
+}
+
+void TestRecipeWindow::unload()
+{
+    QFETCH(QString, saved);
+    QFETCH(bool, sectionAfter);
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(RecipeLayout::full(), &rows);
+    if (saved != QLatin1String("<none>"))
+        h.settings.write(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find"), saved);
+    h.settings.write(QStringLiteral("Pantrio"), QStringLiteral("Other"), QStringLiteral("Kept"), QStringLiteral("x"));
+    h.button(Command::FindNext)->click(); // leaves the find dialog existing, hidden
+    h.messages.shown.clear();
+    QVERIFY(h.window->findDialog());
+    h.button(Command::Close)->click();
+    QCOMPARE(h.ended, 1);
+    QVERIFY(!h.window->findDialog());
+    QCOMPARE(h.settings.hasSection(QStringLiteral("Pantrio"), QStringLiteral("Find Next")), sectionAfter);
+    QVERIFY(h.settings.has(QStringLiteral("Pantrio"), QStringLiteral("Other"), QStringLiteral("Kept")));
+    QVERIFY(!h.rs() || !h.rs()->isOpen());
+    // The file is free again.
+    QCOMPARE(runSqlite(h.path(), QStringLiteral("SELECT count(*) FROM Recipes;")), 0);
+}
+
+void TestRecipeWindow::closeByWindowManagerUnloads()
+{
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(RecipeLayout::compact(), &rows);
+    h.settings.write(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find"), QStringLiteral("x"));
+    QVERIFY(h.window->close());
+    QCOMPARE(h.ended, 1);
+    QVERIFY(!h.settings.hasSection(QStringLiteral("Pantrio"), QStringLiteral("Find Next")));
+    h.window->close(); // a second close does not run the unload again
+    QCOMPARE(h.ended, 1);
+}
+
+void TestRecipeWindow::findDialog_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("returned");
+    using A = RecipeHarness::Answer;
+    QTest::newRow("enter") << int(A::Enter) << "soup" << "soup";
+    QTest::newRow("find button") << int(A::FindButton) << "soup" << "soup";
+    QTest::newRow("blanks kept") << int(A::Enter) << "  soup " << "  soup ";
+    QTest::newRow("blanks only") << int(A::Enter) << "   " << "   ";
+    QTest::newRow("enter on empty box") << int(A::Enter) << "" << "";
+    QTest::newRow("escape") << int(A::Escape) << "soup" << "";
+    QTest::newRow("cancel") << int(A::Cancel) << "soup" << "";
+    QTest::newRow("window closed") << int(A::Close) << "soup" << "";
+}
+
+void TestRecipeWindow::findDialog()
+{
+    QFETCH(int, how);
+    QFETCH(QString, typed);
+    QFETCH(QString, returned);
+    RecipeHarness h;
+    h.settings.write(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find"),
+                     QStringLiteral("earlier"));
+    frmFind dialog(h.settings);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Find"));
+    QCOMPARE(dialog.FindNext(), QStringLiteral("earlier"));
+    QWidget* focused = nullptr;
+    QTimer::singleShot(0, [&] {
+        focused = dialog.focusWidget();
+        QTest::keyClicks(dialog.txtFind, typed);
+        switch (RecipeHarness::Answer(how)) {
+        case RecipeHarness::Answer::Enter: QTest::keyClick(dialog.txtFind, Qt::Key_Return); break;
+        case RecipeHarness::Answer::FindButton: dialog.cmdFind->click(); break;
+        case RecipeHarness::Answer::Escape: QTest::keyClick(dialog.txtFind, Qt::Key_Escape); break;
+        case RecipeHarness::Answer::Cancel: dialog.cmdCancel->click(); break;
+        case RecipeHarness::Answer::Close: dialog.close(); break;
+        }
+    });
+    dialog.exec();
+    QCOMPARE(focused, dialog.txtFind);
+    QVERIFY(dialog.isHidden());
+    QCOMPARE(dialog.GetString(), returned);
+    QCOMPARE(h.savedSearch(), returned);
+    QVERIFY(h.settings.has(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find")));
+    QCOMPARE(dialog.FindNext(), returned);
+    QVERIFY(dialog.txtNext->isHidden());
+}
+
+void TestRecipeWindow::findDialogReopensEmpty()
+{
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(RecipeLayout::full(), &rows);
+    h.find(QStringLiteral("Recipe 4"));
+    QCOMPARE(h.box(1), QStringLiteral("Recipe 4"));
+    QVERIFY(!h.window->findDialog()); // unloaded once the text was collected
+    h.find(QStringLiteral("Recipe 5"));
+    QCOMPARE(h.findDialogsSeen, 2);
+    QCOMPARE(h.findDialogTexts, QStringList({QString(), QString()}));
+}
+
+void TestRecipeWindow::findDialogGeometry()
+{
+    RecipeHarness h;
+    frmFind dialog(h.settings);
+    dialog.show();
+    QCOMPARE(dialog.size(), QSize(312, 75));
+    QCOMPARE(dialog.txtFind->geometry(), QRect(0, 8, 313, 19));
+    QCOMPARE(dialog.cmdFind->geometry(), QRect(32, 40, 73, 25));
+    QCOMPARE(dialog.cmdCancel->geometry(), QRect(200, 40, 73, 25));
+    QVERIFY(dialog.cmdFind->isDefault());
+    QVERIFY(dialog.txtNext->isHidden());
+    QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
+    QVERIFY(!(dialog.windowFlags() & Qt::WindowSystemMenuHint));
+}
+
+void TestRecipeWindow::unusableFile_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("missing") << "missing" << "does not exist";
+    QTest::newRow("not a database") << "text" << "not a recipe database";
+    QTest::newRow("locked") << "locked" << "in use by another program";
+}
+
+void TestRecipeWindow::unusableFile()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, cause);
+    RecipeHarness h;
+    std::unique_ptr<RecordCursor> holder;
+    if (setup == QLatin1String("text")) {
+        QFile f(h.path());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not recipes");
+    } else if (setup == QLatin1String("locked")) {
+        makeRecipeFile(h.dir.path(), sampleRows());
+        holder = RecordCursor::open(h.path(), {RecordCursor::Mode::Exclusive, 100});
+    }
+    h.open(RecipeLayout::full(), nullptr);
+    QCOMPARE(h.messages.shown.size(), 1);
+    QVERIFY(h.messages.shown[0].text.contains(h.path()));
+    QVERIFY2(h.messages.shown[0].text.contains(cause), qPrintable(h.messages.shown[0].text));
+    QVERIFY(h.window->isVisible());
+    QVERIFY(!h.pointer.isBusy());
+    // Commands say why they cannot work instead of failing.
+    h.button(Command::New)->click();
+    QCOMPARE(h.messages.shown.size(), 2);
+    QVERIFY(h.messages.shown[1].text.contains(cause));
+    h.button(Command::Close)->click();
+    QCOMPARE(h.ended, 1);
+    QCOMPARE(h.messages.shown.size(), 2);
+    if (setup == QLatin1String("missing"))
+        QVERIFY(!QFile::exists(h.path()));
+}
+
+void TestRecipeWindow::saveFailureKeepsTypedText()
+{
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(RecipeLayout::compact(), &rows); // shared, so another program can hold a lock
+    h.type(1, QStringLiteral("Typed"));
+    // Another program holds a write transaction; our save waits, then fails.
+    QProcess other;
+    other.start(QStringLiteral("sqlite3"), {h.path()});
+    QVERIFY(other.waitForStarted());
+    other.write("BEGIN EXCLUSIVE;\nSELECT 'locked';\n");
+    QVERIFY(other.waitForReadyRead(10000));
+    h.arrow(2);
+    QCOMPARE(h.messages.shown.size(), 1);
+    QVERIFY2(h.messages.shown[0].text.contains(QStringLiteral("in use by another program")),
+             qPrintable(h.messages.shown[0].text));
+    QVERIFY(h.messages.shown[0].text.contains(QStringLiteral("still in the window")));
+    QCOMPARE(h.box(1), QStringLiteral("Typed"));
+    QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 1 of 12"));
+    QVERIFY(!h.pointer.isBusy());
+    other.write("ROLLBACK;\n.quit\n");
+    other.closeWriteChannel();
+    QVERIFY(other.waitForFinished(10000));
+    h.arrow(2); // free again: the same edit is saved now
+    QCOMPARE(h.box(1), QStringLiteral("Recipe 2"));
+    h.arrow(1);
+    QCOMPARE(h.box(1), QStringLiteral("Typed"));
+}
+
+QTEST_MAIN(TestRecipeWindow)
+#include "tst_recipewindow.moc"
