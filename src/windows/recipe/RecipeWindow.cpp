@@ -394,8 +394,11 @@ bool RecipeWindow::FindField(const QString& pattern, const QString& fieldName)
         if (rs->noMatch())
             rs->findFirst(condition);
     } catch (const StoreError&) {
+        services_.pointer.setBusy(false);
         return false; // a pattern the condition language cannot hold matches nothing
     }
+    // A search that found nothing leaves the hourglass of its Validate without a Reposition.
+    services_.pointer.setBusy(false);
     return !rs->noMatch();
 }
 
