@@ -1,6 +1,10 @@
 #include "RecipeHarness.h"
 
+#include "printing/frmCopyTxt.h"
+#include "windows/about/frmAbout.h"
 #include "windows/find/frmFind.h"
+
+#include <QLabel>
 
 using namespace pantrio;
 using namespace pantrio::test;
@@ -59,6 +63,11 @@ private slots:
     void findField_data();
     void findField();
     void pointerIsDefaultAfterEveryCommand();
+    void printCurrentRecipe_data() { layouts(); }
+    void printCurrentRecipe();
+    void printWithoutRecipe();
+    void aboutShowsOneWindow_data() { layouts(); }
+    void aboutShowsOneWindow();
 
 private:
     void layouts()
@@ -479,6 +488,69 @@ void TestCommands::pointerIsDefaultAfterEveryCommand()
     h.button(Command::Refresh)->click();
     QVERIFY(!h.pointer.isBusy());
     QVERIFY(h.pointer.changes > 0);
+}
+
+void TestCommands::printCurrentRecipe()
+{
+    QFETCH(QString, layout);
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(layoutNamed(layout), &rows);
+    QVERIFY(!h.window->printCopy()); // made on the first print only
+    h.button(Command::Print)->click();
+    QCOMPARE(h.printer.pages.size(), 1);
+    frmCopyTxt* copy = h.window->printCopy();
+    QVERIFY(copy);
+    QVERIFY(!copy->isVisible());
+    QCOMPARE(copy->Text2->text(), QStringLiteral("Recipe 1"));
+    QCOMPARE(copy->Text3->toPlainText(), QStringLiteral("1 cups water\n1 onion"));
+    QVERIFY(!copy->Text5->isHidden()); // Recipe 1 has notes
+    QCOMPARE(copy->Text5->toPlainText(), QStringLiteral("Note 1"));
+    h.arrow(2);
+    h.button(Command::Print)->click();
+    QCOMPARE(h.printer.pages.size(), 2);
+    QCOMPARE(h.window->printCopy(), copy); // the same window, refilled
+    QCOMPARE(copy->Text2->text(), QStringLiteral("Recipe 2"));
+    QVERIFY(copy->Text5->isHidden());
+    QVERIFY(copy->Label5->isHidden());
+    QVERIFY(h.messages.shown.isEmpty());
+    // The two pages differ where the recipes differ.
+    QVERIFY(h.printer.pages[0] != h.printer.pages[1]);
+}
+
+void TestCommands::printWithoutRecipe()
+{
+    RecipeHarness h;
+    const QList<RecipeValues> none;
+    h.open(RecipeLayout::compact(), &none);
+    h.button(Command::Print)->click();
+    QVERIFY(h.printer.pages.isEmpty());
+    QCOMPARE(h.messages.shown.size(), 1);
+    QVERIFY(h.messages.shown[0].text.contains(QStringLiteral("no recipe"), Qt::CaseInsensitive));
+}
+
+void TestCommands::aboutShowsOneWindow()
+{
+    QFETCH(QString, layout);
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(layoutNamed(layout), &rows);
+    h.button(Command::About)->click();
+    frmAbout* about = h.window->aboutWindow();
+    QVERIFY(about);
+    QVERIFY(about->isVisible());
+    QCOMPARE(about->windowTitle(), QStringLiteral("About Veltrane's Pantrio"));
+    h.button(Command::About)->click();
+    QCOMPARE(h.window->aboutWindow(), about);
+    int abouts = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        abouts += qobject_cast<frmAbout*>(w) && w->isVisible();
+    QCOMPARE(abouts, 1);
+    // The recipe window stays usable while About is open.
+    h.arrow(2);
+    QCOMPARE(h.box(1), QStringLiteral("Recipe 2"));
+    about->close();
+    QTRY_VERIFY(!h.window->aboutWindow());
 }
 
 QTEST_MAIN(TestCommands)

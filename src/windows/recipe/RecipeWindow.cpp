@@ -6,7 +6,10 @@
 #include "platform/ProgramInfo.h"
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
+#include "printing/PrintRecipe.h"
+#include "printing/frmCopyTxt.h"
 #include "store/RecordCursor.h"
+#include "windows/about/frmAbout.h"
 #include "windows/find/frmFind.h"
 
 #include <QCloseEvent>
@@ -404,16 +407,27 @@ bool RecipeWindow::FindField(const QString& pattern, const QString& fieldName)
 
 void RecipeWindow::Print_Click()
 {
-    // Filled in with the print-copy window.
+    const RecordCursor* rs = recordset();
+    if (!rs || !rs->hasCurrent()) {
+        showNoRecipeToPrint(services_.messages);
+        return;
+    }
+    if (!copy_)
+        copy_ = std::make_unique<frmCopyTxt>();
+    const RecipeCopy fields{rs->field(QStringLiteral("FoodCategoryID")), rs->field(QStringLiteral("RecipeName")),
+                            rs->field(QStringLiteral("Ingredients")), rs->field(QStringLiteral("Instructions")),
+                            rs->field(QStringLiteral("Notes"))};
+    printRecipe(*copy_, fields, services_.printer);
 }
 
 frmAbout* RecipeWindow::aboutWindow() const
 {
-    return nullptr;
+    return about_.data();
 }
 
 void RecipeWindow::cmdAbout_Click()
 {
+    frmAbout::showSingle(about_, services_);
 }
 
 void RecipeWindow::cmdClose_Click()

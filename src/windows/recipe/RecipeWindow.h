@@ -45,7 +45,7 @@ public:
     DataControl* Data1() const { return data_; }
     frmFind* findDialog() const { return find_.get(); }
     frmAbout* aboutWindow() const;
-    QWidget* printCopy() const { return copy_.get(); }
+    frmCopyTxt* printCopy() const { return copy_.get(); }
 
     // The click handlers, one per command.
     void cmdNew_Click();
@@ -87,8 +87,8 @@ private:
     std::array<QPushButton*, 9> buttons_{};
     DataControl* data_ = nullptr;
     std::unique_ptr<frmFind> find_;
-    std::unique_ptr<QWidget> copy_;
-    QPointer<QWidget> about_;
+    std::unique_ptr<frmCopyTxt> copy_;
+    QPointer<frmAbout> about_;
     bool unloaded_ = false;
 };
 
