@@ -61,6 +61,11 @@ void Module1::OpenRecipeWindow()
     recipe_->open();
 }
 
+FirstRun* Module1::introWindow() const
+{
+    return intro_.data();
+}
+
 bool Module1::hasOpenWindow() const
 {
     return (recipe_ && recipe_->isVisible()) || (intro_ && intro_->isVisible());

@@ -24,7 +24,7 @@ public:
     void OpenRecipeWindow();
 
     RecipeWindow* recipeWindow() const { return recipe_.get(); }
-    FirstRun* introWindow() const { return intro_.data(); }
+    FirstRun* introWindow() const;
     // True while a window of the program is open; when false the program has ended.
     bool hasOpenWindow() const;
 
