@@ -87,12 +87,16 @@ struct RecipeHarness
 
     enum class Answer { Enter, FindButton, Escape, Cancel, Close };
     // Answers the modal find dialog that the next action opens.
-    void answerFind(const QString& text, Answer how = Answer::Enter)
+    void answerFind(const QString& text, Answer how = Answer::Enter, int attempts = 100)
     {
-        QTimer::singleShot(0, [this, text, how] {
+        QTimer::singleShot(attempts == 100 ? 0 : 20, [this, text, how, attempts] {
             QWidget* dialog = QApplication::activeModalWidget();
             if (!dialog) {
-                ++findDialogsMissed;
+                // The dialog may open a little later (a button pressed by its access key).
+                if (attempts > 0)
+                    answerFind(text, how, attempts - 1);
+                else
+                    ++findDialogsMissed;
                 return;
             }
             ++findDialogsSeen;

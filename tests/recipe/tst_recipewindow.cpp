@@ -1,5 +1,6 @@
 #include "RecipeHarness.h"
 
+#include "windows/about/frmAbout.h"
 #include "windows/find/frmFind.h"
 
 #include <QLabel>
@@ -94,6 +95,10 @@ private slots:
     void colours();
     void enterKey_data();
     void enterKey();
+    void accessKeys_data();
+    void accessKeys();
+    void escapeDoesNothing_data() { navigation_data(); }
+    void escapeDoesNothing();
 
     void navigation_data();
     void navigation();
@@ -293,6 +298,91 @@ void TestRecipeWindow::enterKey()
     QTest::keyClick(w, Qt::Key_Return, modifiers);
     QCOMPARE(h.findDialogsSeen, opensFind ? 1 : 0);
     QCOMPARE(h.box(box), typed);
+}
+
+void TestRecipeWindow::accessKeys_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("effect");
+    QTest::newRow("full Alt+D") << "full" << int(Qt::Key_D) << "delete asked";
+    QTest::newRow("full Alt+U") << "full" << int(Qt::Key_U) << "saved";
+    QTest::newRow("full Alt+R") << "full" << int(Qt::Key_R) << "first";
+    QTest::newRow("full Alt+N") << "full" << int(Qt::Key_N) << "no search text";
+    QTest::newRow("full Alt+F") << "full" << int(Qt::Key_F) << "find dialog";
+    QTest::newRow("full Alt+C") << "full" << int(Qt::Key_C) << "ended";
+    QTest::newRow("full Alt+P has no button") << "full" << int(Qt::Key_P) << "nothing";
+    QTest::newRow("compact Alt+A") << "compact" << int(Qt::Key_A) << "adding";
+    QTest::newRow("compact Alt+B") << "compact" << int(Qt::Key_B) << "about";
+    QTest::newRow("compact Alt+P") << "compact" << int(Qt::Key_P) << "printed";
+    QTest::newRow("compact Alt+F") << "compact" << int(Qt::Key_F) << "find dialog";
+    QTest::newRow("compact Alt+C") << "compact" << int(Qt::Key_C) << "ended";
+}
+
+void TestRecipeWindow::accessKeys()
+{
+    QFETCH(QString, layout);
+    QFETCH(int, key);
+    QFETCH(QString, effect);
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(layoutNamed(layout), &rows);
+    h.arrow(2);
+    QApplication::setActiveWindow(h.window.get());
+    QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+    h.messages.answers.push_back(MessageAnswer::Cancel);
+    if (effect == QLatin1String("find dialog"))
+        h.answerFind(QString(), RecipeHarness::Answer::Escape);
+    if (effect == QLatin1String("saved"))
+        h.type(3, QStringLiteral("7 minutes"));
+    h.window->textBox(0)->setFocus();
+    // Through the window, as the platform delivers keys, so that shortcuts take part.
+    QTest::keyClick(h.window->windowHandle(), Qt::Key(key), Qt::AltModifier);
+    QTest::qWait(400); // a button pressed by its access key clicks after a short animation
+    const auto said = [&](const QString& words) {
+        return h.messages.shown.size() == 1 && h.messages.shown[0].text.contains(words);
+    };
+    if (effect == QLatin1String("delete asked"))
+        QVERIFY(said(QStringLiteral("permently")));
+    else if (effect == QLatin1String("saved"))
+        QCOMPARE(h.rs()->field(3), FieldValue(QStringLiteral("7 minutes")));
+    else if (effect == QLatin1String("first"))
+        QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 1 of 12"));
+    else if (effect == QLatin1String("no search text"))
+        QVERIFY(said(QStringLiteral("Click the find button")));
+    else if (effect == QLatin1String("find dialog"))
+        QCOMPARE(h.findDialogsSeen, 1);
+    else if (effect == QLatin1String("ended"))
+        QCOMPARE(h.ended, 1);
+    else if (effect == QLatin1String("adding"))
+        QVERIFY(h.rs()->isAdding());
+    else if (effect == QLatin1String("about"))
+        QVERIFY(h.window->aboutWindow());
+    else if (effect == QLatin1String("printed"))
+        QCOMPARE(h.printer.pages.size(), 1);
+    else {
+        QVERIFY(h.messages.shown.isEmpty());
+        QCOMPARE(h.printer.pages.size(), 0);
+        QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 2 of 12"));
+    }
+    if (h.window->aboutWindow())
+        h.window->aboutWindow()->close();
+}
+
+void TestRecipeWindow::escapeDoesNothing()
+{
+    QFETCH(QString, layout);
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(layoutNamed(layout), &rows);
+    QApplication::setActiveWindow(h.window.get());
+    h.type(1, QStringLiteral("Typed"));
+    QTest::keyClick(h.window->textBox(1), Qt::Key_Escape);
+    QTest::keyClick(h.button(Command::New), Qt::Key_Escape);
+    QVERIFY(h.window->isVisible());
+    QCOMPARE(h.box(1), QStringLiteral("Typed"));
+    QCOMPARE(h.ended, 0);
+    QVERIFY(h.messages.shown.isEmpty());
 }
 
 void TestRecipeWindow::navigation_data()
