@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Starts the real program under Xvfb with a temporary home and program folder, waits for its
 # window, checks the title and client size, takes a screenshot and closes it with Alt+C.
+# A screen of 1024x768 gets the full window (558x543), one of 640x480 the compact one (600x417).
 set -euo pipefail
-program=$1 make_sample=$2 intro=$3
+program=$1 make_sample=$2 intro=$3 screen=${4:-1024x768} expected=${5:-558x543}
 shots=${PANTRIO_SCREENSHOT_DIR:-}
 
 work=$(mktemp -d)
@@ -17,9 +18,9 @@ unset QT_QPA_PLATFORM
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0"
 
-xvfb-run -a -s "-screen 0 1024x768x24" bash -s "$work" "$shots" <<'INNER'
+xvfb-run -a -s "-screen 0 ${screen}x24" bash -s "$work" "$shots" "$expected" <<'INNER'
 set -euo pipefail
-work=$1 shots=$2
+work=$1 shots=$2 expected=$3
 "$work/app/pantrio" & pid=$!
 title="Veltrane's Pantrio   Version: 2.4"
 win=""
@@ -31,8 +32,8 @@ done
 [ -n "$win" ] || { echo "FAIL: no window titled '$title'"; kill $pid; exit 1; }
 sleep 1
 size=$(xwininfo -id "$win" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
-[ "$size" = "558x543" ] || { echo "FAIL: client area $size, expected 558x543"; kill $pid; exit 1; }
-[ -n "$shots" ] && import -window root "$shots/recMain.png"
+[ "$size" = "$expected" ] || { echo "FAIL: client area $size, expected $expected"; kill $pid; exit 1; }
+[ -n "$shots" ] && import -window root "$shots/window-$expected.png"
 xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
 xdotool key --window "$win" alt+c
 for _ in $(seq 1 50); do

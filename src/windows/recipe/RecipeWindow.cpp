@@ -86,8 +86,8 @@ void RecipeWindow::buildControls()
     data_->setGeometry(layout_.data.toPixels());
     if (layout_.dataToolTip)
         data_->setToolTip(QLatin1String(layout_.dataToolTip));
+    data_->setAutoFillBackground(true); // a bar of its own, not see-through
     if (layout_.coloured) {
-        data_->setAutoFillBackground(true);
         QPalette p = data_->palette();
         p.setColor(QPalette::Window, Qt::white);
         p.setColor(QPalette::WindowText, DarkBlue);
