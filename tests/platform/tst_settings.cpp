@@ -89,7 +89,7 @@ void TestSettings::fileIsReadableByHand()
     // And a value changed by hand is read back.
     f.close();
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write("[Counts]\nFirstTime=2\n");
+    f.write("; changed by hand\n[Counts]\nFirstTime = 2\n");
     f.close();
     QCOMPARE(store.read(QStringLiteral("DezoruDozazor"), QStringLiteral("Counts"), QStringLiteral("FirstTime")),
              QStringLiteral("2"));
