@@ -7,22 +7,27 @@
 
 namespace pantrio {
 
-std::string foldForMatch(std::string_view utf8)
+void appendFolded(std::string& out, std::string_view utf8)
 {
-    std::string out(utf8);
-    bool ascii = true;
-    for (char& c : out) {
-        const auto u = static_cast<unsigned char>(c);
+    const std::size_t start = out.size();
+    out.append(utf8);
+    for (std::size_t i = start; i < out.size(); ++i) {
+        const auto u = static_cast<unsigned char>(out[i]);
         if (u >= 0x80) {
-            ascii = false;
-            break;
+            out.resize(start);
+            out += QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toCaseFolded().toStdString();
+            return;
         }
         if (u >= 'A' && u <= 'Z')
-            c = char(u + ('a' - 'A'));
+            out[i] = char(u + ('a' - 'A'));
     }
-    if (ascii)
-        return out;
-    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toCaseFolded().toStdString();
+}
+
+std::string foldForMatch(std::string_view utf8)
+{
+    std::string out;
+    appendFolded(out, utf8);
+    return out;
 }
 
 std::string foldForMatch(const QString& text)

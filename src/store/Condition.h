@@ -13,6 +13,7 @@ namespace pantrio {
 
 // Letter case folded for matching, as UTF-8. ASCII text takes a fast path.
 std::string foldForMatch(std::string_view utf8);
+void appendFolded(std::string& out, std::string_view utf8);
 std::string foldForMatch(const QString& text);
 
 // A like-pattern: `*` stands for any run of characters, every other character for itself.

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
 #include <sqlite3.h>
 
@@ -46,14 +45,20 @@ void FindIndex::load(sqlite::Database& db)
     for (auto& c : columns_)
         c.starts.push_back(0);
     while (rows.step()) {
-        Keys keys;
+        std::uint8_t flags = 0;
         for (int f = 0; f < Fields; ++f) {
+            Column& c = columns_[size_t(f)];
             int size = 0;
             const char* data = rows.utf8(f + 1, &size);
             if (data)
-                keys[size_t(f)] = foldForMatch(std::string_view(data, size_t(size)));
+                appendFolded(c.text, std::string_view(data, size_t(size)));
+            else
+                flags |= std::uint8_t(1u << f);
+            c.text += '\0';
+            c.starts.push_back(c.text.size());
         }
-        append(rows.int64(0), keys);
+        ids_.push_back(rows.int64(0));
+        flags_.push_back(flags);
     }
     loaded_ = true;
 }
@@ -135,14 +140,15 @@ std::optional<std::size_t> FindIndex::scanTerm(const Condition::Term& term, std:
 {
     const std::string_view needle = *term.pattern.containedText();
     const Column& c = columns_[size_t(term.field)];
-    const std::string_view hay(c.text);
-    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
+    const char* hay = c.text.data();
+    const std::size_t size = c.text.size();
     std::size_t at = c.starts[fromRow];
-    while (at < hay.size()) {
-        const auto hit = std::search(hay.begin() + std::ptrdiff_t(at), hay.end(), searcher);
-        if (hit == hay.end())
+    while (at < size) {
+        // The needle holds no '\0', so a hit never spans two rows.
+        const void* hit = memmem(hay + at, size - at, needle.data(), needle.size());
+        if (!hit)
             return std::nullopt;
-        const std::size_t offset = std::size_t(hit - hay.begin());
+        const std::size_t offset = std::size_t(static_cast<const char*>(hit) - hay);
         const auto next = std::upper_bound(c.starts.begin(), c.starts.end(), offset);
         const std::size_t row = std::size_t(next - c.starts.begin()) - 1;
         if (!(flags_[row] & Gone) && !changed_.count(ids_[row]))

@@ -62,7 +62,8 @@ RecordCursor::~RecordCursor() = default;
 std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options options)
 {
     checkFileKind(path);
-    sqlite::Database db(path, SQLITE_OPEN_READWRITE);
+    // One thread uses the connection, so the engine's own locking is only overhead.
+    sqlite::Database db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
     sqlite3_busy_timeout(db.handle(), options.busyTimeoutMs);
 
     if (options.mode == Mode::Exclusive) {
