@@ -136,6 +136,12 @@ struct RecipeHarness
     std::unique_ptr<RecipeWindow> window;
 };
 
+// "full" or "compact", as the data tables name them.
+inline const RecipeLayout& layoutNamed(const QString& name)
+{
+    return name == QLatin1String("full") ? RecipeLayout::full() : RecipeLayout::compact();
+}
+
 inline QList<RecipeValues> sampleRows(int n = 12)
 {
     QList<RecipeValues> rows;

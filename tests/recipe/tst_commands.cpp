@@ -11,11 +11,6 @@ using namespace pantrio::test;
 
 namespace {
 
-const RecipeLayout& layoutNamed(const QString& name)
-{
-    return name == QLatin1String("full") ? RecipeLayout::full() : RecipeLayout::compact();
-}
-
 // Names chosen so that searches have known answers: (category, name) in table order.
 QList<RecipeValues> searchRows()
 {
