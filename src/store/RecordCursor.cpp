@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <limits>
@@ -103,6 +104,21 @@ std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options op
     return cursor;
 }
 
+namespace {
+
+// Gathers every rowid of a scan inside the engine: one call instead of a step per row.
+void collectId(sqlite3_context* context, int, sqlite3_value** args)
+{
+    static_cast<std::vector<std::int64_t>*>(sqlite3_user_data(context))->push_back(sqlite3_value_int64(args[0]));
+}
+
+void collectDone(sqlite3_context* context)
+{
+    sqlite3_result_null(context);
+}
+
+} // namespace
+
 void RecordCursor::loadSnapshot()
 {
     bool ordered = false;
@@ -112,14 +128,22 @@ void RecordCursor::loadSnapshot()
         ordered = probe.step();
     }
     std::vector<std::int64_t> ids;
+    const int rc = sqlite3_create_function(db_.handle(), "pantrio_collect", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &ids,
+                                           nullptr, collectId, collectDone);
+    if (rc != SQLITE_OK)
+        sqlite::fail(rc, ReadAction, db_.path());
+    const auto unregister = qScopeGuard([this] {
+        sqlite3_create_function(db_.handle(), "pantrio_collect", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
+    });
     {
         sqlite::Statement rows(db_,
-                               ordered ? "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder"
-                                       : "SELECT rowid FROM Recipes ORDER BY rowid",
+                               ordered ? "SELECT pantrio_collect(rowid) FROM Recipes INDEXED BY RecipesInOrder"
+                                       : "SELECT pantrio_collect(rowid) FROM Recipes",
                                ReadAction);
-        while (rows.step())
-            ids.push_back(rows.int64(0));
+        rows.step();
     }
+    if (!std::is_sorted(ids.begin(), ids.end()))
+        std::sort(ids.begin(), ids.end());
     ids_ = std::move(ids);
     if (!ids_.empty())
         highestId_ = std::max(highestId_, ids_.back());

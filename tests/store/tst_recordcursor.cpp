@@ -79,6 +79,7 @@ private slots:
     void findMatchesBruteForce();
     void badConditionMovesNothing();
     void findOnOtherFields();
+    void fileWrittenByAnotherProgram();
 
     void valuesSurviveRoundTrip_data();
     void valuesSurviveRoundTrip();
@@ -461,6 +462,32 @@ void TestRecordCursor::findOnOtherFields()
     c->moveFirst();
     c->findNext(QStringLiteral("Notes like '*freeze*' or RecipeName like 'Recipe 3'"));
     QCOMPARE(c->absolutePosition(), 2);
+}
+
+// A recipe table made by another program, without the helpers our own files carry.
+void TestRecordCursor::fileWrittenByAnotherProgram()
+{
+    const QString path = dir_->filePath(QStringLiteral("Savorix.mdb"));
+    QCOMPARE(runSqlite(path, QStringLiteral(
+                                 "CREATE TABLE Recipes (FoodCategoryID TEXT, RecipeName TEXT, \"Recipe Description\" TEXT, "
+                                 "TimeToPrepare TEXT, Ingredients TEXT, Instructions TEXT, Notes TEXT);"
+                                 "INSERT INTO Recipes (rowid, RecipeName, FoodCategoryID) VALUES "
+                                 "(30, 'Third', 'Soups'), (10, 'First', 'Pies'), (20, 'Second', 'Soups');")),
+             0);
+    auto c = openCursor(path);
+    QCOMPARE(c->recordCount(), 3);
+    QCOMPARE(nameOf(*c), QStringLiteral("First"));
+    c->moveNext();
+    QCOMPARE(nameOf(*c), QStringLiteral("Second"));
+    c->findNext(FindBoth.arg("soups"));
+    QCOMPARE(nameOf(*c), QStringLiteral("Third"));
+    c->addNew();
+    c->setField(1, QStringLiteral("Fourth"));
+    c->update();
+    c->moveLast();
+    QCOMPARE(nameOf(*c), QStringLiteral("Fourth"));
+    c->findFirst(FindBoth.arg("fourth"));
+    QCOMPARE(c->absolutePosition(), 3);
 }
 
 void TestRecordCursor::valuesSurviveRoundTrip_data()
