@@ -255,17 +255,19 @@ void TestRtfReader::damaged_data()
     QTest::newRow("star before group") << QByteArray("{\\rtf1 a{\\*{x}}b}") << "axb";
     QTest::newRow("colour index out of range") << QByteArray("{\\rtf1\\cf99\\highlight-3 a}") << "a";
     QTest::newRow("font table without groups") << QByteArray("{\\rtf1{\\fonttbl\\f0 A;\\f1 B;}x}") << "x";
-    // Inputs the fuzzer found.
+    // Found by the fuzzer: Qt shrinks sub- and superscript by a third, to nothing below 2 pt.
+    QTest::newRow("tiny superscript") << QByteArray("{\\rtf1\\fs1\\super x\\sub y}") << "xy";
 }
 
 void TestRtfReader::damaged()
 {
     QFETCH(QByteArray, input);
     QFETCH(QString, expected);
+    // The result must be a document Qt can lay out without complaint.
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("QFont|QTextDocument|QTextCursor")));
     QTextDocument doc;
     load(doc, input);
     QCOMPARE(textOf(doc), expected);
-    // The result must be a document Qt can lay out.
     QVERIFY(doc.size().height() >= 0);
 }
 
@@ -300,6 +302,7 @@ void TestRtfReader::characterFormat_data()
     QTest::newRow("half points") << rtf("\\fs21 x") << "x" << false << false << false << 10.5 << none << none;
     QTest::newRow("fs without value is 12 pt") << rtf("\\fs40 a\\fs x") << "x" << false << false << false << 12.0 << none << none;
     QTest::newRow("huge size clamped") << rtf("\\fs99999999 x") << "x" << false << false << false << 1638.0 << none << none;
+    QTest::newRow("tiny size clamped") << rtf("\\fs1 x") << "x" << false << false << false << 2.0 << none << none;
     QTest::newRow("colour") << rtf("\\cf1 x") << "x" << false << false << false << 12.0 << red << none;
     QTest::newRow("cf0 is automatic") << rtf("\\cf1 a\\cf0 x") << "x" << false << false << false << 12.0 << none << none;
     QTest::newRow("colour out of table") << rtf("\\cf7 x") << "x" << false << false << false << 12.0 << none << none;

@@ -517,7 +517,8 @@ private:
         case Kw::Sub: chr.vertical = -1; break;
         case Kw::NoSuperSub: chr.vertical = 0; break;
         case Kw::F: chr.font = hasParam ? static_cast<int>(param) : kDefaultFont; break;
-        case Kw::Fs: chr.halfPoints = hasParam && param > 0 ? static_cast<int>(clampParam(param, 1, 3276)) : 24; break;
+        // Below 2 pt Qt's superscript and subscript sizes round down to nothing.
+        case Kw::Fs: chr.halfPoints = hasParam && param > 0 ? static_cast<int>(clampParam(param, 4, 3276)) : 24; break;
         case Kw::Cf: chr.foreground = static_cast<int>(param); break;
         case Kw::Cb: chr.background = static_cast<int>(param); break;
 
