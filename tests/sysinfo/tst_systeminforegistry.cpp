@@ -80,16 +80,16 @@ void TestSystemInfoRegistry::findsTool()
 
     QTemporaryDir first, second;
     QVERIFY(first.isValid() && second.isValid());
-    const auto folderOf = [&](const QString& spec) {
-        return spec.startsWith(QLatin1String("first:")) ? first.path() : second.path();
+    const auto folderOf = [&](const QString& entry) {
+        return entry.startsWith(QLatin1String("first:")) ? first.path() : second.path();
     };
-    const auto nameOf = [](const QString& spec) { return spec.section(QLatin1Char(':'), 1); };
-    for (const QString& spec : files) {
-        QString name = nameOf(spec);
+    const auto nameOf = [](const QString& entry) { return entry.section(QLatin1Char(':'), 1); };
+    for (const QString& entry : files) {
+        QString name = nameOf(entry);
         const bool executable = !name.endsWith(QLatin1String("-x"));
         if (!executable)
             name.chop(2);
-        QVERIFY(makeProgram(folderOf(spec), name, executable));
+        QVERIFY(makeProgram(folderOf(entry), name, executable));
     }
 
     SystemInfoRegistry registry({first.path(), second.path()});

@@ -71,10 +71,10 @@ RecipeWindow::~RecipeWindow() = default;
 void RecipeWindow::buildControls()
 {
     for (size_t i = 0; i < layout_.labels.size(); ++i) {
-        const LabelSpec& spec = layout_.labels[i];
-        auto* label = new QLabel(QLatin1String(spec.caption), this);
-        label->setObjectName(QLatin1String(spec.name));
-        label->setGeometry(spec.place.toPixels());
+        const LabelSpec& row = layout_.labels[i];
+        auto* label = new QLabel(QLatin1String(row.caption), this);
+        label->setObjectName(QLatin1String(row.name));
+        label->setGeometry(row.place.toPixels());
         label->setTextFormat(Qt::PlainText);
         if (layout_.coloured)
             setTextColour(label, QPalette::WindowText, Cyan);
@@ -99,9 +99,9 @@ void RecipeWindow::buildControls()
 
     std::map<int, QWidget*> tabOrder;
     for (size_t i = 0; i < layout_.boxes.size(); ++i) {
-        const BoxSpec& spec = layout_.boxes[i];
+        const BoxSpec& row = layout_.boxes[i];
         QWidget* box;
-        if (spec.multiLine) {
+        if (row.multiLine) {
             auto* edit = new QPlainTextEdit(this);
             edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -110,14 +110,14 @@ void RecipeWindow::buildControls()
         } else {
             box = new QLineEdit(this);
         }
-        box->setObjectName(QLatin1String(spec.name));
-        box->setGeometry(spec.place.toPixels());
+        box->setObjectName(QLatin1String(row.name));
+        box->setGeometry(row.place.toPixels());
         if (layout_.coloured)
-            setTextColour(box, QPalette::Text, spec.field == 0 ? Red : DarkBlue);
+            setTextColour(box, QPalette::Text, row.field == 0 ? Red : DarkBlue);
         box->installEventFilter(this);
-        data_->bind(box, spec.field);
+        data_->bind(box, row.field);
         boxes_[i] = box;
-        tabOrder[spec.tabIndex] = box;
+        tabOrder[row.tabIndex] = box;
     }
 
     const std::map<Command, void (RecipeWindow::*)()> handlers = {
@@ -128,18 +128,18 @@ void RecipeWindow::buildControls()
         {Command::About, &RecipeWindow::cmdAbout_Click},
     };
     for (size_t i = 0; i < layout_.buttons.size(); ++i) {
-        const ButtonSpec& spec = layout_.buttons[i];
-        auto* button = new QPushButton(QString::fromUtf8(spec.caption), this);
-        button->setObjectName(QLatin1String(spec.name));
-        button->setGeometry(spec.place.toPixels());
-        if (spec.toolTip)
-            button->setToolTip(QString::fromUtf8(spec.toolTip));
+        const ButtonSpec& row = layout_.buttons[i];
+        auto* button = new QPushButton(QString::fromUtf8(row.caption), this);
+        button->setObjectName(QLatin1String(row.name));
+        button->setGeometry(row.place.toPixels());
+        if (row.toolTip)
+            button->setToolTip(QString::fromUtf8(row.toolTip));
         // Enter presses the button that has the focus, as Space does.
         button->setAutoDefault(true);
-        button->setDefault(layout_.defaultButton == spec.command);
-        connect(button, &QPushButton::clicked, this, handlers.at(spec.command));
+        button->setDefault(layout_.defaultButton == row.command);
+        connect(button, &QPushButton::clicked, this, handlers.at(row.command));
         buttons_[i] = button;
-        tabOrder[spec.tabIndex] = button;
+        tabOrder[row.tabIndex] = button;
     }
 
     QWidget* previous = nullptr;
