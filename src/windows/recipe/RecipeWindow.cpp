@@ -196,7 +196,7 @@ void RecipeWindow::open()
     Form_Load();
     if (!data_->open()) {
         Data1_Reposition();
-        tell(data_->openError(), int(MessageIcon::Exclamation));
+        tell(data_->openError(), MessageIcon::Exclamation);
     }
     boxes_[0]->setFocus();
 }
@@ -223,9 +223,9 @@ void RecipeWindow::Data1_Validate()
     services_.pointer.setBusy(true);
 }
 
-void RecipeWindow::tell(const QString& text, int icon)
+void RecipeWindow::tell(const QString& text, MessageIcon icon)
 {
-    services_.messages.show(text, services_.program.title, MessageIcon(icon));
+    services_.messages.show(text, services_.program.title, icon);
 }
 
 void RecipeWindow::run(const std::function<void()>& command)
@@ -244,7 +244,7 @@ void RecipeWindow::reportFailure(const QString& message)
     QString text = message;
     if (recordset() && recordset()->hasPendingChanges())
         text += QStringLiteral("\n\nWhat you typed is still in the window and has not been saved yet.");
-    tell(text, int(MessageIcon::Exclamation));
+    tell(text, MessageIcon::Exclamation);
     Data1_Reposition();
 }
 
@@ -253,11 +253,11 @@ bool RecipeWindow::requireRecipe(const QString& nothingToDo)
 {
     const RecordCursor* rs = recordset();
     if (!rs) {
-        tell(data_->openError() + QStringLiteral("\n\nPress Refresh to try again."), int(MessageIcon::Exclamation));
+        tell(data_->openError() + QStringLiteral("\n\nPress Refresh to try again."), MessageIcon::Exclamation);
         return false;
     }
     if (!nothingToDo.isEmpty() && !rs->hasCurrent() && !rs->isAdding()) {
-        tell(nothingToDo, int(MessageIcon::Information));
+        tell(nothingToDo, MessageIcon::Information);
         return false;
     }
     return true;
@@ -456,7 +456,7 @@ bool RecipeWindow::Form_Unload()
         // Closing would throw the edit away; the window stays so that it can be saved.
         services_.pointer.setBusy(false);
         tell(e.message() + QStringLiteral("\n\nPantrio stays open so that what you typed is not lost."),
-             int(MessageIcon::Exclamation));
+             MessageIcon::Exclamation);
         return false;
     }
     find_.reset();

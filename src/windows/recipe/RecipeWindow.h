@@ -21,6 +21,7 @@ class frmFind;
 class frmAbout;
 class frmCopyTxt;
 class RecordCursor;
+enum class MessageIcon;
 
 // The recipe window. One class serves both layouts: the layout only places the controls,
 // and every handler below is the behaviour of both.
@@ -74,7 +75,7 @@ private:
     // Runs a command; a refusal of the recipe file is shown and the pointer is left normal.
     void run(const std::function<void()>& command);
     void reportFailure(const QString& message);
-    void tell(const QString& text, int icon);
+    void tell(const QString& text, MessageIcon icon);
     bool requireRecipe(const QString& nothingToDo);
     void search(const QString& text, bool fromCurrent, const QString& noMatchText, const QString& noMatchTitle);
     static QString conditionFor(const QString& text);
