@@ -1,4 +1,4 @@
-#include "recipe/RecipeHarness.h"
+#include "support/RecipeHarness.h"
 #include "startup/FirstRun.h"
 #include "startup/Module1.h"
 
@@ -97,7 +97,7 @@ void TestModule1::windowChoice()
     QVERIFY(start.recipeWindow());
     QCOMPARE(start.recipeWindow()->objectName(), window);
     QVERIFY(start.recipeWindow()->isVisible());
-    QCOMPARE(start.recipeWindow()->Data1()->caption(), QStringLiteral("Recipe Number: 1 of 12"));
+    QCOMPARE(start.recipeWindow()->findChild<QLabel*>(QStringLiteral("caption"))->text(), QStringLiteral("Recipe Number: 1 of 12"));
     // Only one recipe window exists in a run.
     start.OpenRecipeWindow();
     int recipeWindows = 0;

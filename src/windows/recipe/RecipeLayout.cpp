@@ -45,7 +45,7 @@ const RecipeLayout& RecipeLayout::full()
         {2880, 7680, 3420, 345},
         "Click on the arrows to go to next, or previous recipe.",
         Command::Find,
-        RecordCursor::Mode::Exclusive,
+        OpenMode::Exclusive,
     };
     return layout;
 }
@@ -91,7 +91,7 @@ const RecipeLayout& RecipeLayout::compact()
         {4800, 3000, 3135, 345},
         nullptr,
         std::nullopt,
-        RecordCursor::Mode::Shared,
+        OpenMode::Shared,
     };
     return layout;
 }

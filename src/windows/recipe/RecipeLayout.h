@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/RecordCursor.h"
+#include "store/OpenMode.h"
 
 #include <QRect>
 #include <QSize>
@@ -62,7 +62,7 @@ struct RecipeLayout
     Twips data;
     const char* dataToolTip;
     std::optional<Command> defaultButton;
-    RecordCursor::Mode mode;
+    OpenMode mode;
 
     static const RecipeLayout& full();    // recMain
     static const RecipeLayout& compact(); // frm640x480, for screens 480 pixels high

@@ -1,6 +1,6 @@
 #include "RecipeWindow.h"
 
-#include "DataControl.h"
+#include "FieldBinder.h"
 #include "platform/BusyPointer.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramInfo.h"
@@ -8,7 +8,8 @@
 #include "platform/SettingsStore.h"
 #include "printing/PrintRecipe.h"
 #include "printing/frmCopyTxt.h"
-#include "store/RecordCursor.h"
+#include "store/RecipeBrowser.h"
+#include "store/StoreError.h"
 #include "windows/about/frmAbout.h"
 #include "windows/find/frmFind.h"
 
@@ -22,7 +23,6 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include <algorithm>
 #include <map>
 
 namespace pantrio {
@@ -57,6 +57,12 @@ RecipeWindow::RecipeWindow(const RecipeLayout& layout, Services& services, QWidg
     setFont(font);
     setFixedSize(layout.clientTwips.width() / 15, layout.clientTwips.height() / 15);
     background_.load(QLatin1String(layout.background));
+
+    browser_ = new RecipeBrowser(layout.mode, this);
+    // The binder connects first, so the boxes are staged and redrawn before the window reacts.
+    binder_ = new FieldBinder(*browser_, this);
+    connect(browser_, &RecipeBrowser::validating, this, &RecipeWindow::markBusy);
+    connect(browser_, &RecipeBrowser::positionChanged, this, &RecipeWindow::showPosition);
     buildControls();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -70,32 +76,28 @@ RecipeWindow::~RecipeWindow() = default;
 
 void RecipeWindow::buildControls()
 {
-    for (size_t i = 0; i < layout_.labels.size(); ++i) {
-        const LabelSpec& row = layout_.labels[i];
+    for (const LabelSpec& row : layout_.labels) {
         auto* label = new QLabel(QLatin1String(row.caption), this);
         label->setObjectName(QLatin1String(row.name));
         label->setGeometry(row.place.toPixels());
         label->setTextFormat(Qt::PlainText);
         if (layout_.coloured)
             setTextColour(label, QPalette::WindowText, Cyan);
-        labels_[i] = label;
     }
 
-    data_ = new DataControl(layout_.mode, this);
-    data_->setObjectName(QStringLiteral("Data1"));
-    data_->setGeometry(layout_.data.toPixels());
+    recordBar_ = new RecordBar(this);
+    recordBar_->setObjectName(QStringLiteral("Data1"));
+    recordBar_->setGeometry(layout_.data.toPixels());
     if (layout_.dataToolTip)
-        data_->setToolTip(QLatin1String(layout_.dataToolTip));
-    data_->setAutoFillBackground(true); // a bar of its own, not see-through
+        recordBar_->setToolTip(QLatin1String(layout_.dataToolTip));
+    recordBar_->setAutoFillBackground(true); // a bar of its own, not see-through
     if (layout_.coloured) {
-        QPalette p = data_->palette();
+        QPalette p = recordBar_->palette();
         p.setColor(QPalette::Window, Qt::white);
         p.setColor(QPalette::WindowText, DarkBlue);
-        data_->setPalette(p);
+        recordBar_->setPalette(p);
     }
-    connect(data_, &DataControl::validate, this, &RecipeWindow::Data1_Validate);
-    connect(data_, &DataControl::reposition, this, &RecipeWindow::Data1_Reposition);
-    connect(data_, &DataControl::failed, this, &RecipeWindow::reportFailure);
+    connect(recordBar_, &RecordBar::arrowPressed, this, &RecipeWindow::followArrow);
 
     std::map<int, QWidget*> tabOrder;
     for (size_t i = 0; i < layout_.boxes.size(); ++i) {
@@ -115,17 +117,17 @@ void RecipeWindow::buildControls()
         if (layout_.coloured)
             setTextColour(box, QPalette::Text, row.field == 0 ? Red : DarkBlue);
         box->installEventFilter(this);
-        data_->bind(box, row.field);
+        binder_->bind(box, row.field);
         boxes_[i] = box;
         tabOrder[row.tabIndex] = box;
     }
 
     const std::map<Command, void (RecipeWindow::*)()> handlers = {
-        {Command::New, &RecipeWindow::cmdNew_Click},         {Command::Delete, &RecipeWindow::cmdDelete_Click},
-        {Command::Refresh, &RecipeWindow::cmdRefresh_Click}, {Command::Update, &RecipeWindow::cmdUpdate_Click},
-        {Command::Print, &RecipeWindow::Print_Click},        {Command::Find, &RecipeWindow::cmdFind_Click},
-        {Command::FindNext, &RecipeWindow::cmdFindNext_Click}, {Command::Close, &RecipeWindow::cmdClose_Click},
-        {Command::About, &RecipeWindow::cmdAbout_Click},
+        {Command::New, &RecipeWindow::addNew},         {Command::Delete, &RecipeWindow::deleteRecipe},
+        {Command::Refresh, &RecipeWindow::refresh},    {Command::Update, &RecipeWindow::save},
+        {Command::Print, &RecipeWindow::print},        {Command::Find, &RecipeWindow::findRecipe},
+        {Command::FindNext, &RecipeWindow::findNext},  {Command::Close, &RecipeWindow::closeWindow},
+        {Command::About, &RecipeWindow::showAbout},
     };
     for (size_t i = 0; i < layout_.buttons.size(); ++i) {
         const ButtonSpec& row = layout_.buttons[i];
@@ -159,11 +161,6 @@ QPushButton* RecipeWindow::button(Command command) const
     return nullptr;
 }
 
-RecordCursor* RecipeWindow::recordset() const
-{
-    return data_->recordset();
-}
-
 void RecipeWindow::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -193,32 +190,29 @@ bool RecipeWindow::eventFilter(QObject* watched, QEvent* event)
 
 void RecipeWindow::open()
 {
-    Form_Load();
-    if (!data_->open()) {
-        Data1_Reposition();
-        tell(data_->openError(), MessageIcon::Exclamation);
-    }
+    load();
+    if (!browser_->open(services_.program.pathOf(QStringLiteral("Savorix.mdb"))))
+        tell(browser_->openError(), MessageIcon::Exclamation);
     boxes_[0]->setFocus();
 }
 
-void RecipeWindow::Form_Load()
+void RecipeWindow::load()
 {
     const ProgramInfo& program = services_.program;
     setWindowTitle(QStringLiteral("%1   Version: %2.%3").arg(program.title).arg(program.major).arg(program.minor));
-    data_->setDatabaseName(program.pathOf(QStringLiteral("Savorix.mdb")));
 }
 
-void RecipeWindow::Data1_Reposition()
+void RecipeWindow::showPosition()
 {
     services_.pointer.setBusy(false);
     // The display never reports a failure; it keeps its last text.
-    const RecordCursor* rs = recordset();
-    if (!rs)
+    if (!browser_->isOpen())
         return;
-    data_->setCaption(QStringLiteral("Recipe Number: %1 of %2").arg(rs->absolutePosition() + 1).arg(rs->recordCount()));
+    recordBar_->setPositionText(
+        QStringLiteral("Recipe Number: %1 of %2").arg(browser_->position() + 1).arg(browser_->count()));
 }
 
-void RecipeWindow::Data1_Validate()
+void RecipeWindow::markBusy()
 {
     services_.pointer.setBusy(true);
 }
@@ -242,48 +236,60 @@ void RecipeWindow::reportFailure(const QString& message)
 {
     services_.pointer.setBusy(false);
     QString text = message;
-    if (recordset() && recordset()->hasPendingChanges())
+    if (browser_->hasPendingChanges())
         text += QStringLiteral("\n\nWhat you typed is still in the window and has not been saved yet.");
     tell(text, MessageIcon::Exclamation);
-    Data1_Reposition();
+    showPosition();
 }
 
 // The commands need an open recipe file, and most of them a recipe to act on.
 bool RecipeWindow::requireRecipe(const QString& nothingToDo)
 {
-    const RecordCursor* rs = recordset();
-    if (!rs) {
-        tell(data_->openError() + QStringLiteral("\n\nPress Refresh to try again."), MessageIcon::Exclamation);
+    if (!browser_->isOpen()) {
+        tell(browser_->openError() + QStringLiteral("\n\nPress Refresh to try again."), MessageIcon::Exclamation);
         return false;
     }
-    if (!nothingToDo.isEmpty() && !rs->hasCurrent() && !rs->isAdding()) {
+    if (!nothingToDo.isEmpty() && !browser_->hasCurrent() && !browser_->isAdding()) {
         tell(nothingToDo, MessageIcon::Information);
         return false;
     }
     return true;
 }
 
-void RecipeWindow::cmdNew_Click()
+void RecipeWindow::followArrow(RecordBar::Arrow arrow)
+{
+    if (!browser_->isOpen())
+        return;
+    try {
+        switch (arrow) {
+        case RecordBar::Arrow::First: browser_->moveFirst(); break;
+        case RecordBar::Arrow::Previous: browser_->movePrevious(); break;
+        case RecordBar::Arrow::Next: browser_->moveNext(); break;
+        case RecordBar::Arrow::Last: browser_->moveLast(); break;
+        }
+    } catch (const StoreError& e) {
+        reportFailure(e.message());
+    }
+}
+
+void RecipeWindow::addNew()
 {
     if (!requireRecipe(QString()))
         return;
     run([this] {
-        recordset()->addNew();
+        browser_->addNew();
         boxes_[0]->setFocus();
     });
 }
 
-void RecipeWindow::cmdUpdate_Click()
+void RecipeWindow::save()
 {
     if (!requireRecipe(QStringLiteral("There is no recipe to save. Press Add New to start a new recipe.")))
         return;
-    run([this] {
-        data_->updateRecord();
-        recordset()->setBookmark(recordset()->lastModified());
-    });
+    run([this] { browser_->save(); });
 }
 
-void RecipeWindow::cmdDelete_Click()
+void RecipeWindow::deleteRecipe()
 {
     if (!requireRecipe(QStringLiteral("There is no recipe to delete.")))
         return;
@@ -291,37 +297,16 @@ void RecipeWindow::cmdDelete_Click()
                                 QStringLiteral("Delete Record"), MessageIcon::None, MessageButtons::OkCancel)
         != MessageAnswer::Ok)
         return;
-    run([this] {
-        RecordCursor* rs = recordset();
-        if (rs->isAdding()) { // a recipe not saved yet is simply dropped
-            rs->cancelAdd();
-            return;
-        }
-        rs->deleteCurrent();
-        rs->movePrevious();
-        // Deleting the first recipe leaves the window on the one that is first now.
-        if (!rs->hasCurrent() && rs->recordCount() > 0)
-            rs->moveFirst();
-    });
+    run([this] { browser_->deleteCurrent(); });
 }
 
-void RecipeWindow::cmdRefresh_Click()
+void RecipeWindow::refresh()
 {
-    if (!recordset()) {
+    if (!browser_->isOpen()) {
         open();
         return;
     }
-    run([this] { data_->refresh(); });
-}
-
-// Both search fields, containing the text anywhere. An apostrophe is doubled so that it
-// stands for itself inside the quotes instead of ending the pattern.
-QString RecipeWindow::conditionFor(const QString& text)
-{
-    QString quoted = text;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QStringLiteral("FoodCategoryID like '*") + quoted + QStringLiteral("*' or RecipeName like '*") + quoted
-           + QStringLiteral("*'");
+    run([this] { browser_->refresh(); });
 }
 
 void RecipeWindow::search(const QString& text, bool fromCurrent, const QString& noMatchText,
@@ -329,37 +314,24 @@ void RecipeWindow::search(const QString& text, bool fromCurrent, const QString& 
 {
     run([&] {
         services_.pointer.setBusy(true);
-        RecordCursor* rs = recordset();
-        // With no recipe current there is no place to come back to; the search starts at the first.
-        std::optional<Bookmark> mark;
-        if (rs->hasCurrent() || (rs->isAdding() && rs->absolutePosition() >= 0))
-            mark = rs->bookmark();
-        else if (rs->isAdding())
-            rs->cancelAdd();
-        const QString condition = conditionFor(text);
-        if (fromCurrent && mark) {
-            rs->findNext(condition);
-            if (rs->noMatch())
-                rs->findFirst(condition);
-        } else {
-            rs->findFirst(condition);
-        }
-        if (rs->noMatch()) {
+        const auto tellNoMatch = [&] {
             services_.messages.show(noMatchText, noMatchTitle, MessageIcon::Exclamation);
-            if (mark)
-                rs->setBookmark(*mark);
-        }
+        };
+        if (fromCurrent)
+            browser_->findNext(text, tellNoMatch);
+        else
+            browser_->find(text, tellNoMatch);
         services_.pointer.setBusy(false);
     });
 }
 
-void RecipeWindow::cmdFind_Click()
+void RecipeWindow::findRecipe()
 {
-    if (!find_)
-        find_ = std::make_unique<frmFind>(services_.settings);
-    find_->exec();
-    const QString text = find_->GetString();
-    find_.reset();
+    if (!findDialog_)
+        findDialog_ = std::make_unique<frmFind>(services_.settings);
+    findDialog_->exec();
+    const QString text = findDialog_->GetString();
+    findDialog_.reset();
     if (text.isEmpty())
         return;
     if (!requireRecipe(QString()))
@@ -367,17 +339,17 @@ void RecipeWindow::cmdFind_Click()
     search(text, false, QStringLiteral("No record found."), QStringLiteral("Record not found"));
 }
 
-void RecipeWindow::cmdFindNext_Click()
+void RecipeWindow::findNext()
 {
-    if (!find_)
-        find_ = std::make_unique<frmFind>(services_.settings);
-    find_->hide();
+    if (!findDialog_)
+        findDialog_ = std::make_unique<frmFind>(services_.settings);
+    findDialog_->hide();
     if (frmFind::savedText(services_.settings).isEmpty()) {
         services_.messages.show(QStringLiteral("Click the find button to search the database"),
                                 QStringLiteral("No Search Data Specified"), MessageIcon::Information);
         return;
     }
-    const QString text = find_->FindNext();
+    const QString text = findDialog_->FindNext();
     if (text.isEmpty())
         return;
     if (!requireRecipe(QString()))
@@ -388,70 +360,52 @@ void RecipeWindow::cmdFindNext_Click()
 
 bool RecipeWindow::FindField(const QString& pattern, const QString& fieldName)
 {
-    RecordCursor* rs = recordset();
-    if (!rs)
-        return false;
-    const QString condition = fieldName + QStringLiteral(" LIKE '") + pattern + QStringLiteral("'");
-    try {
-        rs->findNext(condition);
-        if (rs->noMatch())
-            rs->findFirst(condition);
-    } catch (const StoreError&) {
-        services_.pointer.setBusy(false);
-        return false; // a pattern the condition language cannot hold matches nothing
-    }
+    const bool found = browser_->findField(pattern, fieldName);
     // A search that found nothing leaves the hourglass of its Validate without a Reposition.
     services_.pointer.setBusy(false);
-    return !rs->noMatch();
+    return found;
 }
 
-void RecipeWindow::Print_Click()
+void RecipeWindow::print()
 {
-    const RecordCursor* rs = recordset();
-    if (!rs || !rs->hasCurrent()) {
+    if (!browser_->hasCurrent()) {
         showNoRecipeToPrint(services_.messages);
         return;
     }
-    if (!copy_)
-        copy_ = std::make_unique<frmCopyTxt>();
-    const RecipeCopy fields{rs->field(QStringLiteral("FoodCategoryID")), rs->field(QStringLiteral("RecipeName")),
-                            rs->field(QStringLiteral("Ingredients")), rs->field(QStringLiteral("Instructions")),
-                            rs->field(QStringLiteral("Notes"))};
-    printRecipe(*copy_, fields, services_.printer);
+    if (!printPage_)
+        printPage_ = std::make_unique<frmCopyTxt>();
+    const RecipeValues v = browser_->values();
+    const RecipeCopy fields{v[0], v[1], v[4], v[5], v[6]};
+    printRecipe(*printPage_, fields, services_.printer);
 }
 
-frmAbout* RecipeWindow::aboutWindow() const
+void RecipeWindow::showAbout()
 {
-    return about_.data();
+    frmAbout::showSingle(aboutWindow_, services_);
 }
 
-void RecipeWindow::cmdAbout_Click()
+void RecipeWindow::closeWindow()
 {
-    frmAbout::showSingle(about_, services_);
-}
-
-void RecipeWindow::cmdClose_Click()
-{
-    find_.reset();
+    findDialog_.reset();
     close();
 }
 
 void RecipeWindow::closeEvent(QCloseEvent* event)
 {
-    if (Form_Unload())
+    if (unload())
         event->accept();
     else
         event->ignore();
 }
 
-bool RecipeWindow::Form_Unload()
+bool RecipeWindow::unload()
 {
     if (unloaded_)
         return true;
     if (!frmFind::savedText(services_.settings).isEmpty())
         frmFind::forgetSavedText(services_.settings);
     try {
-        data_->close();
+        browser_->close();
     } catch (const StoreError& e) {
         // Closing would throw the edit away; the window stays so that it can be saved.
         services_.pointer.setBusy(false);
@@ -459,7 +413,7 @@ bool RecipeWindow::Form_Unload()
              MessageIcon::Exclamation);
         return false;
     }
-    find_.reset();
+    findDialog_.reset();
     unloaded_ = true;
     if (services_.endProgram)
         services_.endProgram();

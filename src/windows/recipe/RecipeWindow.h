@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RecipeLayout.h"
+#include "RecordBar.h"
 
 #include <QPixmap>
 #include <QPointer>
@@ -16,11 +17,11 @@ class QPushButton;
 namespace pantrio {
 
 struct Services;
-class DataControl;
+class FieldBinder;
+class RecipeBrowser;
 class frmFind;
 class frmAbout;
 class frmCopyTxt;
-class RecordCursor;
 enum class MessageIcon;
 
 // The recipe window. One class serves both layouts: the layout only places the controls,
@@ -39,26 +40,6 @@ public:
     // matches the pattern. True when the window then stands on a match.
     bool FindField(const QString& pattern, const QString& fieldName);
 
-    const RecipeLayout& layout() const { return layout_; }
-    QLabel* label(int i) const { return labels_[size_t(i)]; }
-    QWidget* textBox(int i) const { return boxes_[size_t(i)]; }
-    QPushButton* button(Command command) const;
-    DataControl* Data1() const { return data_; }
-    frmFind* findDialog() const { return find_.get(); }
-    frmAbout* aboutWindow() const;
-    frmCopyTxt* printCopy() const { return copy_.get(); }
-
-    // The click handlers, one per command.
-    void cmdNew_Click();
-    void cmdUpdate_Click();
-    void cmdDelete_Click();
-    void cmdRefresh_Click();
-    void cmdFind_Click();
-    void cmdFindNext_Click();
-    void Print_Click();
-    void cmdClose_Click();
-    void cmdAbout_Click();
-
 protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -66,30 +47,42 @@ protected:
 
 private:
     void buildControls();
-    void Form_Load();
-    bool Form_Unload(); // false when closing must wait (an edit could not be saved)
-    void Data1_Reposition();
-    void Data1_Validate();
+    void load();
+    bool unload(); // false when closing must wait (an edit could not be saved)
+    void showPosition();
+    void markBusy();
 
-    RecordCursor* recordset() const;
+    // The commands, one per button.
+    void addNew();
+    void save();
+    void deleteRecipe();
+    void refresh();
+    void findRecipe();
+    void findNext();
+    void print();
+    void closeWindow();
+    void showAbout();
+    void followArrow(RecordBar::Arrow arrow);
+
+    QPushButton* button(Command command) const;
     // Runs a command; a refusal of the recipe file is shown and the pointer is left normal.
     void run(const std::function<void()>& command);
     void reportFailure(const QString& message);
     void tell(const QString& text, MessageIcon icon);
     bool requireRecipe(const QString& nothingToDo);
     void search(const QString& text, bool fromCurrent, const QString& noMatchText, const QString& noMatchTitle);
-    static QString conditionFor(const QString& text);
 
     const RecipeLayout& layout_;
     Services& services_;
     QPixmap background_;
-    std::array<QLabel*, 7> labels_{};
+    RecipeBrowser* browser_ = nullptr;
+    FieldBinder* binder_ = nullptr;
+    RecordBar* recordBar_ = nullptr;
     std::array<QWidget*, 7> boxes_{};
     std::array<QPushButton*, 9> buttons_{};
-    DataControl* data_ = nullptr;
-    std::unique_ptr<frmFind> find_;
-    std::unique_ptr<frmCopyTxt> copy_;
-    QPointer<frmAbout> about_;
+    std::unique_ptr<frmFind> findDialog_;
+    std::unique_ptr<frmCopyTxt> printPage_;
+    QPointer<frmAbout> aboutWindow_;
     bool unloaded_ = false;
 };
 

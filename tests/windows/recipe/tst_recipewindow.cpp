@@ -1,7 +1,8 @@
-#include "RecipeHarness.h"
+#include "support/RecipeHarness.h"
 
 #include "windows/about/frmAbout.h"
 #include "windows/find/frmFind.h"
+#include "store/RecordCursor.h"
 
 #include <QLabel>
 #include <QToolButton>
@@ -150,15 +151,17 @@ void TestRecipeWindow::controls()
         QCOMPARE(label->focusPolicy(), Qt::NoFocus);
     } else if (auto* button = qobject_cast<QPushButton*>(control)) {
         QCOMPARE(button->text(), caption);
-    } else if (auto* data = qobject_cast<DataControl*>(control)) {
-        QCOMPARE(data->caption(), caption);
-        QCOMPARE(data->focusPolicy(), Qt::NoFocus);
-        for (int i = 0; i < 4; ++i)
-            QCOMPARE(data->arrow(i)->focusPolicy(), Qt::NoFocus);
+    } else if (auto* bar = qobject_cast<RecordBar*>(control)) {
+        QCOMPARE(bar->positionText(), caption);
+        QCOMPARE(bar->focusPolicy(), Qt::NoFocus);
+        const auto arrows = bar->findChildren<QToolButton*>();
+        QCOMPARE(arrows.size(), 4);
+        for (QToolButton* arrow : arrows)
+            QCOMPARE(arrow->focusPolicy(), Qt::NoFocus);
     } else {
         // A bound box: its field is the one the layout row names.
         const int box = name.mid(4).toInt() - 1;
-        QCOMPARE(RecipeTable::Fields[size_t(w.layout().boxes[size_t(box)].field)], caption.toLatin1());
+        QCOMPARE(RecipeTable::Fields[size_t(layoutNamed(layout).boxes[size_t(box)].field)], caption.toLatin1());
         QCOMPARE(qobject_cast<QPlainTextEdit*>(control) != nullptr, box >= 4);
         if (auto* multi = qobject_cast<QPlainTextEdit*>(control))
             QCOMPARE(multi->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -244,18 +247,19 @@ void TestRecipeWindow::tabOrderSkipsLabels()
 void TestRecipeWindow::colours()
 {
     RecipeHarness h;
-    RecipeWindow full(RecipeLayout::full(), h.services);
-    QCOMPARE(full.label(0)->palette().color(QPalette::WindowText), QColor(0, 255, 255));
-    QCOMPARE(full.textBox(0)->palette().color(QPalette::Text), QColor(255, 0, 0));
+    h.open(RecipeLayout::full(), nullptr);
+    QCOMPARE(h.label(0)->palette().color(QPalette::WindowText), QColor(0, 255, 255));
+    QCOMPARE(h.textBox(0)->palette().color(QPalette::Text), QColor(255, 0, 0));
     for (int i = 1; i < 7; ++i)
-        QCOMPARE(full.textBox(i)->palette().color(QPalette::Text), QColor(0, 0, 192));
-    QCOMPARE(full.Data1()->palette().color(QPalette::Window), QColor(Qt::white));
-    QCOMPARE(full.Data1()->palette().color(QPalette::WindowText), QColor(0, 0, 192));
+        QCOMPARE(h.textBox(i)->palette().color(QPalette::Text), QColor(0, 0, 192));
+    QCOMPARE(h.recordBar()->palette().color(QPalette::Window), QColor(Qt::white));
+    QCOMPARE(h.recordBar()->palette().color(QPalette::WindowText), QColor(0, 0, 192));
 
-    RecipeWindow compact(RecipeLayout::compact(), h.services);
+    RecipeHarness g;
+    g.open(RecipeLayout::compact(), nullptr);
     const QPalette standard = QApplication::palette();
-    QCOMPARE(compact.label(0)->palette().color(QPalette::WindowText), standard.color(QPalette::WindowText));
-    QCOMPARE(compact.textBox(0)->palette().color(QPalette::Text), standard.color(QPalette::Text));
+    QCOMPARE(g.label(0)->palette().color(QPalette::WindowText), standard.color(QPalette::WindowText));
+    QCOMPARE(g.textBox(0)->palette().color(QPalette::Text), standard.color(QPalette::Text));
 }
 
 // Enter belongs to the full window's default button, in every box; the compact window has none.
@@ -284,7 +288,7 @@ void TestRecipeWindow::enterKey()
     RecipeHarness h;
     const auto rows = sampleRows();
     h.open(layoutNamed(layout), &rows);
-    QWidget* w = h.window->textBox(box);
+    QWidget* w = h.textBox(box);
     w->setFocus();
     if (auto* multi = qobject_cast<QPlainTextEdit*>(w))
         multi->moveCursor(QTextCursor::Start);
@@ -330,7 +334,7 @@ void TestRecipeWindow::accessKeys()
         h.answerFind(QString(), RecipeHarness::Answer::Escape);
     if (effect == QLatin1String("saved"))
         h.type(3, QStringLiteral("7 minutes"));
-    h.window->textBox(0)->setFocus();
+    h.textBox(0)->setFocus();
     // Through the window, as the platform delivers keys, so that shortcuts take part.
     QTest::keyClick(h.window->windowHandle(), Qt::Key(key), Qt::AltModifier);
     QTest::qWait(400); // a button pressed by its access key clicks after a short animation
@@ -340,7 +344,7 @@ void TestRecipeWindow::accessKeys()
     if (effect == QLatin1String("delete asked"))
         QVERIFY(said(QStringLiteral("permently")));
     else if (effect == QLatin1String("saved"))
-        QCOMPARE(h.rs()->field(3), FieldValue(QStringLiteral("7 minutes")));
+        QCOMPARE(h.browser()->value(3), FieldValue(QStringLiteral("7 minutes")));
     else if (effect == QLatin1String("first"))
         QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 1 of 12"));
     else if (effect == QLatin1String("no search text"))
@@ -350,9 +354,9 @@ void TestRecipeWindow::accessKeys()
     else if (effect == QLatin1String("ended"))
         QCOMPARE(h.ended, 1);
     else if (effect == QLatin1String("adding"))
-        QVERIFY(h.rs()->isAdding());
+        QVERIFY(h.browser()->isAdding());
     else if (effect == QLatin1String("about"))
-        QVERIFY(h.window->aboutWindow());
+        QVERIFY(topLevelNamed(QStringLiteral("frmAbout")));
     else if (effect == QLatin1String("printed"))
         QCOMPARE(h.printer.pages.size(), 1);
     else {
@@ -360,8 +364,8 @@ void TestRecipeWindow::accessKeys()
         QCOMPARE(h.printer.pages.size(), 0);
         QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 2 of 12"));
     }
-    if (h.window->aboutWindow())
-        h.window->aboutWindow()->close();
+    if (topLevelNamed(QStringLiteral("frmAbout")))
+        topLevelNamed(QStringLiteral("frmAbout"))->close();
 }
 
 void TestRecipeWindow::escapeDoesNothing()
@@ -372,7 +376,7 @@ void TestRecipeWindow::escapeDoesNothing()
     h.open(layoutNamed(layout), &rows);
     QApplication::setActiveWindow(h.window.get());
     h.type(1, QStringLiteral("Typed"));
-    QTest::keyClick(h.window->textBox(1), Qt::Key_Escape);
+    QTest::keyClick(h.textBox(1), Qt::Key_Escape);
     QTest::keyClick(h.button(Command::New), Qt::Key_Escape);
     QVERIFY(h.window->isVisible());
     QCOMPARE(h.box(1), QStringLiteral("Typed"));
@@ -435,8 +439,8 @@ void TestRecipeWindow::editSavedOnMove()
     h.arrow(2);
     h.type(1, QStringLiteral("Leek Soup"));
     h.type(5, QStringLiteral("Chop"));
-    QTest::keyClick(h.window->textBox(5), Qt::Key_Return, Qt::ControlModifier);
-    QTest::keyClicks(h.window->textBox(5), QStringLiteral("Simmer"));
+    QTest::keyClick(h.textBox(5), Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClicks(h.textBox(5), QStringLiteral("Simmer"));
     h.arrow(2);
     QCOMPARE(h.box(1), QStringLiteral("Recipe 3"));
     h.arrow(1);
@@ -487,10 +491,8 @@ void TestRecipeWindow::pointerAfterEveryMove()
     const auto rows = sampleRows();
     h.open(RecipeLayout::full(), &rows);
     bool busyDuringMove = false;
-    h.rs()->onValidate = [&, previous = h.rs()->onValidate] {
-        previous();
-        busyDuringMove = h.pointer.isBusy();
-    };
+    QObject::connect(h.browser(), &RecipeBrowser::validating, h.window.get(),
+                     [&] { busyDuringMove = h.pointer.isBusy(); });
     for (int i : {2, 2, 3, 1, 0}) {
         busyDuringMove = false;
         h.arrow(i);
@@ -529,13 +531,13 @@ void TestRecipeWindow::unload()
     h.settings.write(QStringLiteral("Pantrio"), QStringLiteral("Other"), QStringLiteral("Kept"), QStringLiteral("x"));
     h.button(Command::FindNext)->click(); // leaves the find dialog existing, hidden
     h.messages.shown.clear();
-    QVERIFY(h.window->findDialog());
+    QVERIFY(topLevelNamed(QStringLiteral("frmFind")));
     h.button(Command::Close)->click();
     QCOMPARE(h.ended, 1);
-    QVERIFY(!h.window->findDialog());
+    QVERIFY(!topLevelNamed(QStringLiteral("frmFind")));
     QCOMPARE(h.settings.hasSection(QStringLiteral("Pantrio"), QStringLiteral("Find Next")), sectionAfter);
     QVERIFY(h.settings.has(QStringLiteral("Pantrio"), QStringLiteral("Other"), QStringLiteral("Kept")));
-    QVERIFY(!h.rs() || !h.rs()->isOpen());
+    QVERIFY(!h.browser()->isOpen());
     // The file is free again.
     QCOMPARE(runSqlite(h.path(), QStringLiteral("SELECT count(*) FROM Recipes;")), 0);
 }
@@ -609,7 +611,7 @@ void TestRecipeWindow::findDialogReopensEmpty()
     h.open(RecipeLayout::full(), &rows);
     h.find(QStringLiteral("Recipe 4"));
     QCOMPARE(h.box(1), QStringLiteral("Recipe 4"));
-    QVERIFY(!h.window->findDialog()); // unloaded once the text was collected
+    QVERIFY(!topLevelNamed(QStringLiteral("frmFind"))); // unloaded once the text was collected
     h.find(QStringLiteral("Recipe 5"));
     QCOMPARE(h.findDialogsSeen, 2);
     QCOMPARE(h.findDialogTexts, QStringList({QString(), QString()}));

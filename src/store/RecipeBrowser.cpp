@@ -1,0 +1,217 @@
+#include "RecipeBrowser.h"
+
+#include "RecordCursor.h"
+
+#include <optional>
+
+namespace pantrio {
+
+RecipeBrowser::RecipeBrowser(OpenMode mode, QObject* parent) : QObject(parent), mode_(mode) {}
+
+RecipeBrowser::~RecipeBrowser() = default;
+
+bool RecipeBrowser::open(const QString& path)
+{
+    cursor_.reset();
+    openError_.clear();
+    try {
+        const auto mode = mode_ == OpenMode::Exclusive ? RecordCursor::Mode::Exclusive : RecordCursor::Mode::Shared;
+        cursor_ = RecordCursor::open(path, {mode, 2000});
+    } catch (const StoreError& e) {
+        openError_ = e.message();
+        emit positionChanged();
+        return false;
+    }
+    cursor_->onValidate = [this] { emit validating(); };
+    cursor_->onReposition = [this] { emit positionChanged(); };
+    emit positionChanged();
+    return true;
+}
+
+bool RecipeBrowser::isOpen() const
+{
+    return cursor_ && cursor_->isOpen();
+}
+
+RecordCursor& RecipeBrowser::cursor() const
+{
+    if (!cursor_)
+        throw StoreError(StoreError::Kind::Closed, openError_);
+    return *cursor_;
+}
+
+int RecipeBrowser::position() const
+{
+    return cursor_ ? cursor_->absolutePosition() : -1;
+}
+
+int RecipeBrowser::count() const
+{
+    return cursor_ ? cursor_->recordCount() : 0;
+}
+
+bool RecipeBrowser::hasCurrent() const
+{
+    return cursor_ && cursor_->hasCurrent();
+}
+
+bool RecipeBrowser::isAdding() const
+{
+    return cursor_ && cursor_->isAdding();
+}
+
+bool RecipeBrowser::hasPendingChanges() const
+{
+    return cursor_ && cursor_->hasPendingChanges();
+}
+
+FieldValue RecipeBrowser::value(int field) const
+{
+    if (!hasCurrent() && !isAdding())
+        return std::nullopt;
+    return cursor_->field(field);
+}
+
+RecipeValues RecipeBrowser::values() const
+{
+    RecipeValues v;
+    if (hasCurrent() || isAdding())
+        v = cursor_->values();
+    return v;
+}
+
+void RecipeBrowser::stage(int field, const FieldValue& value)
+{
+    cursor().setField(field, value);
+}
+
+void RecipeBrowser::moveFirst()
+{
+    cursor().moveFirst();
+}
+
+void RecipeBrowser::movePrevious()
+{
+    RecordCursor& c = cursor();
+    if (c.absolutePosition() > 0 || c.isAdding())
+        c.movePrevious();
+    else
+        c.moveFirst();
+}
+
+void RecipeBrowser::moveNext()
+{
+    RecordCursor& c = cursor();
+    if (c.absolutePosition() >= 0 && c.absolutePosition() + 1 >= c.recordCount())
+        c.moveLast();
+    else
+        c.moveNext();
+}
+
+void RecipeBrowser::moveLast()
+{
+    cursor().moveLast();
+}
+
+void RecipeBrowser::addNew()
+{
+    cursor().addNew();
+}
+
+void RecipeBrowser::save()
+{
+    RecordCursor& c = cursor();
+    c.update();
+    c.setBookmark(c.lastModified());
+}
+
+void RecipeBrowser::deleteCurrent()
+{
+    RecordCursor& c = cursor();
+    if (c.isAdding()) { // a recipe not saved yet is simply dropped
+        c.cancelAdd();
+        return;
+    }
+    c.deleteCurrent();
+    c.movePrevious();
+    // Deleting the first recipe leaves the browser on the one that is first now.
+    if (!c.hasCurrent() && c.recordCount() > 0)
+        c.moveFirst();
+}
+
+void RecipeBrowser::refresh()
+{
+    cursor().refresh();
+}
+
+namespace {
+
+// Both searched fields, containing the text anywhere. An apostrophe is doubled so that it
+// stands for itself inside the quotes instead of ending the pattern.
+QString containsCondition(const QString& text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QStringLiteral("FoodCategoryID like '*") + quoted + QStringLiteral("*' or RecipeName like '*") + quoted
+           + QStringLiteral("*'");
+}
+
+} // namespace
+
+bool RecipeBrowser::search(const QString& condition, bool fromCurrent, const std::function<void()>& noMatch)
+{
+    RecordCursor& c = cursor();
+    // With no recipe current there is no place to come back to; the search starts at the first.
+    std::optional<Bookmark> mark;
+    if (c.hasCurrent() || (c.isAdding() && c.absolutePosition() >= 0))
+        mark = c.bookmark();
+    else if (c.isAdding())
+        c.cancelAdd();
+    if (fromCurrent && mark) {
+        c.findNext(condition);
+        if (c.noMatch())
+            c.findFirst(condition);
+    } else {
+        c.findFirst(condition);
+    }
+    if (!c.noMatch())
+        return true;
+    if (noMatch)
+        noMatch();
+    if (mark)
+        c.setBookmark(*mark);
+    return false;
+}
+
+bool RecipeBrowser::find(const QString& text, const std::function<void()>& noMatch)
+{
+    return search(containsCondition(text), false, noMatch);
+}
+
+bool RecipeBrowser::findNext(const QString& text, const std::function<void()>& noMatch)
+{
+    return search(containsCondition(text), true, noMatch);
+}
+
+bool RecipeBrowser::findField(const QString& pattern, const QString& fieldName)
+{
+    if (!cursor_)
+        return false;
+    const QString condition = fieldName + QStringLiteral(" LIKE '") + pattern + QStringLiteral("'");
+    try {
+        cursor_->findNext(condition);
+        if (cursor_->noMatch())
+            cursor_->findFirst(condition);
+    } catch (const StoreError&) {
+        return false; // a pattern the condition language cannot hold matches nothing
+    }
+    return !cursor_->noMatch();
+}
+
+void RecipeBrowser::close()
+{
+    if (cursor_)
+        cursor_->close();
+}
+
+} // namespace pantrio

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "FieldValue.h"
+#include "RecipeTable.h"
+#include "OpenMode.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace pantrio {
+
+class RecordCursor;
+
+// The recipe collection as a window browses it: one current recipe, and every command a
+// window offers on it. It knows no widgets: a window shows what it reads here, hands over
+// its edits when asked (validating) and redraws when told (positionChanged).
+//
+// Commands throw StoreError when the file refuses them; nothing moves then, and staged edits
+// stay staged so that the next attempt saves them.
+class RecipeBrowser : public QObject
+{
+    Q_OBJECT
+public:
+    explicit RecipeBrowser(OpenMode mode, QObject* parent = nullptr);
+    ~RecipeBrowser() override;
+
+    // Opens the file on its first recipe. False when it cannot be used; openError() says why.
+    bool open(const QString& path);
+    bool isOpen() const;
+    const QString& openError() const { return openError_; }
+
+    int position() const; // of the current recipe from 0; -1 when there is none
+    int count() const;
+    bool hasCurrent() const;
+    bool isAdding() const;
+    bool hasPendingChanges() const;
+
+    // The current (or new) recipe's value, edits staged so far included.
+    FieldValue value(int field) const;
+    RecipeValues values() const;
+    // Only while validating: an edited value to save before the browser moves on.
+    void stage(int field, const FieldValue& value);
+
+    // As the record bar's arrows move: they stop at the first and the last recipe.
+    void moveFirst();
+    void movePrevious();
+    void moveNext();
+    void moveLast();
+
+    void addNew();
+    void save();          // the current or new recipe; then stands on it
+    void deleteCurrent(); // then stands on the recipe before it (or on the new first one)
+    void refresh();       // re-reads the table and stands on the first recipe
+
+    // Searches for recipes whose food category or name contains `text`. `find` starts at the
+    // first recipe, `findNext` after the current one and wraps around. With no match,
+    // `noMatch` runs and the browser returns to the recipe it stood on. True on a match.
+    bool find(const QString& text, const std::function<void()>& noMatch);
+    bool findNext(const QString& text, const std::function<void()>& noMatch);
+    // The next recipe (wrapping) whose field is like `pattern`; false for no match or a
+    // pattern the condition language cannot hold.
+    bool findField(const QString& pattern, const QString& fieldName);
+
+    // Saves a pending edit and closes the file; a failed save throws and leaves it open.
+    void close();
+
+signals:
+    // About to leave or save the current recipe: edited values are staged now.
+    void validating();
+    // The current recipe or the count changed.
+    void positionChanged();
+
+private:
+    RecordCursor& cursor() const;
+    bool search(const QString& condition, bool fromCurrent, const std::function<void()>& noMatch);
+
+    OpenMode mode_;
+    QString openError_;
+    std::unique_ptr<RecordCursor> cursor_;
+};
+
+} // namespace pantrio
