@@ -5,7 +5,7 @@
 #include "platform/printer/Printer.h"
 #include "platform/sysinfo/MemoryRegistry.h"
 #include "support/TestSupport.h"
-#include "sysinfo/FakeLauncher.h"
+#include "support/FakeLauncher.h"
 #include "windows/recipe/DataControl.h"
 #include "windows/recipe/RecipeWindow.h"
 

@@ -1,8 +1,8 @@
 #include "RecipeHarness.h"
 
-#include "printing/frmCopyTxt.h"
-#include "windows/about/frmAbout.h"
-#include "windows/find/frmFind.h"
+#include "printing/RecipePrintPage.h"
+#include "windows/about/AboutWindow.h"
+#include "windows/find/FindDialog.h"
 
 #include <QLabel>
 
@@ -494,20 +494,20 @@ void TestCommands::printCurrentRecipe()
     QVERIFY(!h.window->printCopy()); // made on the first print only
     h.button(Command::Print)->click();
     QCOMPARE(h.printer.pages.size(), 1);
-    frmCopyTxt* copy = h.window->printCopy();
+    RecipePrintPage* copy = h.window->printCopy();
     QVERIFY(copy);
     QVERIFY(!copy->isVisible());
-    QCOMPARE(copy->Text2->text(), QStringLiteral("Recipe 1"));
-    QCOMPARE(copy->Text3->toPlainText(), QStringLiteral("1 cups water\n1 onion"));
-    QVERIFY(!copy->Text5->isHidden()); // Recipe 1 has notes
-    QCOMPARE(copy->Text5->toPlainText(), QStringLiteral("Note 1"));
+    QCOMPARE(copy->nameBox()->text(), QStringLiteral("Recipe 1"));
+    QCOMPARE(copy->ingredientsBox()->toPlainText(), QStringLiteral("1 cups water\n1 onion"));
+    QVERIFY(!copy->notesBox()->isHidden()); // Recipe 1 has notes
+    QCOMPARE(copy->notesBox()->toPlainText(), QStringLiteral("Note 1"));
     h.arrow(2);
     h.button(Command::Print)->click();
     QCOMPARE(h.printer.pages.size(), 2);
     QCOMPARE(h.window->printCopy(), copy); // the same window, refilled
-    QCOMPARE(copy->Text2->text(), QStringLiteral("Recipe 2"));
-    QVERIFY(copy->Text5->isHidden());
-    QVERIFY(copy->Label5->isHidden());
+    QCOMPARE(copy->nameBox()->text(), QStringLiteral("Recipe 2"));
+    QVERIFY(copy->notesBox()->isHidden());
+    QVERIFY(copy->notesLabel()->isHidden());
     QVERIFY(h.messages.shown.isEmpty());
     // The two pages differ where the recipes differ.
     QVERIFY(h.printer.pages[0] != h.printer.pages[1]);
@@ -531,7 +531,7 @@ void TestCommands::aboutShowsOneWindow()
     const auto rows = sampleRows();
     h.open(layoutNamed(layout), &rows);
     h.button(Command::About)->click();
-    frmAbout* about = h.window->aboutWindow();
+    AboutWindow* about = h.window->aboutWindow();
     QVERIFY(about);
     QVERIFY(about->isVisible());
     QCOMPARE(about->windowTitle(), QStringLiteral("About Veltrane's Pantrio"));
@@ -539,7 +539,7 @@ void TestCommands::aboutShowsOneWindow()
     QCOMPARE(h.window->aboutWindow(), about);
     int abouts = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
-        abouts += qobject_cast<frmAbout*>(w) && w->isVisible();
+        abouts += qobject_cast<AboutWindow*>(w) && w->isVisible();
     QCOMPARE(abouts, 1);
     // The recipe window stays usable while About is open.
     h.arrow(2);

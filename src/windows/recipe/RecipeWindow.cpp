@@ -7,10 +7,10 @@
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
 #include "printing/PrintRecipe.h"
-#include "printing/frmCopyTxt.h"
+#include "printing/RecipePrintPage.h"
 #include "store/RecordCursor.h"
-#include "windows/about/frmAbout.h"
-#include "windows/find/frmFind.h"
+#include "windows/about/AboutWindow.h"
+#include "windows/find/FindDialog.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -356,7 +356,7 @@ void RecipeWindow::search(const QString& text, bool fromCurrent, const QString& 
 void RecipeWindow::cmdFind_Click()
 {
     if (!find_)
-        find_ = std::make_unique<frmFind>(services_.settings);
+        find_ = std::make_unique<FindDialog>(services_.settings);
     find_->exec();
     const QString text = find_->GetString();
     find_.reset();
@@ -370,14 +370,14 @@ void RecipeWindow::cmdFind_Click()
 void RecipeWindow::cmdFindNext_Click()
 {
     if (!find_)
-        find_ = std::make_unique<frmFind>(services_.settings);
+        find_ = std::make_unique<FindDialog>(services_.settings);
     find_->hide();
-    if (frmFind::savedText(services_.settings).isEmpty()) {
+    if (FindDialog::savedText(services_.settings).isEmpty()) {
         services_.messages.show(QStringLiteral("Click the find button to search the database"),
                                 QStringLiteral("No Search Data Specified"), MessageIcon::Information);
         return;
     }
-    const QString text = find_->FindNext();
+    const QString text = find_->savedSearchText();
     if (text.isEmpty())
         return;
     if (!requireRecipe(QString()))
@@ -413,21 +413,21 @@ void RecipeWindow::Print_Click()
         return;
     }
     if (!copy_)
-        copy_ = std::make_unique<frmCopyTxt>();
+        copy_ = std::make_unique<RecipePrintPage>();
     const RecipeCopy fields{rs->field(QStringLiteral("FoodCategoryID")), rs->field(QStringLiteral("RecipeName")),
                             rs->field(QStringLiteral("Ingredients")), rs->field(QStringLiteral("Instructions")),
                             rs->field(QStringLiteral("Notes"))};
     printRecipe(*copy_, fields, services_.printer);
 }
 
-frmAbout* RecipeWindow::aboutWindow() const
+AboutWindow* RecipeWindow::aboutWindow() const
 {
     return about_.data();
 }
 
 void RecipeWindow::cmdAbout_Click()
 {
-    frmAbout::showSingle(about_, services_);
+    AboutWindow::showSingle(about_, services_);
 }
 
 void RecipeWindow::cmdClose_Click()
@@ -448,8 +448,8 @@ bool RecipeWindow::Form_Unload()
 {
     if (unloaded_)
         return true;
-    if (!frmFind::savedText(services_.settings).isEmpty())
-        frmFind::forgetSavedText(services_.settings);
+    if (!FindDialog::savedText(services_.settings).isEmpty())
+        FindDialog::forgetSavedText(services_.settings);
     try {
         data_->close();
     } catch (const StoreError& e) {

@@ -17,9 +17,9 @@ namespace pantrio {
 
 struct Services;
 class DataControl;
-class frmFind;
-class frmAbout;
-class frmCopyTxt;
+class FindDialog;
+class AboutWindow;
+class RecipePrintPage;
 class RecordCursor;
 enum class MessageIcon;
 
@@ -44,9 +44,9 @@ public:
     QWidget* textBox(int i) const { return boxes_[size_t(i)]; }
     QPushButton* button(Command command) const;
     DataControl* Data1() const { return data_; }
-    frmFind* findDialog() const { return find_.get(); }
-    frmAbout* aboutWindow() const;
-    frmCopyTxt* printCopy() const { return copy_.get(); }
+    FindDialog* findDialog() const { return find_.get(); }
+    AboutWindow* aboutWindow() const;
+    RecipePrintPage* printCopy() const { return copy_.get(); }
 
     // The click handlers, one per command.
     void cmdNew_Click();
@@ -87,9 +87,9 @@ private:
     std::array<QWidget*, 7> boxes_{};
     std::array<QPushButton*, 9> buttons_{};
     DataControl* data_ = nullptr;
-    std::unique_ptr<frmFind> find_;
-    std::unique_ptr<frmCopyTxt> copy_;
-    QPointer<frmAbout> about_;
+    std::unique_ptr<FindDialog> find_;
+    std::unique_ptr<RecipePrintPage> copy_;
+    QPointer<AboutWindow> about_;
     bool unloaded_ = false;
 };
 
