@@ -298,7 +298,7 @@ void TestRecipePrintPage::pageIsDrawnAtThePrinterResolution()
     printer.dpi = 288; // three device dots to the logical pixel
     printRecipe(copy, fullRecipe(), printer);
 
-    // Text3's left frame line: at logical x 8, so device x 24 to 26.
+    // The ingredients box's left frame line: at logical x 8, so device x 24 to 26.
     const QRect box = copy.ingredientsBox()->geometry();
     const QColor background = copy.palette().color(QPalette::Base);
     const int top = box.top() * 3 + 30, height = box.height() * 3 - 60;

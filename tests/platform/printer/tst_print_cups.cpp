@@ -91,7 +91,7 @@ void TestPrintCups::recipesPrintAsOnePageEach()
     struct Case
     {
         RecipeCopy recipe;
-        QString words[4]; // a word of each of Text1 to Text4
+        QString words[4]; // a word of each of the four boxes
     };
     const Case cases[] = {
         {{QStringLiteral("Soups"), QStringLiteral("Minestrone"), QStringLiteral("2 carrots\n1 onion\n1 can beans"),
