@@ -7,7 +7,7 @@
 #include "platform/ScreenMetrics.h"
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
-#include "startup/Module1.h"
+#include "startup/Startup.h"
 
 #include <QApplication>
 
@@ -29,8 +29,8 @@ int main(int argc, char* argv[])
                       program,  printer,  registry, launcher,
                       [] { QCoreApplication::exit(0); }};
 
-    Module1 start(services);
-    start.Main();
+    Startup start(services);
+    start.run();
     if (!start.hasOpenWindow())
         return 0;
     return QApplication::exec();

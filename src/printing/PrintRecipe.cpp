@@ -1,6 +1,6 @@
 #include "PrintRecipe.h"
 
-#include "frmCopyTxt.h"
+#include "RecipePrintPage.h"
 #include "platform/MessageBoxes.h"
 
 #include <QLabel>
@@ -25,18 +25,18 @@ void copyInto(QPlainTextEdit& box, const FieldValue& value)
 
 } // namespace
 
-PrintResult printRecipe(frmCopyTxt& copy, const RecipeCopy& fields, Printer& printer)
+PrintResult printRecipe(RecipePrintPage& copy, const RecipeCopy& fields, Printer& printer)
 {
-    copyInto(*copy.Text1, fields.foodCategory);
-    copyInto(*copy.Text2, fields.recipeName);
-    copyInto(*copy.Text3, fields.ingredients);
-    copyInto(*copy.Text4, fields.instructions);
+    copyInto(*copy.categoryBox(), fields.foodCategory);
+    copyInto(*copy.nameBox(), fields.recipeName);
+    copyInto(*copy.ingredientsBox(), fields.ingredients);
+    copyInto(*copy.instructionsBox(), fields.instructions);
 
     const bool hasNotes = fields.notes && !fields.notes->isEmpty();
     if (hasNotes)
-        copyInto(*copy.Text5, fields.notes);
-    copy.Label5->setVisible(hasNotes);
-    copy.Text5->setVisible(hasNotes);
+        copyInto(*copy.notesBox(), fields.notes);
+    copy.notesLabel()->setVisible(hasNotes);
+    copy.notesBox()->setVisible(hasNotes);
 
     const QString name = fields.recipeName.value_or(QString()).trimmed();
     return printer.printPage(name.isEmpty() ? QStringLiteral("Recipe") : name,

@@ -5,7 +5,7 @@
 
 namespace pantrio {
 
-class frmCopyTxt;
+class RecipePrintPage;
 class MessageBoxes;
 
 // The fields of the current recipe that the printed page shows.
@@ -21,7 +21,7 @@ struct RecipeCopy
 // The print command: copies the recipe into the print-copy window and prints the window as
 // one page. A field without a value prints as an empty box; the notes and their label print
 // only when there are notes. Messages about the printer come from the printer itself.
-PrintResult printRecipe(frmCopyTxt& copy, const RecipeCopy& fields, Printer& printer);
+PrintResult printRecipe(RecipePrintPage& copy, const RecipeCopy& fields, Printer& printer);
 
 // For the print command of a recipe window without a current recipe (an empty table, or
 // right after a delete).

@@ -1,3 +1,4 @@
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsStore.h"
 
 #include <QDir>
@@ -19,6 +20,7 @@ private slots:
     void deleteSection();
     void fileIsReadableByHand();
     void unwritableStoreSaysSo();
+    void keysKeepTheirStoredNames();
 };
 
 void TestSettings::roundTrip_data()
@@ -109,6 +111,34 @@ void TestSettings::unwritableStoreSaysSo()
     QCOMPARE(store.read(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find"),
                         QStringLiteral("d")),
              QStringLiteral("d"));
+}
+
+void TestSettings::keysKeepTheirStoredNames()
+{
+    // Existing installations have these files; the accessors must find them.
+    QTemporaryDir dir;
+    IniSettingsStore store(dir.path());
+    QCOMPARE(firstRunFlag(store), QString());
+    QCOMPARE(savedSearchText(store), QString());
+
+    QVERIFY(setFirstRunFlag(store));
+    QVERIFY(saveSearchText(store, QStringLiteral("soup")));
+    QFile counts(dir.filePath(QStringLiteral("DezoruDozazor.ini")));
+    QVERIFY(counts.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(counts.readAll()).trimmed(), QStringLiteral("[Counts]\nFirstTime=1"));
+    QFile find(dir.filePath(QStringLiteral("Pantrio.ini")));
+    QVERIFY(find.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(find.readAll()).trimmed(), QStringLiteral("[Find%20Next]\nFind=soup"));
+
+    QVERIFY(setFirstRunFlag(store, QStringLiteral("2")));
+    QCOMPARE(firstRunFlag(store), QStringLiteral("2"));
+    QCOMPARE(savedSearchText(store), QStringLiteral("soup"));
+
+    store.write(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Other"), QStringLiteral("y"));
+    QVERIFY(forgetSavedSearch(store));
+    QCOMPARE(savedSearchText(store), QString());
+    QCOMPARE(store.read(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Other")), QString());
+    QCOMPARE(firstRunFlag(store), QStringLiteral("2"));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

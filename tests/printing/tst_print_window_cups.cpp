@@ -1,12 +1,12 @@
 // The recipe windows' own print buttons, on a real CUPS queue that writes PDF files.
 
-#include "PdfText.h"
+#include "support/PdfText.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Services.h"
 #include "platform/printer/Printer.h"
 #include "platform/sysinfo/MemoryRegistry.h"
 #include "support/TestSupport.h"
-#include "sysinfo/FakeLauncher.h"
+#include "support/FakeLauncher.h"
 #include "windows/recipe/RecipeWindow.h"
 
 #include <QDeadlineTimer>

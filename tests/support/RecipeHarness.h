@@ -2,11 +2,12 @@
 
 #include "platform/ProgramInfo.h"
 #include "platform/Services.h"
+#include "platform/SettingsKeys.h"
 #include "platform/printer/Printer.h"
 #include "platform/sysinfo/MemoryRegistry.h"
 #include "support/TestSupport.h"
-#include "sysinfo/FakeLauncher.h"
 #include "store/RecipeBrowser.h"
+#include "support/FakeLauncher.h"
 #include "windows/recipe/RecipeWindow.h"
 
 #include <QApplication>
@@ -134,7 +135,7 @@ struct RecipeHarness
         answerFind(text);
         button(Command::Find)->click();
     }
-    QString savedSearch() const { return settings.read(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find")); }
+    QString savedSearch() const { return savedSearchText(settings); }
 
     QTemporaryDir dir;
     FakeSettingsStore settings;

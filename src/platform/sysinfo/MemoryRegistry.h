@@ -25,10 +25,6 @@ public:
                    quint32& dataSize) override;
     int closeKey(Key key) override;
 
-    // What callers did, for checking that they ask properly and clean up.
-    qsizetype openCount() const { return open_.size(); }
-    quint32 lastAccess() const { return lastAccess_; }
-
 private:
     struct Value
     {
@@ -40,7 +36,6 @@ private:
     QMap<Path, QMap<QByteArray, Value>> keys_;
     QHash<Key, Path> open_;
     Key nextHandle_ = 1;
-    quint32 lastAccess_ = 0;
 };
 
 } // namespace pantrio

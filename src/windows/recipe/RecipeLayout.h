@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/OpenMode.h"
+#include "windows/WindowUnits.h"
 
 #include <QRect>
 #include <QSize>
@@ -12,13 +13,6 @@ namespace pantrio {
 
 // The commands of a recipe window; both layouts carry all of them.
 enum class Command { New, Delete, Refresh, Update, Print, Find, FindNext, Close, About };
-
-// A place in twips (1440 to the inch, 15 to a pixel), from the client area's top-left corner.
-struct Twips
-{
-    int left, top, width, height;
-    QRect toPixels() const { return {left / 15, top / 15, width / 15, height / 15}; }
-};
 
 struct LabelSpec
 {

@@ -7,11 +7,11 @@
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
 #include "printing/PrintRecipe.h"
-#include "printing/frmCopyTxt.h"
+#include "printing/RecipePrintPage.h"
 #include "store/RecipeBrowser.h"
 #include "store/StoreError.h"
-#include "windows/about/frmAbout.h"
-#include "windows/find/frmFind.h"
+#include "windows/about/AboutWindow.h"
+#include "windows/find/FindDialog.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -52,10 +52,8 @@ RecipeWindow::RecipeWindow(const RecipeLayout& layout, Services& services, QWidg
     setObjectName(QLatin1String(layout.windowName));
     setWindowTitle(QLatin1String(layout.initialCaption));
     setWindowIcon(QIcon(QStringLiteral(":/pantrio16.ico")));
-    QFont font(QStringLiteral("Liberation Sans")); // stands in for MS Sans Serif
-    font.setPointSizeF(8.25);
-    setFont(font);
-    setFixedSize(layout.clientTwips.width() / 15, layout.clientTwips.height() / 15);
+    setFont(windowFont());
+    setFixedSize(twipsToPixels(layout.clientTwips));
     background_.load(QLatin1String(layout.background));
 
     browser_ = new RecipeBrowser(layout.mode, this);
@@ -328,7 +326,7 @@ void RecipeWindow::search(const QString& text, bool fromCurrent, const QString& 
 void RecipeWindow::findRecipe()
 {
     if (!findDialog_)
-        findDialog_ = std::make_unique<frmFind>(services_.settings);
+        findDialog_ = std::make_unique<FindDialog>(services_.settings);
     findDialog_->exec();
     const QString text = findDialog_->GetString();
     findDialog_.reset();
@@ -342,14 +340,14 @@ void RecipeWindow::findRecipe()
 void RecipeWindow::findNext()
 {
     if (!findDialog_)
-        findDialog_ = std::make_unique<frmFind>(services_.settings);
+        findDialog_ = std::make_unique<FindDialog>(services_.settings);
     findDialog_->hide();
-    if (frmFind::savedText(services_.settings).isEmpty()) {
+    if (FindDialog::savedText(services_.settings).isEmpty()) {
         services_.messages.show(QStringLiteral("Click the find button to search the database"),
                                 QStringLiteral("No Search Data Specified"), MessageIcon::Information);
         return;
     }
-    const QString text = findDialog_->FindNext();
+    const QString text = findDialog_->savedSearchText();
     if (text.isEmpty())
         return;
     if (!requireRecipe(QString()))
@@ -373,7 +371,7 @@ void RecipeWindow::print()
         return;
     }
     if (!printPage_)
-        printPage_ = std::make_unique<frmCopyTxt>();
+        printPage_ = std::make_unique<RecipePrintPage>();
     const RecipeValues v = browser_->values();
     const RecipeCopy fields{v[0], v[1], v[4], v[5], v[6]};
     printRecipe(*printPage_, fields, services_.printer);
@@ -381,7 +379,7 @@ void RecipeWindow::print()
 
 void RecipeWindow::showAbout()
 {
-    frmAbout::showSingle(aboutWindow_, services_);
+    AboutWindow::showSingle(aboutWindow_, services_);
 }
 
 void RecipeWindow::closeWindow()
@@ -402,8 +400,8 @@ bool RecipeWindow::unload()
 {
     if (unloaded_)
         return true;
-    if (!frmFind::savedText(services_.settings).isEmpty())
-        frmFind::forgetSavedText(services_.settings);
+    if (!FindDialog::savedText(services_.settings).isEmpty())
+        FindDialog::forgetSavedText(services_.settings);
     try {
         browser_->close();
     } catch (const StoreError& e) {

@@ -19,9 +19,9 @@ namespace pantrio {
 struct Services;
 class FieldBinder;
 class RecipeBrowser;
-class frmFind;
-class frmAbout;
-class frmCopyTxt;
+class FindDialog;
+class AboutWindow;
+class RecipePrintPage;
 enum class MessageIcon;
 
 // The recipe window. One class serves both layouts: the layout only places the controls,
@@ -80,9 +80,9 @@ private:
     RecordBar* recordBar_ = nullptr;
     std::array<QWidget*, 7> boxes_{};
     std::array<QPushButton*, 9> buttons_{};
-    std::unique_ptr<frmFind> findDialog_;
-    std::unique_ptr<frmCopyTxt> printPage_;
-    QPointer<frmAbout> aboutWindow_;
+    std::unique_ptr<FindDialog> findDialog_;
+    std::unique_ptr<RecipePrintPage> printPage_;
+    QPointer<AboutWindow> aboutWindow_;
     bool unloaded_ = false;
 };
 

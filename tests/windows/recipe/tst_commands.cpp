@@ -1,8 +1,8 @@
 #include "support/RecipeHarness.h"
 
-#include "printing/frmCopyTxt.h"
-#include "windows/about/frmAbout.h"
-#include "windows/find/frmFind.h"
+#include "printing/RecipePrintPage.h"
+#include "windows/about/AboutWindow.h"
+#include "windows/find/FindDialog.h"
 #include "store/RecordCursor.h"
 
 #include <QLabel>
@@ -301,7 +301,7 @@ void TestCommands::findCancelThenFindNext()
     RecipeHarness h;
     const auto rows = searchRows();
     h.open(RecipeLayout::full(), &rows);
-    h.settings.write(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find"), QStringLiteral("soup"));
+    saveSearchText(h.settings, QStringLiteral("soup"));
     h.arrow(2);
     h.answerFind(QStringLiteral("soup"), RecipeHarness::Answer::Cancel);
     h.button(Command::Find)->click();
@@ -385,8 +385,7 @@ void TestCommands::findNextNoMatchAtAll()
     RecipeHarness h;
     const auto rows = searchRows();
     h.open(RecipeLayout::compact(), &rows);
-    h.settings.write(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find"),
-                     QStringLiteral("Lasagne"));
+    saveSearchText(h.settings, QStringLiteral("Lasagne"));
     h.arrow(3);
     h.button(Command::FindNext)->click();
     QCOMPARE(h.messages.shown.size(), 1);
@@ -420,7 +419,7 @@ void TestCommands::searchWithoutCurrentRecipe()
     g.open(RecipeLayout::full(), &more);
     g.arrow(3);
     g.button(Command::Delete)->click(); // stands on the one before
-    g.settings.write(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find"), QStringLiteral("soup"));
+    saveSearchText(g.settings, QStringLiteral("soup"));
     g.button(Command::FindNext)->click();
     QCOMPARE(g.box(1), QStringLiteral("Leek Soup"));
     QVERIFY(g.messages.shown.size() == 1); // only the delete confirmation
@@ -538,7 +537,7 @@ void TestCommands::aboutShowsOneWindow()
     QCOMPARE(topLevelNamed(QStringLiteral("frmAbout")), about);
     int abouts = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
-        abouts += qobject_cast<frmAbout*>(w) && w->isVisible();
+        abouts += qobject_cast<AboutWindow*>(w) && w->isVisible();
     QCOMPARE(abouts, 1);
     // The recipe window stays usable while About is open.
     h.arrow(2);

@@ -1,7 +1,7 @@
 #include "support/RecipeHarness.h"
 
-#include "windows/about/frmAbout.h"
-#include "windows/find/frmFind.h"
+#include "windows/about/AboutWindow.h"
+#include "windows/find/FindDialog.h"
 #include "store/RecordCursor.h"
 
 #include <QLabel>
@@ -109,10 +109,7 @@ private slots:
     void unload();
     void closeByWindowManagerUnloads();
 
-    void findDialog_data();
-    void findDialog();
     void findDialogReopensEmpty();
-    void findDialogGeometry();
 
     void unusableFile_data();
     void unusableFile();
@@ -527,7 +524,7 @@ void TestRecipeWindow::unload()
     const auto rows = sampleRows();
     h.open(RecipeLayout::full(), &rows);
     if (saved != QLatin1String("<none>"))
-        h.settings.write(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find"), saved);
+        saveSearchText(h.settings, saved);
     h.settings.write(QStringLiteral("Pantrio"), QStringLiteral("Other"), QStringLiteral("Kept"), QStringLiteral("x"));
     h.button(Command::FindNext)->click(); // leaves the find dialog existing, hidden
     h.messages.shown.clear();
@@ -547,61 +544,12 @@ void TestRecipeWindow::closeByWindowManagerUnloads()
     RecipeHarness h;
     const auto rows = sampleRows();
     h.open(RecipeLayout::compact(), &rows);
-    h.settings.write(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find"), QStringLiteral("x"));
+    saveSearchText(h.settings, QStringLiteral("x"));
     QVERIFY(h.window->close());
     QCOMPARE(h.ended, 1);
     QVERIFY(!h.settings.hasSection(QStringLiteral("Pantrio"), QStringLiteral("Find Next")));
     h.window->close(); // a second close does not run the unload again
     QCOMPARE(h.ended, 1);
-}
-
-void TestRecipeWindow::findDialog_data()
-{
-    QTest::addColumn<int>("how");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("returned");
-    using A = RecipeHarness::Answer;
-    QTest::newRow("enter") << int(A::Enter) << "soup" << "soup";
-    QTest::newRow("find button") << int(A::FindButton) << "soup" << "soup";
-    QTest::newRow("blanks kept") << int(A::Enter) << "  soup " << "  soup ";
-    QTest::newRow("blanks only") << int(A::Enter) << "   " << "   ";
-    QTest::newRow("enter on empty box") << int(A::Enter) << "" << "";
-    QTest::newRow("escape") << int(A::Escape) << "soup" << "";
-    QTest::newRow("cancel") << int(A::Cancel) << "soup" << "";
-    QTest::newRow("window closed") << int(A::Close) << "soup" << "";
-}
-
-void TestRecipeWindow::findDialog()
-{
-    QFETCH(int, how);
-    QFETCH(QString, typed);
-    QFETCH(QString, returned);
-    RecipeHarness h;
-    h.settings.write(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find"),
-                     QStringLiteral("earlier"));
-    frmFind dialog(h.settings);
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Find"));
-    QCOMPARE(dialog.FindNext(), QStringLiteral("earlier"));
-    QWidget* focused = nullptr;
-    QTimer::singleShot(0, [&] {
-        focused = dialog.focusWidget();
-        QTest::keyClicks(dialog.txtFind, typed);
-        switch (RecipeHarness::Answer(how)) {
-        case RecipeHarness::Answer::Enter: QTest::keyClick(dialog.txtFind, Qt::Key_Return); break;
-        case RecipeHarness::Answer::FindButton: dialog.cmdFind->click(); break;
-        case RecipeHarness::Answer::Escape: QTest::keyClick(dialog.txtFind, Qt::Key_Escape); break;
-        case RecipeHarness::Answer::Cancel: dialog.cmdCancel->click(); break;
-        case RecipeHarness::Answer::Close: dialog.close(); break;
-        }
-    });
-    dialog.exec();
-    QCOMPARE(focused, dialog.txtFind);
-    QVERIFY(dialog.isHidden());
-    QCOMPARE(dialog.GetString(), returned);
-    QCOMPARE(h.savedSearch(), returned);
-    QVERIFY(h.settings.has(QStringLiteral("Pantrio"), QStringLiteral("Find Next"), QStringLiteral("Find")));
-    QCOMPARE(dialog.FindNext(), returned);
-    QVERIFY(dialog.txtNext->isHidden());
 }
 
 void TestRecipeWindow::findDialogReopensEmpty()
@@ -615,21 +563,6 @@ void TestRecipeWindow::findDialogReopensEmpty()
     h.find(QStringLiteral("Recipe 5"));
     QCOMPARE(h.findDialogsSeen, 2);
     QCOMPARE(h.findDialogTexts, QStringList({QString(), QString()}));
-}
-
-void TestRecipeWindow::findDialogGeometry()
-{
-    RecipeHarness h;
-    frmFind dialog(h.settings);
-    dialog.show();
-    QCOMPARE(dialog.size(), QSize(312, 75));
-    QCOMPARE(dialog.txtFind->geometry(), QRect(0, 8, 313, 19));
-    QCOMPARE(dialog.cmdFind->geometry(), QRect(32, 40, 73, 25));
-    QCOMPARE(dialog.cmdCancel->geometry(), QRect(200, 40, 73, 25));
-    QVERIFY(dialog.cmdFind->isDefault());
-    QVERIFY(dialog.txtNext->isHidden());
-    QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
-    QVERIFY(!(dialog.windowFlags() & Qt::WindowSystemMenuHint));
 }
 
 void TestRecipeWindow::unusableFile_data()

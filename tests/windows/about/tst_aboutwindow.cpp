@@ -1,11 +1,11 @@
-#include "../sysinfo/FakeLauncher.h"
+#include "support/FakeLauncher.h"
 #include "support/TestSupport.h"
 
 #include "platform/ProgramInfo.h"
 #include "platform/printer/Printer.h"
 #include "platform/sysinfo/MemoryRegistry.h"
 #include "platform/sysinfo/SysInfo.h"
-#include "windows/about/frmAbout.h"
+#include "windows/about/AboutWindow.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -47,12 +47,28 @@ struct Fixture
                       [this] { ended = true; }};
 };
 
-QList<frmAbout*> aboutWindows()
+template<typename Control>
+Control* control(QWidget* about, const char* name)
 {
-    QList<frmAbout*> found;
+    return about->findChild<Control*>(QLatin1String(name));
+}
+
+QLabel* textLabel(QWidget* about, const char* name)
+{
+    return control<QLabel>(about, name);
+}
+
+QPushButton* pushButton(QWidget* about, const char* name)
+{
+    return control<QPushButton>(about, name);
+}
+
+QList<AboutWindow*> aboutWindows()
+{
+    QList<AboutWindow*> found;
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget* w : windows)
-        if (auto* about = qobject_cast<frmAbout*>(w))
+        if (auto* about = qobject_cast<AboutWindow*>(w))
             found.append(about);
     return found;
 }
@@ -69,7 +85,7 @@ QList<QWidget*> tabChain(QWidget* start)
 
 } // namespace
 
-class TestAbout : public QObject
+class TestAboutWindow : public QObject
 {
     Q_OBJECT
 
@@ -88,12 +104,12 @@ private slots:
     void sysInfoUnavailableKeepsWindow();
 };
 
-void TestAbout::cleanup()
+void TestAboutWindow::cleanup()
 {
     qDeleteAll(aboutWindows());
 }
 
-void TestAbout::controls_data()
+void TestAboutWindow::controls_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("kind");
@@ -128,7 +144,7 @@ void TestAbout::controls_data()
                                   << 8.25 << QColor(0, 0, 192) << -1 << false;
 }
 
-void TestAbout::controls()
+void TestAboutWindow::controls()
 {
     QFETCH(QString, name);
     QFETCH(QString, kind);
@@ -141,7 +157,7 @@ void TestAbout::controls()
     QFETCH(bool, isDefault);
 
     Fixture f;
-    frmAbout about(f.services);
+    AboutWindow about(f.services);
     auto* control = about.findChild<QWidget*>(name);
     QVERIFY(control);
     QCOMPARE(control->geometry(), geometry);
@@ -171,18 +187,18 @@ void TestAbout::controls()
     else
         QCOMPARE(control->palette().color(QPalette::WindowText), about.palette().color(QPalette::WindowText));
 
-    const QList<QWidget*> chain = tabChain(about.cmdOK);
+    const QList<QWidget*> chain = tabChain(pushButton(&about, "cmdOK"));
     QCOMPARE(chain.indexOf(control), tabPlace);
     QCOMPARE(chain.size(), 3);
     if (tabPlace < 0)
         QCOMPARE(control->focusPolicy(), Qt::NoFocus);
 }
 
-void TestAbout::window()
+void TestAboutWindow::window()
 {
     Fixture f;
-    QPointer<frmAbout> slot;
-    frmAbout* about = frmAbout::showSingle(slot, f.services);
+    QPointer<AboutWindow> slot;
+    AboutWindow* about = AboutWindow::showSingle(slot, f.services);
     QCOMPARE(about->objectName(), QStringLiteral("frmAbout"));
     QCOMPARE(about->windowTitle(), QStringLiteral("About Veltrane's Pantrio"));
     QCOMPARE(about->size(), QSize(384, 282));
@@ -198,10 +214,10 @@ void TestAbout::window()
 
     const QPoint offCentre = about->frameGeometry().center() - about->screen()->availableGeometry().center();
     QVERIFY2(offCentre.manhattanLength() <= 2, qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
-    QTRY_COMPARE(QApplication::focusWidget(), about->cmdOK);
+    QTRY_COMPARE(QApplication::focusWidget(), pushButton(about, "cmdOK"));
 }
 
-void TestAbout::versionFromProgramInfo()
+void TestAboutWindow::versionFromProgramInfo()
 {
     ProgramInfo info;
     info.title = QStringLiteral("Other & Co");
@@ -211,19 +227,19 @@ void TestAbout::versionFromProgramInfo()
     info.description = QStringLiteral("<b>not bold</b>");
     info.legalNotice = QStringLiteral("Notice");
     Fixture f(info);
-    frmAbout about(f.services);
+    AboutWindow about(f.services);
     QCOMPARE(about.windowTitle(), QStringLiteral("About Other & Co"));
-    QCOMPARE(about.lblVersion->text(), QStringLiteral("Version 10.0.305"));
-    QCOMPARE(about.lblTitle->text(), info.title);
-    QCOMPARE(about.lblDescription->text(), info.description);
-    QCOMPARE(about.lblDescription->textFormat(), Qt::PlainText);
-    QCOMPARE(about.lblCopyright->text(), info.legalNotice);
+    QCOMPARE(textLabel(&about, "lblVersion")->text(), QStringLiteral("Version 10.0.305"));
+    QCOMPARE(textLabel(&about, "lblTitle")->text(), info.title);
+    QCOMPARE(textLabel(&about, "lblDescription")->text(), info.description);
+    QCOMPARE(textLabel(&about, "lblDescription")->textFormat(), Qt::PlainText);
+    QCOMPARE(textLabel(&about, "lblCopyright")->text(), info.legalNotice);
 }
 
-void TestAbout::separator()
+void TestAboutWindow::separator()
 {
     Fixture f;
-    frmAbout about(f.services);
+    AboutWindow about(f.services);
     const QImage image = about.grab().toImage();
     const QColor grey(128, 128, 128);
     const QColor white(255, 255, 255);
@@ -235,7 +251,7 @@ void TestAbout::separator()
     }
 }
 
-void TestAbout::closesByKey_data()
+void TestAboutWindow::closesByKey_data()
 {
     QTest::addColumn<QString>("focus");
     QTest::addColumn<int>("key");
@@ -248,14 +264,14 @@ void TestAbout::closesByKey_data()
     QTest::newRow("Esc on System Info") << "cmdSysInfo" << int(Qt::Key_Escape);
 }
 
-void TestAbout::closesByKey()
+void TestAboutWindow::closesByKey()
 {
     QFETCH(QString, focus);
     QFETCH(int, key);
 
     Fixture f;
-    QPointer<frmAbout> slot;
-    frmAbout::showSingle(slot, f.services);
+    QPointer<AboutWindow> slot;
+    AboutWindow::showSingle(slot, f.services);
     QVERIFY(QTest::qWaitForWindowActive(slot));
     auto* target = slot->findChild<QWidget*>(focus);
     target->setFocus();
@@ -266,55 +282,55 @@ void TestAbout::closesByKey()
     QVERIFY(f.messages.shown.isEmpty());
 }
 
-void TestAbout::closesByOk()
+void TestAboutWindow::closesByOk()
 {
     Fixture f;
-    QPointer<frmAbout> slot;
-    frmAbout::showSingle(slot, f.services);
-    QTest::mouseClick(slot->cmdOK, Qt::LeftButton);
+    QPointer<AboutWindow> slot;
+    AboutWindow::showSingle(slot, f.services);
+    QTest::mouseClick(pushButton(slot, "cmdOK"), Qt::LeftButton);
     QTRY_VERIFY(slot.isNull());
 }
 
-void TestAbout::showSingleKeepsOneWindow()
+void TestAboutWindow::showSingleKeepsOneWindow()
 {
     Fixture f;
-    QPointer<frmAbout> slot;
-    frmAbout* first = frmAbout::showSingle(slot, f.services);
+    QPointer<AboutWindow> slot;
+    AboutWindow* first = AboutWindow::showSingle(slot, f.services);
     QCOMPARE(slot.data(), first);
-    first->lblVersion->setText(QStringLiteral("changed"));
+    textLabel(first, "lblVersion")->setText(QStringLiteral("changed"));
 
-    QCOMPARE(frmAbout::showSingle(slot, f.services), first);
+    QCOMPARE(AboutWindow::showSingle(slot, f.services), first);
     QCOMPARE(aboutWindows().size(), 1);
     QVERIFY(first->isVisible());
-    QCOMPARE(first->lblVersion->text(), QStringLiteral("changed"));
+    QCOMPARE(textLabel(first, "lblVersion")->text(), QStringLiteral("changed"));
 
     // Closing unloads it; the next one is made afresh.
     first->close();
     QTRY_VERIFY(slot.isNull());
-    frmAbout* second = frmAbout::showSingle(slot, f.services);
+    AboutWindow* second = AboutWindow::showSingle(slot, f.services);
     QVERIFY(second->isVisible());
-    QCOMPARE(second->lblVersion->text(), QStringLiteral("Version 2.4.11"));
+    QCOMPARE(textLabel(second, "lblVersion")->text(), QStringLiteral("Version 2.4.11"));
     QCOMPARE(aboutWindows().size(), 1);
 }
 
-void TestAbout::sysInfoStartsTool()
+void TestAboutWindow::sysInfoStartsTool()
 {
     Fixture f;
     f.registry.setValue(Registry::LocalMachine, ToolPathKey, ToolPathValue, Registry::String,
                         QByteArray("/usr/bin/hardinfo\0", 18));
-    QPointer<frmAbout> slot;
-    frmAbout::showSingle(slot, f.services);
-    QTest::mouseClick(slot->cmdSysInfo, Qt::LeftButton);
+    QPointer<AboutWindow> slot;
+    AboutWindow::showSingle(slot, f.services);
+    QTest::mouseClick(pushButton(slot, "cmdSysInfo"), Qt::LeftButton);
     QCOMPARE(f.launcher.started, QStringList{QStringLiteral("/usr/bin/hardinfo")});
     QVERIFY(f.messages.shown.isEmpty());
     QVERIFY(slot && slot->isVisible());
 }
 
-void TestAbout::sysInfoUnavailableKeepsWindow()
+void TestAboutWindow::sysInfoUnavailableKeepsWindow()
 {
     Fixture f;
-    QPointer<frmAbout> slot;
-    frmAbout::showSingle(slot, f.services);
+    QPointer<AboutWindow> slot;
+    AboutWindow::showSingle(slot, f.services);
     QVERIFY(QTest::qWaitForWindowActive(slot));
     QTest::keyClick(slot, Qt::Key_S, Qt::AltModifier);
     QTRY_COMPARE(f.messages.shown.size(), 1); // the access key clicks after a short animation
@@ -326,5 +342,5 @@ void TestAbout::sysInfoUnavailableKeepsWindow()
     QVERIFY(slot && slot->isVisible());
 }
 
-QTEST_MAIN(TestAbout)
-#include "tst_about.moc"
+QTEST_MAIN(TestAboutWindow)
+#include "tst_aboutwindow.moc"

@@ -13,20 +13,19 @@ struct Services;
 
 // The introduction shown on the first start: the document "intro.rtf" from the program folder
 // and an OK button that leads on to the recipe window.
-class FirstRun : public QWidget
+class IntroWindow : public QWidget
 {
     Q_OBJECT
 public:
     // Created with Qt::WA_DeleteOnClose; OK calls openRecipeWindow, closes this window, writes the first-run flag.
-    FirstRun(Services& services, std::function<void()> openRecipeWindow, QWidget* parent = nullptr);
-
-    QPushButton* Command1;
-    QTextEdit* RtxtBox;
+    IntroWindow(Services& services, std::function<void()> openRecipeWindow, QWidget* parent = nullptr);
 
 private:
-    void Form_Load();
-    void Command1_Click();
+    void loadDocument();
+    void accept();
 
+    QPushButton* okButton_;
+    QTextEdit* documentView_;
     Services& services_;
     std::function<void()> openRecipeWindow_;
 };

@@ -1,4 +1,4 @@
-#include "PdfText.h"
+#include "support/PdfText.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -13,38 +13,34 @@ namespace pantrio {
 
 // The program's About window: identity, legal texts and a button for the system's
 // information tool. Modeless and deleted when closed.
-class frmAbout final : public QDialog
+class AboutWindow final : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit frmAbout(Services& services, QWidget* parent = nullptr);
+    explicit AboutWindow(Services& services, QWidget* parent = nullptr);
 
     // The About command: creates the window in `slot` if there is none, otherwise brings
     // the existing one forward. Shown without owner and without blocking the caller.
-    static frmAbout* showSingle(QPointer<frmAbout>& slot, Services& services);
-
-    void StartSysInfo();
-
-    QLabel* picIcon;
-    QLabel* lblTitle;
-    QLabel* lblVersion;
-    QLabel* lblDescription;
-    QLabel* lblDisclaimer;
-    QLabel* lblCopyright;
-    QPushButton* cmdOK;
-    QPushButton* cmdSysInfo;
+    static AboutWindow* showSingle(QPointer<AboutWindow>& slot, Services& services);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void Form_Load();
-    void cmdOK_Click();
-    void cmdSysInfo_Click();
+    void showIdentity();
+    void startSystemInfo();
 
     Services& services_;
     QPixmap background_;
+    QPushButton* okButton_;
+    QPushButton* systemInfoButton_;
+    QLabel* iconView_;
+    QLabel* titleLabel_;
+    QLabel* versionLabel_;
+    QLabel* descriptionLabel_;
+    QLabel* disclaimerLabel_;
+    QLabel* copyrightLabel_;
 };
 
 } // namespace pantrio

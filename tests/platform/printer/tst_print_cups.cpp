@@ -1,9 +1,9 @@
 // Printing recipes on a real CUPS queue that writes PDF files (scripts/lib/test-cups.sh).
 
-#include "PdfText.h"
+#include "support/PdfText.h"
 #include "support/TestSupport.h"
 #include "printing/PrintRecipe.h"
-#include "printing/frmCopyTxt.h"
+#include "printing/RecipePrintPage.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -82,7 +82,7 @@ void TestPrintCups::recipesPrintAsOnePageEach()
 {
     test::FakeMessageBoxes messages;
     QtPrinter printer(messages);
-    frmCopyTxt copy;
+    RecipePrintPage copy;
 
     // Where the window lies: the printable area's top-left.
     QPrinter probe(QPrinterInfo::printerInfo(queue_), QPrinter::HighResolution);
@@ -91,7 +91,7 @@ void TestPrintCups::recipesPrintAsOnePageEach()
     struct Case
     {
         RecipeCopy recipe;
-        QString words[4]; // a word of each of Text1 to Text4
+        QString words[4]; // a word of each of the four boxes
     };
     const Case cases[] = {
         {{QStringLiteral("Soups"), QStringLiteral("Minestrone"), QStringLiteral("2 carrots\n1 onion\n1 can beans"),
@@ -119,21 +119,22 @@ void TestPrintCups::recipesPrintAsOnePageEach()
         QVERIFY2(a4 || letter,
                  qPrintable(QStringLiteral("%1 by %2 pt").arg(page.size.width()).arg(page.size.height())));
 
-        const QWidget* boxes[] = {copy.Text1, copy.Text2, copy.Text3, copy.Text4};
+        const QWidget* boxes[] = {copy.categoryBox(), copy.nameBox(), copy.ingredientsBox(), copy.instructionsBox()};
         for (int i = 0; i < 4; ++i) {
             const QString problem = test::misplaced(page, c.words[i], test::onPage(boxes[i]->geometry(), origin));
             QVERIFY2(problem.isEmpty(), qPrintable(problem));
         }
-        for (const auto& [word, label] : {std::pair{"Food", copy.Label1}, std::pair{"Ingredients", copy.Label3},
-                                          std::pair{"Cooking", copy.Label4}}) {
+        const auto caption = [&copy](const char* name) { return copy.findChild<QLabel*>(QLatin1String(name)); };
+        for (const auto& [word, label] : {std::pair{"Food", caption("Label1")}, std::pair{"Ingredients", caption("Label3")},
+                                          std::pair{"Cooking", caption("Label4")}}) {
             const QString problem = test::misplaced(page, QString::fromLatin1(word), test::onPage(label->geometry(), origin));
             QVERIFY2(problem.isEmpty(), qPrintable(problem));
         }
 
         if (notes) {
-            QString problem = test::misplaced(page, QStringLiteral("Additional"), test::onPage(copy.Label5->geometry(), origin));
+            QString problem = test::misplaced(page, QStringLiteral("Additional"), test::onPage(copy.notesLabel()->geometry(), origin));
             QVERIFY2(problem.isEmpty(), qPrintable(problem));
-            problem = test::misplaced(page, QStringLiteral("Freezes"), test::onPage(copy.Text5->geometry(), origin));
+            problem = test::misplaced(page, QStringLiteral("Freezes"), test::onPage(copy.notesBox()->geometry(), origin));
             QVERIFY2(problem.isEmpty(), qPrintable(problem));
         } else {
             QVERIFY(!page.find(QStringLiteral("Additional")));
@@ -149,7 +150,7 @@ void TestPrintCups::refusedJobIsReportedInThePrintersWords()
     test::FakeMessageBoxes messages;
     QtPrinter printer(messages, QtPrinter::askWithSaveDialog,
                       [this] { return QPrinterInfo::printerInfo(refusingQueue_); });
-    frmCopyTxt copy;
+    RecipePrintPage copy;
     const PrintResult result = printRecipe(copy, RecipeCopy{}, printer);
 
     QCOMPARE(result.status, Status::Failed);

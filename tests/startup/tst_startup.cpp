@@ -1,17 +1,34 @@
 #include "support/RecipeHarness.h"
-#include "startup/FirstRun.h"
-#include "startup/Module1.h"
+#include "platform/SettingsKeys.h"
+#include "startup/IntroWindow.h"
+#include "startup/Startup.h"
 
 using namespace pantrio;
 using namespace pantrio::test;
 
 namespace {
-const QString App = QStringLiteral("DezoruDozazor");
-const QString Section = QStringLiteral("Counts");
-const QString Key = QStringLiteral("FirstTime");
+
+// The open windows of a type; the start routine keeps its own to itself.
+template<typename Window>
+QList<Window*> openWindows()
+{
+    QList<Window*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<Window*>(w))
+            found << window;
+    return found;
+}
+
+template<typename Window>
+Window* theWindow()
+{
+    const QList<Window*> found = openWindows<Window>();
+    return found.size() == 1 ? found.front() : nullptr;
+}
+
 } // namespace
 
-class TestModule1 : public QObject
+class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
@@ -24,7 +41,7 @@ private slots:
     void secondStartSkipsIntro();
 };
 
-void TestModule1::firstRunFlag_data()
+void TestStartup::firstRunFlag_data()
 {
     QTest::addColumn<QString>("flag"); // "<none>": not stored at all
     QTest::addColumn<QString>("opens"); // "intro", "recipe" or "nothing"
@@ -41,7 +58,7 @@ void TestModule1::firstRunFlag_data()
     QTest::newRow("number and word") << "1 time" << "nothing" << true;
 }
 
-void TestModule1::firstRunFlag()
+void TestStartup::firstRunFlag()
 {
     QFETCH(QString, flag);
     QFETCH(QString, opens);
@@ -49,11 +66,11 @@ void TestModule1::firstRunFlag()
     RecipeHarness h;
     makeRecipeFile(h.dir.path(), sampleRows());
     if (flag != QLatin1String("<none>"))
-        h.settings.write(App, Section, Key, flag);
-    Module1 start(h.services);
-    start.Main();
-    QCOMPARE(start.introWindow() != nullptr, opens == QLatin1String("intro"));
-    QCOMPARE(start.recipeWindow() != nullptr, opens == QLatin1String("recipe"));
+        pantrio::setFirstRunFlag(h.settings, flag);
+    Startup start(h.services);
+    start.run();
+    QCOMPARE(theWindow<IntroWindow>() != nullptr, opens == QLatin1String("intro"));
+    QCOMPARE(theWindow<RecipeWindow>() != nullptr, opens == QLatin1String("recipe"));
     QCOMPARE(start.hasOpenWindow(), opens != QLatin1String("nothing"));
     QCOMPARE(h.messages.shown.size(), message ? 1 : 0);
     if (message) {
@@ -63,10 +80,10 @@ void TestModule1::firstRunFlag()
     // The flag is "1" from the moment the introduction shows; otherwise it is left alone.
     const QString expected = opens == QLatin1String("intro") ? QStringLiteral("1") : flag;
     if (flag != QLatin1String("<none>") || opens == QLatin1String("intro"))
-        QCOMPARE(h.settings.read(App, Section, Key), expected);
+        QCOMPARE(pantrio::firstRunFlag(h.settings), expected);
 }
 
-void TestModule1::windowChoice_data()
+void TestStartup::windowChoice_data()
 {
     QTest::addColumn<float>("heightTwips");
     QTest::addColumn<float>("perPixelX");
@@ -82,7 +99,7 @@ void TestModule1::windowChoice_data()
     QTest::newRow("480 at 120 dpi") << 5760.0f << 12.0f << 12.0f << "frm640x480";
 }
 
-void TestModule1::windowChoice()
+void TestStartup::windowChoice()
 {
     QFETCH(float, heightTwips);
     QFETCH(float, perPixelX);
@@ -91,66 +108,63 @@ void TestModule1::windowChoice()
     RecipeHarness h;
     makeRecipeFile(h.dir.path(), sampleRows());
     h.screen = FakeScreenMetrics(heightTwips, perPixelX, perPixelY);
-    h.settings.write(App, Section, Key, QStringLiteral("1"));
-    Module1 start(h.services);
-    start.Main();
-    QVERIFY(start.recipeWindow());
-    QCOMPARE(start.recipeWindow()->objectName(), window);
-    QVERIFY(start.recipeWindow()->isVisible());
-    QCOMPARE(start.recipeWindow()->findChild<QLabel*>(QStringLiteral("caption"))->text(), QStringLiteral("Recipe Number: 1 of 12"));
+    pantrio::setFirstRunFlag(h.settings, QStringLiteral("1"));
+    Startup start(h.services);
+    start.run();
+    QVERIFY(theWindow<RecipeWindow>());
+    QCOMPARE(theWindow<RecipeWindow>()->objectName(), window);
+    QVERIFY(theWindow<RecipeWindow>()->isVisible());
+    QCOMPARE(theWindow<RecipeWindow>()->findChild<QLabel*>(QStringLiteral("caption"))->text(), QStringLiteral("Recipe Number: 1 of 12"));
     // Only one recipe window exists in a run.
-    start.OpenRecipeWindow();
-    int recipeWindows = 0;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        recipeWindows += qobject_cast<RecipeWindow*>(w) != nullptr;
-    QCOMPARE(recipeWindows, 1);
+    start.openRecipeWindow();
+    QCOMPARE(openWindows<RecipeWindow>().size(), 1);
 }
 
-void TestModule1::introOkOpensRecipeWindow()
+void TestStartup::introOkOpensRecipeWindow()
 {
     RecipeHarness h;
     makeRecipeFile(h.dir.path(), sampleRows());
-    Module1 start(h.services);
-    start.Main();
-    QPointer<FirstRun> intro = start.introWindow();
+    Startup start(h.services);
+    start.run();
+    QPointer<IntroWindow> intro = theWindow<IntroWindow>();
     QVERIFY(intro);
-    QVERIFY(!start.recipeWindow());
-    intro->Command1->click();
-    QVERIFY(start.recipeWindow());
-    QVERIFY(start.recipeWindow()->isVisible());
+    QVERIFY(!theWindow<RecipeWindow>());
+    intro->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+    QVERIFY(theWindow<RecipeWindow>());
+    QVERIFY(theWindow<RecipeWindow>()->isVisible());
     QTRY_VERIFY(!intro); // destroyed
-    QCOMPARE(h.settings.read(App, Section, Key), QStringLiteral("1"));
+    QCOMPARE(pantrio::firstRunFlag(h.settings), QStringLiteral("1"));
     QVERIFY(start.hasOpenWindow());
 }
 
-void TestModule1::introClosedEndsWithFlagSet()
+void TestStartup::introClosedEndsWithFlagSet()
 {
     RecipeHarness h;
-    Module1 start(h.services);
-    start.Main();
-    QPointer<FirstRun> intro = start.introWindow();
+    Startup start(h.services);
+    start.run();
+    QPointer<IntroWindow> intro = theWindow<IntroWindow>();
     QVERIFY(intro);
     intro->close();
     QTRY_VERIFY(!intro);
-    QVERIFY(!start.recipeWindow());
+    QVERIFY(!theWindow<RecipeWindow>());
     QVERIFY(!start.hasOpenWindow());
-    QCOMPARE(h.settings.read(App, Section, Key), QStringLiteral("1"));
+    QCOMPARE(pantrio::firstRunFlag(h.settings), QStringLiteral("1"));
 }
 
-void TestModule1::secondStartSkipsIntro()
+void TestStartup::secondStartSkipsIntro()
 {
     RecipeHarness h;
     makeRecipeFile(h.dir.path(), sampleRows());
     {
-        Module1 first(h.services);
-        first.Main();
-        QVERIFY(first.introWindow());
+        Startup first(h.services);
+        first.run();
+        QVERIFY(theWindow<IntroWindow>());
     }
-    Module1 second(h.services);
-    second.Main();
-    QVERIFY(!second.introWindow());
-    QVERIFY(second.recipeWindow());
+    Startup second(h.services);
+    second.run();
+    QVERIFY(!theWindow<IntroWindow>());
+    QVERIFY(theWindow<RecipeWindow>());
 }
 
-QTEST_MAIN(TestModule1)
-#include "tst_module1.moc"
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

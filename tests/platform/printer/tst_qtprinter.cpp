@@ -1,11 +1,12 @@
 // QtPrinter without a printer: the PDF offer, the save dialog, and the PDF file it writes.
 
-#include "PdfText.h"
+#include "support/PdfText.h"
 #include "support/TestSupport.h"
 #include "printing/PrintRecipe.h"
-#include "printing/frmCopyTxt.h"
+#include "printing/RecipePrintPage.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -106,7 +107,7 @@ void TestQtPrinter::savedPdfIsTheRecipePage()
     const QString path = dir_.filePath(QStringLiteral("recipe.pdf"));
     test::FakeMessageBoxes messages;
     QtPrinter printer(messages, [&](const QString&) { return path; }, [] { return QPrinterInfo(); });
-    frmCopyTxt copy;
+    RecipePrintPage copy;
     const RecipeCopy recipe{QStringLiteral("Soups"), QStringLiteral("Minestrone"), QStringLiteral("2 carrots"),
                             QStringLiteral("Simmer slowly."), QStringLiteral("Freezes well.")};
     QCOMPARE(printRecipe(copy, recipe, printer).status, Status::SavedAsPdf);
@@ -123,9 +124,14 @@ void TestQtPrinter::savedPdfIsTheRecipePage()
     {
         const char* word;
         QWidget* control;
-    } expected[] = {{"Food", copy.Label1},  {"Soups", copy.Text1},       {"Minestrone", copy.Text2},
-                    {"carrots", copy.Text3}, {"Simmer", copy.Text4},     {"Additional", copy.Label5},
-                    {"Freezes", copy.Text5}, {"Cooking", copy.Label4}};
+    } expected[] = {{"Food", copy.findChild<QLabel*>(QStringLiteral("Label1"))},
+                    {"Soups", copy.categoryBox()},
+                    {"Minestrone", copy.nameBox()},
+                    {"carrots", copy.ingredientsBox()},
+                    {"Simmer", copy.instructionsBox()},
+                    {"Additional", copy.notesLabel()},
+                    {"Freezes", copy.notesBox()},
+                    {"Cooking", copy.findChild<QLabel*>(QStringLiteral("Label4"))}};
     for (const auto& e : expected) {
         const QString problem =
             test::misplaced(page, QString::fromLatin1(e.word), test::onPage(e.control->geometry(), margin));

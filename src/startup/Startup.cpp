@@ -1,54 +1,48 @@
-#include "Module1.h"
+#include "Startup.h"
 
-#include "FirstRun.h"
+#include "IntroWindow.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramInfo.h"
 #include "platform/ScreenMetrics.h"
 #include "platform/Services.h"
-#include "platform/SettingsStore.h"
+#include "platform/SettingsKeys.h"
 #include "windows/recipe/RecipeWindow.h"
 
 namespace pantrio {
 
-namespace {
-const QString App = QStringLiteral("DezoruDozazor");
-const QString Section = QStringLiteral("Counts");
-const QString Key = QStringLiteral("FirstTime");
-} // namespace
+Startup::Startup(Services& services) : services_(services) {}
 
-Module1::Module1(Services& services) : services_(services) {}
-
-Module1::~Module1()
+Startup::~Startup()
 {
     delete intro_.data();
 }
 
-void Module1::Main()
+void Startup::run()
 {
-    const QString flag = services_.settings.read(App, Section, Key, QString());
+    const QString flag = firstRunFlag(services_.settings);
     if (flag.isEmpty()) {
         // Set before the introduction shows, so it is seen once however its window is left.
-        services_.settings.write(App, Section, Key, QStringLiteral("1"));
-        intro_ = new FirstRun(services_, [this] { OpenRecipeWindow(); });
+        setFirstRunFlag(services_.settings);
+        intro_ = new IntroWindow(services_, [this] { openRecipeWindow(); });
         intro_->show();
         return;
     }
     bool isNumber = false;
-    const double value = services_.settings.read(App, Section, Key, QString()).trimmed().toDouble(&isNumber);
+    const double value = flag.trimmed().toDouble(&isNumber);
     if (!isNumber) {
         services_.messages.show(
             QStringLiteral("Pantrio cannot start: its first-run setting (%1, section %2, key %3) holds \"%4\", "
                            "which is not a number.")
-                .arg(App, Section, Key, flag),
+                .arg(QString(FirstRunKey.app), QString(FirstRunKey.section), QString(FirstRunKey.name), flag),
             services_.program.title, MessageIcon::Critical);
         return;
     }
     if (value == 1.0)
-        OpenRecipeWindow();
+        openRecipeWindow();
     // Any other number: nothing opens, and the program ends.
 }
 
-void Module1::OpenRecipeWindow()
+void Startup::openRecipeWindow()
 {
     if (recipe_)
         return;
@@ -61,12 +55,7 @@ void Module1::OpenRecipeWindow()
     recipe_->open();
 }
 
-FirstRun* Module1::introWindow() const
-{
-    return intro_.data();
-}
-
-bool Module1::hasOpenWindow() const
+bool Startup::hasOpenWindow() const
 {
     return (recipe_ && recipe_->isVisible()) || (intro_ && intro_->isVisible());
 }

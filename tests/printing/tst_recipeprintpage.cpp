@@ -1,8 +1,8 @@
 // The print-copy window and the print command, drawn by a printer that paints into an image.
 
-#include "PdfText.h"
+#include "support/PdfText.h"
 #include "printing/PrintRecipe.h"
-#include "printing/frmCopyTxt.h"
+#include "printing/RecipePrintPage.h"
 
 #include <QImage>
 #include <QLabel>
@@ -71,7 +71,7 @@ bool anyDarkIn(const QImage& image, const QRect& area)
 
 } // namespace
 
-class TestFrmCopyTxt : public QObject
+class TestRecipePrintPage : public QObject
 {
     Q_OBJECT
 
@@ -91,7 +91,7 @@ private slots:
     void jobIsNamedAfterTheRecipe();
 };
 
-void TestFrmCopyTxt::controlsLieWhereTheLayoutSays_data()
+void TestRecipePrintPage::controlsLieWhereTheLayoutSays_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("caption");
@@ -111,14 +111,14 @@ void TestFrmCopyTxt::controlsLieWhereTheLayoutSays_data()
     QTest::newRow("Text5") << multi << "" << QRect(3855, 5400, 7080, 1815) << true;
 }
 
-void TestFrmCopyTxt::controlsLieWhereTheLayoutSays()
+void TestRecipePrintPage::controlsLieWhereTheLayoutSays()
 {
     QFETCH(QString, kind);
     QFETCH(QString, caption);
     QFETCH(QRect, twips);
     QFETCH(bool, hidden);
 
-    frmCopyTxt copy;
+    RecipePrintPage copy;
     auto* control = copy.findChild<QWidget*>(QString::fromLatin1(QTest::currentDataTag()));
     QVERIFY(control);
     QCOMPARE(control->parentWidget(), &copy);
@@ -148,9 +148,9 @@ void TestFrmCopyTxt::controlsLieWhereTheLayoutSays()
     }
 }
 
-void TestFrmCopyTxt::windowIsAPageNeverShown()
+void TestRecipePrintPage::windowIsAPageNeverShown()
 {
-    frmCopyTxt copy;
+    RecipePrintPage copy;
     QCOMPARE(copy.size(), QSize(729, 496)); // 10935 by 7440 twips
     QVERIFY(copy.windowFlags() & Qt::FramelessWindowHint);
 
@@ -164,7 +164,7 @@ void TestFrmCopyTxt::windowIsAPageNeverShown()
     QCOMPARE(printer.page.pixelColor(728, 0), background);
 }
 
-void TestFrmCopyTxt::notesPrintOnlyWhenThereAreNotes_data()
+void TestRecipePrintPage::notesPrintOnlyWhenThereAreNotes_data()
 {
     QTest::addColumn<FieldValue>("notes");
     QTest::addColumn<bool>("shown");
@@ -176,57 +176,57 @@ void TestFrmCopyTxt::notesPrintOnlyWhenThereAreNotes_data()
     QTest::newRow("no value") << FieldValue() << false;
 }
 
-void TestFrmCopyTxt::notesPrintOnlyWhenThereAreNotes()
+void TestRecipePrintPage::notesPrintOnlyWhenThereAreNotes()
 {
     QFETCH(FieldValue, notes);
     QFETCH(bool, shown);
 
-    frmCopyTxt copy;
+    RecipePrintPage copy;
     ImagePrinter printer;
     // A recipe with notes first, so that hiding them again is tested too.
     printRecipe(copy, fullRecipe(), printer);
-    QVERIFY(!copy.Label5->isHidden());
+    QVERIFY(!copy.notesLabel()->isHidden());
 
     RecipeCopy recipe = fullRecipe();
     recipe.notes = notes;
     printRecipe(copy, recipe, printer);
-    QCOMPARE(!copy.Label5->isHidden(), shown);
-    QCOMPARE(!copy.Text5->isHidden(), shown);
+    QCOMPARE(!copy.notesLabel()->isHidden(), shown);
+    QCOMPARE(!copy.notesBox()->isHidden(), shown);
     if (shown)
-        QCOMPARE(copy.Text5->toPlainText(), *notes);
+        QCOMPARE(copy.notesBox()->toPlainText(), *notes);
 
     // On the page: the label's and the box's area under the instructions is empty without notes.
-    const QRect notesArea = copy.Label5->geometry().united(copy.Text5->geometry());
+    const QRect notesArea = copy.notesLabel()->geometry().united(copy.notesBox()->geometry());
     const QColor background = copy.palette().color(QPalette::Base);
     QCOMPARE(allOf(printer.page, notesArea, background), !shown);
-    QCOMPARE(anyDarkIn(printer.page, copy.Label5->geometry().adjusted(0, 0, 0, -10)), shown);
+    QCOMPARE(anyDarkIn(printer.page, copy.notesLabel()->geometry().adjusted(0, 0, 0, -10)), shown);
 }
 
-void TestFrmCopyTxt::fieldsWithoutValueGiveEmptyBoxes()
+void TestRecipePrintPage::fieldsWithoutValueGiveEmptyBoxes()
 {
-    frmCopyTxt copy;
+    RecipePrintPage copy;
     ImagePrinter printer;
     printRecipe(copy, fullRecipe(), printer);
-    QCOMPARE(copy.Text2->text(), QStringLiteral("Minestrone"));
+    QCOMPARE(copy.nameBox()->text(), QStringLiteral("Minestrone"));
 
     printRecipe(copy, RecipeCopy{}, printer);
     QCOMPARE(printer.pages, 2);
-    QCOMPARE(copy.Text1->text(), QString());
-    QCOMPARE(copy.Text2->text(), QString());
-    QCOMPARE(copy.Text3->toPlainText(), QString());
-    QCOMPARE(copy.Text4->toPlainText(), QString());
-    QVERIFY(copy.Text5->isHidden());
+    QCOMPARE(copy.categoryBox()->text(), QString());
+    QCOMPARE(copy.nameBox()->text(), QString());
+    QCOMPARE(copy.ingredientsBox()->toPlainText(), QString());
+    QCOMPARE(copy.instructionsBox()->toPlainText(), QString());
+    QVERIFY(copy.notesBox()->isHidden());
 
     // The boxes still print, empty: a frame and nothing inside.
     const QColor background = copy.palette().color(QPalette::Base);
-    const QRect inside = copy.Text3->geometry().adjusted(1, 1, -1, -1);
+    const QRect inside = copy.ingredientsBox()->geometry().adjusted(1, 1, -1, -1);
     QVERIFY(allOf(printer.page, inside, background));
-    QVERIFY(anyDarkIn(printer.page, QRect(copy.Text3->x(), copy.Text3->y() + 10, 1, 10)));
+    QVERIFY(anyDarkIn(printer.page, QRect(copy.ingredientsBox()->x(), copy.ingredientsBox()->y() + 10, 1, 10)));
 }
 
-void TestFrmCopyTxt::lineBreaksBreakLines()
+void TestRecipePrintPage::lineBreaksBreakLines()
 {
-    frmCopyTxt copy;
+    RecipePrintPage copy;
     ImagePrinter printer;
     RecipeCopy recipe = fullRecipe();
     recipe.ingredients = QStringLiteral("flour\r\nsugar\rbutter\neggs");
@@ -234,18 +234,18 @@ void TestFrmCopyTxt::lineBreaksBreakLines()
     recipe.notes = QStringLiteral("Keeps\r\nfor days.");
     printRecipe(copy, recipe, printer);
 
-    QCOMPARE(copy.Text3->document()->blockCount(), 4);
-    QCOMPARE(copy.Text3->toPlainText(), QStringLiteral("flour\nsugar\nbutter\neggs"));
-    QCOMPARE(copy.Text4->document()->blockCount(), 3);
-    QCOMPARE(copy.Text5->document()->blockCount(), 2);
+    QCOMPARE(copy.ingredientsBox()->document()->blockCount(), 4);
+    QCOMPARE(copy.ingredientsBox()->toPlainText(), QStringLiteral("flour\nsugar\nbutter\neggs"));
+    QCOMPARE(copy.instructionsBox()->document()->blockCount(), 3);
+    QCOMPARE(copy.notesBox()->document()->blockCount(), 2);
 }
 
-void TestFrmCopyTxt::oneLineBoxShowsTheBeginning()
+void TestRecipePrintPage::oneLineBoxShowsTheBeginning()
 {
     // The same beginning, once short and once far wider than the box: the box's left part
     // must look the same, which it does not when the box scrolls to the end of its text.
     const QString beginning = QStringLiteral("Grandmother's");
-    frmCopyTxt copy;
+    RecipePrintPage copy;
     ImagePrinter printer;
     RecipeCopy recipe = fullRecipe();
     recipe.recipeName = beginning;
@@ -255,9 +255,9 @@ void TestFrmCopyTxt::oneLineBoxShowsTheBeginning()
     recipe.recipeName = beginning + QStringLiteral(" apple pie with cinnamon, raisins, walnuts and a lattice crust");
     printRecipe(copy, recipe, printer);
     const QImage longName = printer.page;
-    QCOMPARE(copy.Text2->cursorPosition(), 0);
+    QCOMPARE(copy.nameBox()->cursorPosition(), 0);
 
-    const QRect box = copy.Text2->geometry();
+    const QRect box = copy.nameBox()->geometry();
     const QRect left(box.left(), box.top(), box.width() / 3, box.height());
     QVERIFY(anyDarkIn(shortName, left.adjusted(2, 2, -2, -2))); // the beginning is drawn there
     QCOMPARE(longName.copy(left), shortName.copy(left));
@@ -268,9 +268,9 @@ void TestFrmCopyTxt::oneLineBoxShowsTheBeginning()
                   background));
 }
 
-void TestFrmCopyTxt::longIngredientsAreCutOffAtTheBox()
+void TestRecipePrintPage::longIngredientsAreCutOffAtTheBox()
 {
-    frmCopyTxt copy;
+    RecipePrintPage copy;
     ImagePrinter printer;
     RecipeCopy recipe = fullRecipe();
     QStringList lines;
@@ -279,7 +279,7 @@ void TestFrmCopyTxt::longIngredientsAreCutOffAtTheBox()
     recipe.ingredients = lines.join(QLatin1Char('\n'));
     printRecipe(copy, recipe, printer);
 
-    const QRect box = copy.Text3->geometry();
+    const QRect box = copy.ingredientsBox()->geometry();
     const QColor background = copy.palette().color(QPalette::Base);
     // The text reaches the bottom of the box...
     QVERIFY(anyDarkIn(printer.page, QRect(box.left() + 2, box.bottom() - 20, box.width() - 4, 18)));
@@ -291,15 +291,15 @@ void TestFrmCopyTxt::longIngredientsAreCutOffAtTheBox()
     QVERIFY(allOf(printer.page, QRect(box.right() - 3, box.top() + 1, 3, box.height() - 2), background));
 }
 
-void TestFrmCopyTxt::pageIsDrawnAtThePrinterResolution()
+void TestRecipePrintPage::pageIsDrawnAtThePrinterResolution()
 {
-    frmCopyTxt copy;
+    RecipePrintPage copy;
     ImagePrinter printer;
     printer.dpi = 288; // three device dots to the logical pixel
     printRecipe(copy, fullRecipe(), printer);
 
-    // Text3's left frame line: at logical x 8, so device x 24 to 26.
-    const QRect box = copy.Text3->geometry();
+    // The ingredients box's left frame line: at logical x 8, so device x 24 to 26.
+    const QRect box = copy.ingredientsBox()->geometry();
     const QColor background = copy.palette().color(QPalette::Base);
     const int top = box.top() * 3 + 30, height = box.height() * 3 - 60;
     QVERIFY(anyDarkIn(printer.page, QRect(24, top, 3, height)));
@@ -309,14 +309,14 @@ void TestFrmCopyTxt::pageIsDrawnAtThePrinterResolution()
     QCOMPARE(printer.page.pixelColor(printer.page.width() - 1, printer.page.height() - 1), background);
 }
 
-void TestFrmCopyTxt::printerGetsLinesAndTextNotABitmap()
+void TestRecipePrintPage::printerGetsLinesAndTextNotABitmap()
 {
     // QWidget::render turns a window into one bitmap when the painter is a printer's.
     if (!test::canReadPdf())
         QSKIP("pdftotext (poppler-utils) is not installed");
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("page.pdf"));
-    frmCopyTxt copy;
+    RecipePrintPage copy;
     ImagePrinter fill; // only to fill the boxes
     printRecipe(copy, fullRecipe(), fill);
 
@@ -330,11 +330,11 @@ void TestFrmCopyTxt::printerGetsLinesAndTextNotABitmap()
     const QList<test::PdfPage> pages = test::readPdf(path);
     QCOMPARE(pages.size(), 1);
     const QPointF origin = printer.pageLayout().paintRectPoints().topLeft();
-    const QString problem = test::misplaced(pages[0], QStringLiteral("carrots"), test::onPage(copy.Text3->geometry(), origin));
+    const QString problem = test::misplaced(pages[0], QStringLiteral("carrots"), test::onPage(copy.ingredientsBox()->geometry(), origin));
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
-void TestFrmCopyTxt::jobIsNamedAfterTheRecipe_data()
+void TestRecipePrintPage::jobIsNamedAfterTheRecipe_data()
 {
     QTest::addColumn<FieldValue>("name");
     QTest::addColumn<QString>("job");
@@ -345,12 +345,12 @@ void TestFrmCopyTxt::jobIsNamedAfterTheRecipe_data()
     QTest::newRow("no value") << FieldValue() << QStringLiteral("Recipe");
 }
 
-void TestFrmCopyTxt::jobIsNamedAfterTheRecipe()
+void TestRecipePrintPage::jobIsNamedAfterTheRecipe()
 {
     QFETCH(FieldValue, name);
     QFETCH(QString, job);
 
-    frmCopyTxt copy;
+    RecipePrintPage copy;
     ImagePrinter printer;
     printer.result = {PrintResult::Status::Failed, QStringLiteral("Out of paper")};
     RecipeCopy recipe = fullRecipe();
@@ -361,5 +361,5 @@ void TestFrmCopyTxt::jobIsNamedAfterTheRecipe()
     QCOMPARE(result.detail, QStringLiteral("Out of paper"));
 }
 
-QTEST_MAIN(TestFrmCopyTxt)
-#include "tst_frmcopytxt.moc"
+QTEST_MAIN(TestRecipePrintPage)
+#include "tst_recipeprintpage.moc"

@@ -1,4 +1,6 @@
-#include "frmCopyTxt.h"
+#include "RecipePrintPage.h"
+
+#include "windows/WindowUnits.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -10,12 +12,9 @@ namespace pantrio {
 
 namespace {
 
-// The layout is measured in twips; a logical pixel at 96 per inch is 15 of them.
-constexpr int twipsPerPixel = 15;
-
 QRect twips(int left, int top, int width, int height)
 {
-    return {left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel, height / twipsPerPixel};
+    return Twips{left, top, width, height}.toPixels();
 }
 
 QLabel* label(QWidget* window, const char* name, const QString& caption, const QRect& geometry)
@@ -50,23 +49,14 @@ QPlainTextEdit* multiLineBox(QWidget* window, const char* name, const QRect& geo
     return box;
 }
 
-QFont pageFont()
-{
-    // Liberation Serif has the metrics of Times New Roman, the font the layout was made for.
-    // 11.25 pt is 15 logical pixels; a pixel size keeps the text in proportion to the boxes
-    // whatever the screen's dpi.
-    QFont font(QStringLiteral("Liberation Serif"));
-    font.setPixelSize(15);
-    return font;
-}
-
 // Runs before the controls are made, so that they inherit the page's font.
-QWidget* prepared(QWidget* window)
+void prepare(QWidget* window)
 {
     window->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     window->setAttribute(Qt::WA_DontShowOnScreen);
-    window->setFixedSize(twips(0, 0, 10935, 7440).size());
-    window->setFont(pageFont());
+    window->setFixedSize(twipsToPixels(QSize(10935, 7440)));
+    // Liberation Serif has the metrics of Times New Roman, the font the layout was made for.
+    window->setFont(printPageFont());
     // The system's window background is the colour behind text (white in most themes), which
     // Qt calls Base; its Window role is the grey of dialogs.
     window->setBackgroundRole(QPalette::Base);
@@ -74,31 +64,30 @@ QWidget* prepared(QWidget* window)
     // A thin plain frame prints cleanly whatever the style draws on screen.
     window->setStyleSheet(QStringLiteral(
         "QLineEdit, QPlainTextEdit { border: 1px solid palette(text); background: palette(base); }"));
-    return window;
 }
 
 } // namespace
 
 // Text boxes are made after their labels and so lie above them where they overlap.
-frmCopyTxt::frmCopyTxt(QWidget* parent)
-    : QWidget(parent),
-      Label1(label(prepared(this), "Label1", QStringLiteral("Food Category"), twips(120, 120, 1815, 375))),
-      Text1(oneLineBox(this, "Text1", twips(1920, 120, 1455, 285))),
-      Label2(label(this, "Label2", QStringLiteral("Recipe Name"), twips(120, 600, 1695, 375))),
-      Text2(oneLineBox(this, "Text2", twips(1920, 600, 4215, 375))),
-      Label3(label(this, "Label3", QStringLiteral("Ingredients"), twips(120, 1200, 1455, 375))),
-      Text3(multiLineBox(this, "Text3", twips(120, 1560, 3615, 5655))),
-      Label4(label(this, "Label4", QStringLiteral("Cooking Instruction's"), twips(3840, 1200, 2415, 375))),
-      Text4(multiLineBox(this, "Text4", twips(3855, 1560, 6960, 3375))),
-      Label5(label(this, "Label5", QStringLiteral("Additional Notes"), twips(3840, 5160, 1935, 375))),
-      Text5(multiLineBox(this, "Text5", twips(3855, 5400, 7080, 1815)))
+RecipePrintPage::RecipePrintPage(QWidget* parent) : QWidget(parent)
 {
+    prepare(this);
     setObjectName(QStringLiteral("frmCopyTxt"));
-    Label5->hide();
-    Text5->hide();
+    label(this, "Label1", QStringLiteral("Food Category"), twips(120, 120, 1815, 375));
+    categoryBox_ = oneLineBox(this, "Text1", twips(1920, 120, 1455, 285));
+    label(this, "Label2", QStringLiteral("Recipe Name"), twips(120, 600, 1695, 375));
+    nameBox_ = oneLineBox(this, "Text2", twips(1920, 600, 4215, 375));
+    label(this, "Label3", QStringLiteral("Ingredients"), twips(120, 1200, 1455, 375));
+    ingredientsBox_ = multiLineBox(this, "Text3", twips(120, 1560, 3615, 5655));
+    label(this, "Label4", QStringLiteral("Cooking Instruction's"), twips(3840, 1200, 2415, 375));
+    instructionsBox_ = multiLineBox(this, "Text4", twips(3855, 1560, 6960, 3375));
+    notesLabel_ = label(this, "Label5", QStringLiteral("Additional Notes"), twips(3840, 5160, 1935, 375));
+    notesBox_ = multiLineBox(this, "Text5", twips(3855, 5400, 7080, 1815));
+    notesLabel_->hide();
+    notesBox_->hide();
 }
 
-void frmCopyTxt::renderPage(QPainter& painter)
+void RecipePrintPage::renderPage(QPainter& painter)
 {
     // QWidget::render draws onto a printer through one bitmap of the whole window. Recorded
     // as a picture first, the controls reach the printer as lines and text instead, sharp at

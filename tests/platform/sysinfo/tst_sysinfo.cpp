@@ -1,7 +1,7 @@
-#include "FakeLauncher.h"
+#include "WatchedRegistry.h"
+#include "support/FakeLauncher.h"
 #include "support/TestSupport.h"
 
-#include "platform/sysinfo/MemoryRegistry.h"
 #include "platform/sysinfo/SysInfo.h"
 
 #include <QDir>
@@ -90,7 +90,7 @@ void TestSysInfo::getKeyValue()
     QFETCH(bool, result);
     QFETCH(QString, text);
 
-    MemoryRegistry registry;
+    test::WatchedRegistry registry;
     if (lookup == Lookup::Present)
         registry.setValue(Registry::LocalMachine, SomeKey, SomeValue, type, data);
     else if (lookup == Lookup::ValueMissing)
@@ -104,17 +104,17 @@ void TestSysInfo::getKeyValue()
                          QString::fromLatin1(SomeValue), value),
              result);
     QCOMPARE(value, text);
-    QCOMPARE(registry.openCount(), 0);
+    QVERIFY(registry.open.isEmpty());
 }
 
 void TestSysInfo::getKeyValueOpensWithFullRights()
 {
-    MemoryRegistry registry;
+    test::WatchedRegistry registry;
     registry.setValue(Registry::LocalMachine, SomeKey, SomeValue, Registry::String, "x");
     QString value;
     QVERIFY(GetKeyValue(registry, Registry::LocalMachine, QString::fromLatin1(SomeKey),
                         QString::fromLatin1(SomeValue), value));
-    QCOMPARE(registry.lastAccess(), 0x2003Fu);
+    QCOMPARE(registry.lastAccess, 0x2003Fu);
 }
 
 // Entry 1 holds a path; entry 2 a folder. "<dir>" stands for a temporary folder.
@@ -172,7 +172,7 @@ void TestSysInfo::startSysInfo()
     }
     const QByteArray dirBytes = QFile::encodeName(dir.path());
 
-    MemoryRegistry registry;
+    test::WatchedRegistry registry;
     if (entry1 != "<absent>")
         registry.setValue(Registry::LocalMachine, ToolPathKey, ToolPathValue, Registry::String, entry1);
     if (entry2 != "<absent>")
@@ -195,7 +195,7 @@ void TestSysInfo::startSysInfo()
         QCOMPARE(shown.icon, MessageIcon::None);
         QCOMPARE(shown.buttons, MessageButtons::Ok);
     }
-    QCOMPARE(registry.openCount(), 0);
+    QVERIFY(registry.open.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSysInfo)

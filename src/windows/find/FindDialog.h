@@ -3,7 +3,6 @@
 #include <QDialog>
 
 class QLineEdit;
-class QPushButton;
 
 namespace pantrio {
 
@@ -12,21 +11,16 @@ class SettingsStore;
 // Asks for the text to look for and keeps it as the saved search text, from where Find Next
 // reads it again. Its buttons only hide it; the caller then collects the text with GetString
 // and unloads the dialog, so it always opens with an empty box.
-class frmFind : public QDialog
+class FindDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmFind(SettingsStore& settings, QWidget* parent = nullptr);
+    explicit FindDialog(SettingsStore& settings, QWidget* parent = nullptr);
 
     // The typed text, stored as the saved search text. The caller unloads the dialog afterwards.
     QString GetString();
-    // The saved search text, through the hidden txtNext; empty when there is none.
-    QString FindNext();
-
-    QLineEdit* txtFind;
-    QPushButton* cmdFind;
-    QPushButton* cmdCancel;
-    QLineEdit* txtNext;
+    // The saved search text, through the hidden box that holds it; empty when there is none.
+    QString savedSearchText();
 
     static QString savedText(const SettingsStore& settings);
     static void forgetSavedText(SettingsStore& settings);
@@ -37,6 +31,8 @@ public slots:
 
 private:
     SettingsStore& settings_;
+    QLineEdit* searchBox_;
+    QLineEdit* savedTextBox_;
 };
 
 } // namespace pantrio

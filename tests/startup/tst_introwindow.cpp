@@ -1,10 +1,11 @@
-#include "startup/FirstRun.h"
+#include "startup/IntroWindow.h"
 #include "support/TestSupport.h"
 
 #include "platform/Launcher.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Registry.h"
 #include "platform/Services.h"
+#include "platform/SettingsKeys.h"
 #include "platform/printer/Printer.h"
 
 #include <QApplication>
@@ -42,9 +43,16 @@ public:
     bool start(const QString&) override { return false; }
 };
 
-const QString kApp = QStringLiteral("DezoruDozazor");
-const QString kSection = QStringLiteral("Counts");
-const QString kKey = QStringLiteral("FirstTime");
+// The window's controls, found the way a user's tools see them.
+QPushButton* okButton(QWidget* w)
+{
+    return w->findChild<QPushButton*>(QStringLiteral("Command1"));
+}
+
+QTextEdit* documentView(QWidget* w)
+{
+    return w->findChild<QTextEdit*>(QStringLiteral("RtxtBox"));
+}
 
 // Everything the window is handed, with a temporary program folder.
 struct Fixture
@@ -59,12 +67,12 @@ struct Fixture
     }
 
     // A new window whose OK records how things stood when the recipe window was asked for.
-    FirstRun* open()
+    IntroWindow* open()
     {
-        auto* w = new FirstRun(services, [this] {
+        auto* w = new IntroWindow(services, [this] {
             ++recipeWindowsOpened;
             introVisibleAtOpen = window && window->isVisible();
-            flagAtOpen = settings.read(kApp, kSection, kKey);
+            flagAtOpen = firstRunFlag(settings);
         });
         window = w;
         return w;
@@ -81,7 +89,7 @@ struct Fixture
     UnusedLauncher launcher;
     Services services{settings, messages, screen, pointer, program, printer, registry, launcher, [] {}};
 
-    QPointer<FirstRun> window;
+    QPointer<IntroWindow> window;
     int recipeWindowsOpened = 0;
     bool introVisibleAtOpen = false;
     QString flagAtOpen;
@@ -89,7 +97,7 @@ struct Fixture
 
 } // namespace
 
-class TestFirstRun : public QObject
+class TestIntroWindow : public QObject
 {
     Q_OBJECT
 private slots:
@@ -107,11 +115,11 @@ private slots:
     void shippedIntroFits();
 };
 
-void TestFirstRun::layout()
+void TestIntroWindow::layout()
 {
     Fixture f;
     QVERIFY(f.folder.isValid());
-    std::unique_ptr<FirstRun> w(f.open());
+    std::unique_ptr<IntroWindow> w(f.open());
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
 
@@ -127,38 +135,38 @@ void TestFirstRun::layout()
     QVERIFY(flags.testFlag(Qt::WindowMaximizeButtonHint));
     QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
 
-    QCOMPARE(w->Command1->objectName(), QStringLiteral("Command1"));
-    QCOMPARE(w->Command1->text(), QStringLiteral("OK"));
-    QCOMPARE(w->Command1->geometry(), QRect(192, 188, 81, 25));
-    QCOMPARE(w->Command1->font().family(), QStringLiteral("Liberation Sans"));
-    QCOMPARE(w->Command1->font().pointSizeF(), 8.25);
+    QVERIFY(okButton(w.get()));
+    QCOMPARE(okButton(w.get())->text(), QStringLiteral("OK"));
+    QCOMPARE(okButton(w.get())->geometry(), QRect(192, 188, 81, 25));
+    QCOMPARE(okButton(w.get())->font().family(), QStringLiteral("Liberation Sans"));
+    QCOMPARE(okButton(w.get())->font().pointSizeF(), 8.25);
 
-    QCOMPARE(w->RtxtBox->objectName(), QStringLiteral("RtxtBox"));
-    QCOMPARE(w->RtxtBox->geometry(), QRect(0, 0, 465, 185));
+    QVERIFY(documentView(w.get()));
+    QCOMPARE(documentView(w.get())->geometry(), QRect(0, 0, 465, 185));
 
     // Nothing follows the size of the window.
     w->resize(700, 500);
-    QCOMPARE(w->Command1->geometry(), QRect(192, 188, 81, 25));
-    QCOMPARE(w->RtxtBox->geometry(), QRect(0, 0, 465, 185));
+    QCOMPARE(okButton(w.get())->geometry(), QRect(192, 188, 81, 25));
+    QCOMPARE(documentView(w.get())->geometry(), QRect(0, 0, 465, 185));
 }
 
-void TestFirstRun::okHasFocusAndTabGoesToText()
+void TestIntroWindow::okHasFocusAndTabGoesToText()
 {
     Fixture f;
-    std::unique_ptr<FirstRun> w(f.open());
+    std::unique_ptr<IntroWindow> w(f.open());
     w->show();
     QApplication::setActiveWindow(w.get());
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    QCOMPARE(QApplication::focusWidget(), w->Command1);
+    QCOMPARE(QApplication::focusWidget(), okButton(w.get()));
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), w->RtxtBox);
+    QCOMPARE(QApplication::focusWidget(), documentView(w.get()));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), w->Command1);
+    QCOMPARE(QApplication::focusWidget(), okButton(w.get()));
     QCOMPARE(f.recipeWindowsOpened, 0);
 }
 
-void TestFirstRun::keysPressOk_data()
+void TestIntroWindow::keysPressOk_data()
 {
     QTest::addColumn<int>("key");
     QTest::newRow("Return") << int(Qt::Key_Return);
@@ -166,57 +174,57 @@ void TestFirstRun::keysPressOk_data()
     QTest::newRow("Space") << int(Qt::Key_Space);
 }
 
-void TestFirstRun::keysPressOk()
+void TestIntroWindow::keysPressOk()
 {
     QFETCH(int, key);
     Fixture f;
-    FirstRun* w = f.open();
+    IntroWindow* w = f.open();
     w->show();
     QApplication::setActiveWindow(w);
     QVERIFY(QTest::qWaitForWindowActive(w));
-    QCOMPARE(QApplication::focusWidget(), w->Command1);
+    QCOMPARE(QApplication::focusWidget(), okButton(w));
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
     QCOMPARE(f.recipeWindowsOpened, 1);
-    QCOMPARE(f.settings.read(kApp, kSection, kKey), QStringLiteral("1"));
+    QCOMPARE(firstRunFlag(f.settings), QStringLiteral("1"));
     QTRY_VERIFY(f.window.isNull());
 }
 
-void TestFirstRun::clickOk()
+void TestIntroWindow::clickOk()
 {
     Fixture f;
-    FirstRun* w = f.open();
+    IntroWindow* w = f.open();
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
 
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    QTest::mouseClick(okButton(w), Qt::LeftButton);
     // The recipe window is asked for first, while the intro is still up and before the flag.
     QCOMPARE(f.recipeWindowsOpened, 1);
     QVERIFY(f.introVisibleAtOpen);
     QCOMPARE(f.flagAtOpen, QString());
-    QCOMPARE(f.settings.read(kApp, kSection, kKey), QStringLiteral("1"));
+    QCOMPARE(firstRunFlag(f.settings), QStringLiteral("1"));
     QCOMPARE(f.settings.values.size(), 1);
     QVERIFY(f.window.isNull() || !f.window->isVisible());
     QTRY_VERIFY(f.window.isNull()); // destroyed, not just hidden
     QCOMPARE(f.recipeWindowsOpened, 1);
 }
 
-void TestFirstRun::titleBarClose_data()
+void TestIntroWindow::titleBarClose_data()
 {
     QTest::addColumn<bool>("flagStored");
     QTest::newRow("flag already 1") << true;
     QTest::newRow("no flag") << false;
 }
 
-void TestFirstRun::titleBarClose()
+void TestIntroWindow::titleBarClose()
 {
     QFETCH(bool, flagStored);
     Fixture f;
     if (flagStored)
-        f.settings.write(kApp, kSection, kKey, QStringLiteral("1"));
+        setFirstRunFlag(f.settings, QStringLiteral("1"));
     const auto before = f.settings.values;
 
-    FirstRun* w = f.open();
+    IntroWindow* w = f.open();
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     QVERIFY(w->close());
@@ -225,13 +233,13 @@ void TestFirstRun::titleBarClose()
     QCOMPARE(f.settings.values, before);
 }
 
-void TestFirstRun::showsDocumentFromProgramFolder()
+void TestIntroWindow::showsDocumentFromProgramFolder()
 {
     Fixture f;
     f.writeIntro("{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}{\\colortbl;\\red0\\green0\\blue255;}"
                  "\\pard\\qc{\\b\\fs32 Hello}\\par\\pard {\\cf1 Welcome}\\par}");
-    std::unique_ptr<FirstRun> w(f.open());
-    const QTextDocument* doc = w->RtxtBox->document();
+    std::unique_ptr<IntroWindow> w(f.open());
+    const QTextDocument* doc = documentView(w.get())->document();
     QCOMPARE(doc->toPlainText(), QStringLiteral("Hello\nWelcome"));
     const QTextBlock first = doc->firstBlock();
     QCOMPARE(first.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
@@ -241,10 +249,10 @@ void TestFirstRun::showsDocumentFromProgramFolder()
     const QTextCharFormat welcome = first.next().begin().fragment().charFormat();
     QCOMPARE(welcome.foreground().color(), QColor(0, 0, 255));
     // Shown from the top.
-    QCOMPARE(w->RtxtBox->textCursor().position(), 0);
+    QCOMPARE(documentView(w.get())->textCursor().position(), 0);
 }
 
-void TestFirstRun::missingOrUnreadableDocument_data()
+void TestIntroWindow::missingOrUnreadableDocument_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::newRow("missing") << "missing";
@@ -252,7 +260,7 @@ void TestFirstRun::missingOrUnreadableDocument_data()
     QTest::newRow("not rich text") << "plain";
 }
 
-void TestFirstRun::missingOrUnreadableDocument()
+void TestIntroWindow::missingOrUnreadableDocument()
 {
     QFETCH(QString, kind);
     Fixture f;
@@ -261,32 +269,32 @@ void TestFirstRun::missingOrUnreadableDocument()
     else if (kind == QLatin1String("plain"))
         f.writeIntro("Welcome, but not in RTF");
 
-    FirstRun* w = f.open();
-    QVERIFY(w->RtxtBox->document()->isEmpty()); // nor the design-time text
+    IntroWindow* w = f.open();
+    QVERIFY(documentView(w)->document()->isEmpty()); // nor the design-time text
     QVERIFY(f.messages.shown.isEmpty());
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    QTest::mouseClick(okButton(w), Qt::LeftButton);
     QCOMPARE(f.recipeWindowsOpened, 1);
-    QCOMPARE(f.settings.read(kApp, kSection, kKey), QStringLiteral("1"));
+    QCOMPARE(firstRunFlag(f.settings), QStringLiteral("1"));
     QTRY_VERIFY(f.window.isNull());
 }
 
-void TestFirstRun::textIsReadOnly()
+void TestIntroWindow::textIsReadOnly()
 {
     Fixture f;
     f.writeIntro("{\\rtf1 Intro}");
-    std::unique_ptr<FirstRun> w(f.open());
+    std::unique_ptr<IntroWindow> w(f.open());
     w->show();
     QApplication::setActiveWindow(w.get());
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    QVERIFY(w->RtxtBox->isReadOnly());
-    w->RtxtBox->setFocus();
-    QTest::keyClicks(w->RtxtBox, QStringLiteral("typed"));
-    QCOMPARE(w->RtxtBox->toPlainText(), QStringLiteral("Intro"));
+    QVERIFY(documentView(w.get())->isReadOnly());
+    documentView(w.get())->setFocus();
+    QTest::keyClicks(documentView(w.get()), QStringLiteral("typed"));
+    QCOMPARE(documentView(w.get())->toPlainText(), QStringLiteral("Intro"));
 }
 
-void TestFirstRun::shippedIntroFits()
+void TestIntroWindow::shippedIntroFits()
 {
     // The shipped document reads into the box; its lines fit the box's width, so only
     // vertical scrolling is ever needed.
@@ -294,12 +302,12 @@ void TestFirstRun::shippedIntroFits()
     QFile shipped(QStringLiteral(PANTRIO_INTRO_RTF));
     QVERIFY(shipped.open(QIODevice::ReadOnly));
     f.writeIntro(shipped.readAll());
-    std::unique_ptr<FirstRun> w(f.open());
+    std::unique_ptr<IntroWindow> w(f.open());
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    QVERIFY(w->RtxtBox->toPlainText().startsWith(QStringLiteral("Welcome to Veltrane\u2019s Pantrio")));
-    QVERIFY(!w->RtxtBox->horizontalScrollBar()->isVisible());
+    QVERIFY(documentView(w.get())->toPlainText().startsWith(QStringLiteral("Welcome to Veltrane\u2019s Pantrio")));
+    QVERIFY(!documentView(w.get())->horizontalScrollBar()->isVisible());
 }
 
-QTEST_MAIN(TestFirstRun)
-#include "tst_firstrun.moc"
+QTEST_MAIN(TestIntroWindow)
+#include "tst_introwindow.moc"

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QLatin1String>
+#include <QString>
+
+namespace pantrio {
+
+class SettingsStore;
+
+// Where a setting is stored. The names are those of existing settings files and never change.
+struct SettingsKey
+{
+    QLatin1String app;
+    QLatin1String section;
+    QLatin1String name;
+};
+
+// Whether the introduction has been seen: "1" once it has; other numbers end the program at
+// start, anything else is refused.
+inline constexpr SettingsKey FirstRunKey{QLatin1String("DezoruDozazor"), QLatin1String("Counts"),
+                                         QLatin1String("FirstTime")};
+
+// The text of the last Find, which Find Next looks for again.
+inline constexpr SettingsKey SavedSearchKey{QLatin1String("Pantrio"), QLatin1String("Find Next"),
+                                            QLatin1String("Find")};
+
+// The stored first-run flag as text; empty when there is none.
+QString firstRunFlag(const SettingsStore& settings);
+// False when the store could not be changed.
+bool setFirstRunFlag(SettingsStore& settings, const QString& value = QStringLiteral("1"));
+
+// Empty when there is none.
+QString savedSearchText(const SettingsStore& settings);
+bool saveSearchText(SettingsStore& settings, const QString& text);
+// Removes the whole section, as the recipe window does when it closes.
+bool forgetSavedSearch(SettingsStore& settings);
+
+} // namespace pantrio

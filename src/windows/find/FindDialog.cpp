@@ -1,0 +1,74 @@
+#include "FindDialog.h"
+
+#include "platform/SettingsKeys.h"
+#include "windows/WindowUnits.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace pantrio {
+
+FindDialog::FindDialog(SettingsStore& settings, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), settings_(settings)
+{
+    setObjectName(QStringLiteral("frmFind"));
+    setWindowTitle(QStringLiteral("Find"));
+    setFont(windowFont());
+    resize(312, 75);
+
+    searchBox_ = new QLineEdit(this);
+    searchBox_->setObjectName(QStringLiteral("txtFind"));
+    searchBox_->setGeometry(0, 8, 313, 19);
+
+    auto* findButton = new QPushButton(QStringLiteral("&Find"), this);
+    findButton->setObjectName(QStringLiteral("cmdFind"));
+    findButton->setGeometry(32, 40, 73, 25);
+    findButton->setDefault(true);
+
+    auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("cmdCancel"));
+    cancelButton->setGeometry(200, 40, 73, 25);
+
+    savedTextBox_ = new QLineEdit(this);
+    savedTextBox_->setObjectName(QStringLiteral("txtNext"));
+    savedTextBox_->setGeometry(120, 48, 73, 19);
+    savedTextBox_->hide();
+
+    setTabOrder(searchBox_, findButton);
+    setTabOrder(findButton, cancelButton);
+    searchBox_->setFocus();
+
+    connect(findButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelButton, &QPushButton::clicked, this, &FindDialog::reject);
+}
+
+void FindDialog::reject()
+{
+    searchBox_->clear();
+    QDialog::reject();
+}
+
+QString FindDialog::GetString()
+{
+    const QString text = searchBox_->text();
+    saveSearchText(settings_, text);
+    return text;
+}
+
+QString FindDialog::savedSearchText()
+{
+    savedTextBox_->setText(pantrio::savedSearchText(settings_));
+    return savedTextBox_->text();
+}
+
+QString FindDialog::savedText(const SettingsStore& settings)
+{
+    return pantrio::savedSearchText(settings);
+}
+
+void FindDialog::forgetSavedText(SettingsStore& settings)
+{
+    forgetSavedSearch(settings);
+}
+
+} // namespace pantrio
