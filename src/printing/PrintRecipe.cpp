@@ -25,20 +25,20 @@ void copyInto(QPlainTextEdit& box, const FieldValue& value)
 
 } // namespace
 
-PrintResult printRecipe(frmCopyTxt& copy, const RecipeCopy& fields, Printer& printer)
+PrintResult printRecipe(frmCopyTxt& copy, const RecipeValues& fields, Printer& printer)
 {
-    copyInto(*copy.Text1, fields.foodCategory);
-    copyInto(*copy.Text2, fields.recipeName);
-    copyInto(*copy.Text3, fields.ingredients);
-    copyInto(*copy.Text4, fields.instructions);
+    copyInto(*copy.Text1, fields[Field::FoodCategoryID]);
+    copyInto(*copy.Text2, fields[Field::RecipeName]);
+    copyInto(*copy.Text3, fields[Field::Ingredients]);
+    copyInto(*copy.Text4, fields[Field::Instructions]);
 
-    const bool hasNotes = fields.notes && !fields.notes->isEmpty();
+    const bool hasNotes = fields[Field::Notes] && !fields[Field::Notes]->isEmpty();
     if (hasNotes)
-        copyInto(*copy.Text5, fields.notes);
+        copyInto(*copy.Text5, fields[Field::Notes]);
     copy.Label5->setVisible(hasNotes);
     copy.Text5->setVisible(hasNotes);
 
-    const QString name = fields.recipeName.value_or(QString()).trimmed();
+    const QString name = fields[Field::RecipeName].value_or(QString()).trimmed();
     return printer.printPage(name.isEmpty() ? QStringLiteral("Recipe") : name,
                              [&copy](QPainter& painter) { copy.renderPage(painter); });
 }

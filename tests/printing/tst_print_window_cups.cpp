@@ -5,6 +5,7 @@
 #include "platform/Services.h"
 #include "platform/printer/Printer.h"
 #include "platform/sysinfo/MemoryRegistry.h"
+#include "store/RecordCursor.h"
 #include "support/TestSupport.h"
 #include "sysinfo/FakeLauncher.h"
 #include "windows/recipe/DataControl.h"

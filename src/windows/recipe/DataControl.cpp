@@ -1,5 +1,7 @@
 #include "DataControl.h"
 
+#include "store/RecordCursor.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -64,7 +66,7 @@ void setBoxText(QWidget* box, const QString& text)
 
 } // namespace
 
-DataControl::DataControl(RecordCursor::Mode mode, QWidget* parent) : QWidget(parent), mode_(mode)
+DataControl::DataControl(OpenMode mode, QWidget* parent) : QWidget(parent), mode_(mode)
 {
     setFocusPolicy(Qt::NoFocus);
     auto* row = new QHBoxLayout(this);
@@ -105,7 +107,7 @@ QString DataControl::caption() const
     return caption_->text();
 }
 
-void DataControl::bind(QWidget* box, int field)
+void DataControl::bind(QWidget* box, Field field)
 {
     bound_.emplace_back(box, field);
 }

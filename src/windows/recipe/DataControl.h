@@ -1,6 +1,7 @@
 #pragma once
 
-#include "store/RecordCursor.h"
+#include "store/OpenMode.h"
+#include "store/RecipeFields.h"
 
 #include <QString>
 #include <QWidget>
@@ -13,6 +14,8 @@ class QToolButton;
 
 namespace pantrio {
 
+class RecordCursor;
+
 // The record bar: first/previous/next/last arrows around a caption, the record cursor on the
 // recipe table behind it, and the text boxes bound to the cursor's fields. The boxes always
 // show the current record; a box the user edited is handed to the cursor when it validates.
@@ -20,7 +23,7 @@ class DataControl : public QWidget
 {
     Q_OBJECT
 public:
-    explicit DataControl(RecordCursor::Mode mode, QWidget* parent = nullptr);
+    explicit DataControl(OpenMode mode, QWidget* parent = nullptr);
     ~DataControl() override;
 
     void setDatabaseName(const QString& path) { databaseName_ = path; }
@@ -29,7 +32,7 @@ public:
     QString caption() const;
 
     // Binds a QLineEdit or QPlainTextEdit to a field.
-    void bind(QWidget* box, int field);
+    void bind(QWidget* box, Field field);
 
     // Opens the cursor on the first record. A failure leaves the control without a cursor,
     // with the reason in openError(). True when open.
@@ -58,11 +61,11 @@ private:
     void stageEdits();
     void arrowClicked(int which);
 
-    RecordCursor::Mode mode_;
+    OpenMode mode_;
     QString databaseName_;
     QString openError_;
     std::unique_ptr<RecordCursor> cursor_;
-    std::vector<std::pair<QWidget*, int>> bound_;
+    std::vector<std::pair<QWidget*, Field>> bound_;
     std::array<QToolButton*, 4> arrows_{};
     QLabel* caption_ = nullptr;
 };

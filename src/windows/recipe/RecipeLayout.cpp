@@ -21,13 +21,13 @@ const RecipeLayout& RecipeLayout::full()
             {"Label7", "Additional Notes", {120, 5520, 1575, 255}, 12},
         }},
         {{
-            {"Text1", 0, {1800, 240, 1575, 375}, 1, false},
-            {"Text2", 1, {1800, 720, 4095, 375}, 3, false},
-            {"Text3", 2, {1800, 1200, 4095, 375}, 5, false},
-            {"Text4", 3, {1800, 1680, 1455, 375}, 7, false},
-            {"Text5", 4, {1800, 2160, 4695, 1695}, 9, true},
-            {"Text6", 5, {1800, 3960, 6135, 1455}, 11, true},
-            {"Text7", 6, {1800, 5520, 6135, 975}, 13, true},
+            {"Text1", Field::FoodCategoryID, {1800, 240, 1575, 375}, 1, false},
+            {"Text2", Field::RecipeName, {1800, 720, 4095, 375}, 3, false},
+            {"Text3", Field::RecipeDescription, {1800, 1200, 4095, 375}, 5, false},
+            {"Text4", Field::TimeToPrepare, {1800, 1680, 1455, 375}, 7, false},
+            {"Text5", Field::Ingredients, {1800, 2160, 4695, 1695}, 9, true},
+            {"Text6", Field::Instructions, {1800, 3960, 6135, 1455}, 11, true},
+            {"Text7", Field::Notes, {1800, 5520, 6135, 975}, 13, true},
         }},
         {{
             {Command::New, "cmdNew", "&Add New", {2160, 6720, 1095, 375}, 14, "Add a new recipe to the database."},
@@ -45,7 +45,7 @@ const RecipeLayout& RecipeLayout::full()
         {2880, 7680, 3420, 345},
         "Click on the arrows to go to next, or previous recipe.",
         Command::Find,
-        RecordCursor::Mode::Exclusive,
+        OpenMode::Exclusive,
     };
     return layout;
 }
@@ -69,13 +69,13 @@ const RecipeLayout& RecipeLayout::compact()
             {"Label7", "Additional Notes", {120, 5040, 1215, 255}, 12},
         }},
         {{
-            {"Text1", 0, {1560, 0, 1455, 375}, 1, false},
-            {"Text2", 1, {1560, 480, 3495, 375}, 3, false},
-            {"Text3", 2, {1560, 960, 3975, 375}, 5, false},
-            {"Text4", 3, {1560, 1440, 1455, 375}, 7, false},
-            {"Text5", 4, {1560, 1920, 2895, 1695}, 9, true},
-            {"Text6", 5, {1560, 3720, 6015, 1215}, 11, true},
-            {"Text7", 6, {1560, 5040, 6015, 735}, 13, true},
+            {"Text1", Field::FoodCategoryID, {1560, 0, 1455, 375}, 1, false},
+            {"Text2", Field::RecipeName, {1560, 480, 3495, 375}, 3, false},
+            {"Text3", Field::RecipeDescription, {1560, 960, 3975, 375}, 5, false},
+            {"Text4", Field::TimeToPrepare, {1560, 1440, 1455, 375}, 7, false},
+            {"Text5", Field::Ingredients, {1560, 1920, 2895, 1695}, 9, true},
+            {"Text6", Field::Instructions, {1560, 3720, 6015, 1215}, 11, true},
+            {"Text7", Field::Notes, {1560, 5040, 6015, 735}, 13, true},
         }},
         {{
             {Command::New, "cmdNew", "&Add New", {4800, 1440, 855, 375}, 14, nullptr},
@@ -91,7 +91,7 @@ const RecipeLayout& RecipeLayout::compact()
         {4800, 3000, 3135, 345},
         nullptr,
         std::nullopt,
-        RecordCursor::Mode::Shared,
+        OpenMode::Shared,
     };
     return layout;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "store/RecordCursor.h"
+#include "store/OpenMode.h"
+#include "store/RecipeFields.h"
 
 #include <QRect>
 #include <QSize>
@@ -31,7 +32,7 @@ struct LabelSpec
 struct BoxSpec
 {
     const char* name;
-    int field; // into RecipeTable::Fields
+    Field field;
     Twips place;
     int tabIndex;
     bool multiLine;
@@ -62,7 +63,7 @@ struct RecipeLayout
     Twips data;
     const char* dataToolTip;
     std::optional<Command> defaultButton;
-    RecordCursor::Mode mode;
+    OpenMode mode;
 
     static const RecipeLayout& full();    // recMain
     static const RecipeLayout& compact(); // frm640x480, for screens 480 pixels high

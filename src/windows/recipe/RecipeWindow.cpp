@@ -113,7 +113,7 @@ void RecipeWindow::buildControls()
         box->setObjectName(QLatin1String(row.name));
         box->setGeometry(row.place.toPixels());
         if (layout_.coloured)
-            setTextColour(box, QPalette::Text, row.field == 0 ? Red : DarkBlue);
+            setTextColour(box, QPalette::Text, row.field == Field::FoodCategoryID ? Red : DarkBlue);
         box->installEventFilter(this);
         data_->bind(box, row.field);
         boxes_[i] = box;
@@ -314,16 +314,6 @@ void RecipeWindow::cmdRefresh_Click()
     run([this] { data_->refresh(); });
 }
 
-// Both search fields, containing the text anywhere. An apostrophe is doubled so that it
-// stands for itself inside the quotes instead of ending the pattern.
-QString RecipeWindow::conditionFor(const QString& text)
-{
-    QString quoted = text;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QStringLiteral("FoodCategoryID like '*") + quoted + QStringLiteral("*' or RecipeName like '*") + quoted
-           + QStringLiteral("*'");
-}
-
 void RecipeWindow::search(const QString& text, bool fromCurrent, const QString& noMatchText,
                           const QString& noMatchTitle)
 {
@@ -336,7 +326,9 @@ void RecipeWindow::search(const QString& text, bool fromCurrent, const QString& 
             mark = rs->bookmark();
         else if (rs->isAdding())
             rs->cancelAdd();
-        const QString condition = conditionFor(text);
+        // Either field holding the text anywhere; a `*` the user typed stands for any run.
+        const auto condition = SearchCondition::anyLike({Field::FoodCategoryID, Field::RecipeName},
+                                                        QLatin1Char('*') + text + QLatin1Char('*'));
         if (fromCurrent && mark) {
             rs->findNext(condition);
             if (rs->noMatch())
@@ -391,8 +383,9 @@ bool RecipeWindow::FindField(const QString& pattern, const QString& fieldName)
     RecordCursor* rs = recordset();
     if (!rs)
         return false;
-    const QString condition = fieldName + QStringLiteral(" LIKE '") + pattern + QStringLiteral("'");
     try {
+        const auto condition =
+            SearchCondition::parse(fieldName + QStringLiteral(" LIKE '") + pattern + QStringLiteral("'"));
         rs->findNext(condition);
         if (rs->noMatch())
             rs->findFirst(condition);
@@ -414,10 +407,7 @@ void RecipeWindow::Print_Click()
     }
     if (!copy_)
         copy_ = std::make_unique<frmCopyTxt>();
-    const RecipeCopy fields{rs->field(QStringLiteral("FoodCategoryID")), rs->field(QStringLiteral("RecipeName")),
-                            rs->field(QStringLiteral("Ingredients")), rs->field(QStringLiteral("Instructions")),
-                            rs->field(QStringLiteral("Notes"))};
-    printRecipe(*copy_, fields, services_.printer);
+    printRecipe(*copy_, rs->values(), services_.printer);
 }
 
 frmAbout* RecipeWindow::aboutWindow() const

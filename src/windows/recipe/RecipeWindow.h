@@ -78,7 +78,6 @@ private:
     void tell(const QString& text, MessageIcon icon);
     bool requireRecipe(const QString& nothingToDo);
     void search(const QString& text, bool fromCurrent, const QString& noMatchText, const QString& noMatchTitle);
-    static QString conditionFor(const QString& text);
 
     const RecipeLayout& layout_;
     Services& services_;
