@@ -389,8 +389,15 @@ RecipeValues RecipeGenerator::row(std::int64_t i) const
         notes = text(n);
     }
 
-    return {text(r.pick(Categories)), text(name), text(description), text(time), text(ingredientList(r)),
-            text(instructionList(r)), notes};
+    RecipeValues values;
+    values[Field::FoodCategoryID] = text(r.pick(Categories));
+    values[Field::RecipeName] = text(name);
+    values[Field::RecipeDescription] = text(description);
+    values[Field::TimeToPrepare] = text(time);
+    values[Field::Ingredients] = text(ingredientList(r));
+    values[Field::Instructions] = text(instructionList(r));
+    values[Field::Notes] = notes;
+    return values;
 }
 
 void RecipeGenerator::writeFile(const QString& path) const

@@ -106,14 +106,16 @@ double peakMemoryMb()
     return -1;
 }
 
-QString findBoth(const char* text)
+// As the Find command searches.
+SearchCondition findBoth(const char* text)
 {
-    return QStringLiteral("FoodCategoryID like '*%1*' or RecipeName like '*%1*'").arg(QLatin1String(text));
+    return SearchCondition::anyLike({Field::FoodCategoryID, Field::RecipeName},
+                                    QLatin1Char('*') + QLatin1String(text) + QLatin1Char('*'));
 }
 
 bool nameContains(const RecordCursor& c, const char* text)
 {
-    return c.field(1).value_or(QString()).contains(QLatin1String(text), Qt::CaseInsensitive);
+    return c.field(Field::RecipeName).value_or(QString()).contains(QLatin1String(text), Qt::CaseInsensitive);
 }
 
 // The plain engine scan that the search index stands in for, on its own read-only connection.
@@ -148,7 +150,7 @@ double likeScan(const QString& path, bool bigFile)
 
 int run(const QString& path)
 {
-    const RecordCursor::Options exclusive{RecordCursor::Mode::Exclusive, 2000};
+    const RecordCursor::Options exclusive{OpenMode::Exclusive, 2000};
     std::printf("file_size %.1f MB\n", double(QFileInfo(path).size()) / (1024.0 * 1024.0));
 
     std::unique_ptr<RecordCursor> cursor;
@@ -163,7 +165,7 @@ int run(const QString& path)
 
     // The first search of a cursor's life also loads the search index: each run on a fresh
     // cursor. The last one stays open for everything below, its index loaded.
-    const QString noMatch = findBoth(bench::NoMatchText);
+    const SearchCondition noMatch = findBoth(bench::NoMatchText);
     const double cold = measure(
         "find_first_cold", big ? 11 : Runs,
         [&] {
@@ -203,7 +205,7 @@ int run(const QString& path)
     });
     figure("find_nomatch", findNoMatch, "ms");
 
-    const QString nearEnd = findBoth(bench::NearEndText);
+    const SearchCondition nearEnd = findBoth(bench::NearEndText);
     const double findNearEnd = measure("find_match_near_end", Runs, {}, [&] {
         cursor->findFirst(nearEnd);
         check(!cursor->noMatch() && nameContains(*cursor, bench::NearEndText),
@@ -231,8 +233,8 @@ int run(const QString& path)
         "add_update", Runs, [&] { newRecipe = generator.row(extra++); },
         [&] {
             cursor->addNew();
-            for (int f = 0; f < RecipeTable::FieldCount; ++f)
-                cursor->setField(f, newRecipe[size_t(f)]);
+            for (Field f : allFields)
+                cursor->setField(f, newRecipe[f]);
             cursor->update();
         });
     check(cursor->recordCount() == before + Runs, "add_update: the recipes were not added");
@@ -241,7 +243,7 @@ int run(const QString& path)
     figure("add_update", addUpdate, "ms");
 
     // Delete recipes from the middle of the collection, each found first as a user would.
-    const QString deletable = findBoth(bench::DeletableText);
+    const SearchCondition deletable = findBoth(bench::DeletableText);
     const double del = measure(
         "delete", Runs,
         [&] {

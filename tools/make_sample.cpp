@@ -389,13 +389,14 @@ int main(int argc, char* argv[])
             if (next == std::size(Recipes))
                 return false;
             const SampleRecipe& r = Recipes[next++];
-            row = {fromUtf8(r.category),
-                   fromUtf8(r.name),
-                   fromUtf8(r.description),
-                   fromUtf8(r.timeToPrepare),
-                   fromUtf8(r.ingredients),
-                   fromUtf8(r.instructions),
-                   r.notes ? pantrio::FieldValue(fromUtf8(r.notes)) : std::nullopt};
+            using pantrio::Field;
+            row[Field::FoodCategoryID] = fromUtf8(r.category);
+            row[Field::RecipeName] = fromUtf8(r.name);
+            row[Field::RecipeDescription] = fromUtf8(r.description);
+            row[Field::TimeToPrepare] = fromUtf8(r.timeToPrepare);
+            row[Field::Ingredients] = fromUtf8(r.ingredients);
+            row[Field::Instructions] = fromUtf8(r.instructions);
+            row[Field::Notes] = r.notes ? pantrio::FieldValue(fromUtf8(r.notes)) : std::nullopt;
             return true;
         });
     } catch (const pantrio::StoreError& e) {

@@ -25,22 +25,22 @@ void copyInto(QPlainTextEdit& box, const FieldValue& value)
 
 } // namespace
 
-PrintResult printRecipe(RecipePrintPage& copy, const RecipeCopy& fields, Printer& printer)
+PrintResult printRecipe(RecipePrintPage& page, const RecipeValues& fields, Printer& printer)
 {
-    copyInto(*copy.categoryBox(), fields.foodCategory);
-    copyInto(*copy.nameBox(), fields.recipeName);
-    copyInto(*copy.ingredientsBox(), fields.ingredients);
-    copyInto(*copy.instructionsBox(), fields.instructions);
+    copyInto(*page.categoryBox(), fields[Field::FoodCategoryID]);
+    copyInto(*page.nameBox(), fields[Field::RecipeName]);
+    copyInto(*page.ingredientsBox(), fields[Field::Ingredients]);
+    copyInto(*page.instructionsBox(), fields[Field::Instructions]);
 
-    const bool hasNotes = fields.notes && !fields.notes->isEmpty();
+    const bool hasNotes = fields[Field::Notes] && !fields[Field::Notes]->isEmpty();
     if (hasNotes)
-        copyInto(*copy.notesBox(), fields.notes);
-    copy.notesLabel()->setVisible(hasNotes);
-    copy.notesBox()->setVisible(hasNotes);
+        copyInto(*page.notesBox(), fields[Field::Notes]);
+    page.notesLabel()->setVisible(hasNotes);
+    page.notesBox()->setVisible(hasNotes);
 
-    const QString name = fields.recipeName.value_or(QString()).trimmed();
+    const QString name = fields[Field::RecipeName].value_or(QString()).trimmed();
     return printer.printPage(name.isEmpty() ? QStringLiteral("Recipe") : name,
-                             [&copy](QPainter& painter) { copy.renderPage(painter); });
+                             [&page](QPainter& painter) { page.renderPage(painter); });
 }
 
 QString noRecipeToPrintTitle()

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include <sqlite3.h>
-
 namespace pantrio {
 
 namespace {
@@ -29,24 +27,14 @@ void FindIndex::clear()
     changed_ = {};
 }
 
-void FindIndex::load(sqlite::Database& db)
+void FindIndex::load(sqlite::Statement& rows)
 {
     clear();
-    // The mirror table is ours; a file written without it is read from the table itself.
-    bool haveMirror = false;
-    {
-        sqlite::Statement probe(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'RecipeFindKeys'",
-                                QStringLiteral("read"));
-        haveMirror = probe.step();
-    }
-    const char* sql = haveMirror ? "SELECT id, FoodCategoryID, RecipeName FROM RecipeFindKeys ORDER BY id"
-                                 : "SELECT rowid, FoodCategoryID, RecipeName FROM Recipes ORDER BY rowid";
-    sqlite::Statement rows(db, sql, QStringLiteral("read"));
     for (auto& c : columns_)
         c.starts.push_back(0);
     while (rows.step()) {
         std::uint8_t flags = 0;
-        for (int f = 0; f < Fields; ++f) {
+        for (int f = 0; f < KeyCount; ++f) {
             Column& c = columns_[size_t(f)];
             int size = 0;
             const char* data = rows.utf8(f + 1, &size);
@@ -63,10 +51,29 @@ void FindIndex::load(sqlite::Database& db)
     loaded_ = true;
 }
 
+FindIndex::Keys FindIndex::keysOf(const RecipeValues& values)
+{
+    Keys keys;
+    for (int k = 0; k < KeyCount; ++k)
+        keys[size_t(k)] = foldValue(values[KeyFields[size_t(k)]]);
+    return keys;
+}
+
+FindIndex::KeyTerms FindIndex::keyTerms(const SearchCondition& condition)
+{
+    KeyTerms terms;
+    for (const auto& t : condition.terms()) {
+        const auto key = std::find(KeyFields.begin(), KeyFields.end(), t.field);
+        if (key != KeyFields.end())
+            terms.push_back({int(key - KeyFields.begin()), &t.pattern});
+    }
+    return terms;
+}
+
 void FindIndex::append(std::int64_t id, const Keys& keys)
 {
     std::uint8_t flags = 0;
-    for (int f = 0; f < Fields; ++f) {
+    for (int f = 0; f < KeyCount; ++f) {
         Column& c = columns_[size_t(f)];
         if (keys[size_t(f)])
             c.text += *keys[size_t(f)];
@@ -87,21 +94,21 @@ std::optional<std::size_t> FindIndex::rowOf(std::int64_t id) const
     return std::size_t(it - ids_.begin());
 }
 
-void FindIndex::noteAppended(std::int64_t id, const FieldValue& category, const FieldValue& name)
+void FindIndex::noteAppended(std::int64_t id, const RecipeValues& values)
 {
     if (!loaded_)
         return;
     if (!ids_.empty() && id <= ids_.back()) {
-        noteChanged(id, category, name);
+        noteChanged(id, values);
         return;
     }
-    append(id, {foldValue(category), foldValue(name)});
+    append(id, keysOf(values));
 }
 
-void FindIndex::noteChanged(std::int64_t id, const FieldValue& category, const FieldValue& name)
+void FindIndex::noteChanged(std::int64_t id, const RecipeValues& values)
 {
     if (loaded_)
-        changed_[id] = {foldValue(category), foldValue(name)};
+        changed_[id] = keysOf(values);
 }
 
 void FindIndex::noteDeleted(std::int64_t id)
@@ -113,22 +120,22 @@ void FindIndex::noteDeleted(std::int64_t id)
         flags_[*row] |= Gone;
 }
 
-bool FindIndex::keysMatch(const Keys& keys, const Condition& condition)
+bool FindIndex::keysMatch(const Keys& keys, const KeyTerms& terms)
 {
-    for (const auto& t : condition.terms())
-        if (keys[size_t(t.field)] && t.pattern.matchesFolded(*keys[size_t(t.field)]))
+    for (const auto& t : terms)
+        if (keys[size_t(t.key)] && t.pattern->matchesFolded(*keys[size_t(t.key)]))
             return true;
     return false;
 }
 
-bool FindIndex::rowMatches(std::size_t row, const Condition& condition) const
+bool FindIndex::rowMatches(std::size_t row, const KeyTerms& terms) const
 {
-    for (const auto& t : condition.terms()) {
-        if (flags_[row] & (1u << t.field))
+    for (const auto& t : terms) {
+        if (flags_[row] & (1u << t.key))
             continue;
-        const Column& c = columns_[size_t(t.field)];
+        const Column& c = columns_[size_t(t.key)];
         const std::string_view value(c.text.data() + c.starts[row], c.starts[row + 1] - c.starts[row] - 1);
-        if (t.pattern.matchesFolded(value))
+        if (t.pattern->matchesFolded(value))
             return true;
     }
     return false;
@@ -136,10 +143,10 @@ bool FindIndex::rowMatches(std::size_t row, const Condition& condition) const
 
 // First row at or after `fromRow` whose field contains the term's text, skipping rows that
 // are gone or edited (those are judged separately).
-std::optional<std::size_t> FindIndex::scanTerm(const Condition::Term& term, std::size_t fromRow) const
+std::optional<std::size_t> FindIndex::scanTerm(const KeyTerm& term, std::size_t fromRow) const
 {
-    const std::string_view needle = *term.pattern.containedText();
-    const Column& c = columns_[size_t(term.field)];
+    const std::string_view needle = *term.pattern->containedText();
+    const Column& c = columns_[size_t(term.key)];
     const char* hay = c.text.data();
     const std::size_t size = c.text.size();
     std::size_t at = c.starts[fromRow];
@@ -158,17 +165,18 @@ std::optional<std::size_t> FindIndex::scanTerm(const Condition::Term& term, std:
     return std::nullopt;
 }
 
-std::optional<std::int64_t> FindIndex::findAfter(const Condition& condition, std::int64_t afterId) const
+std::optional<std::int64_t> FindIndex::findAfter(const SearchCondition& condition, std::int64_t afterId) const
 {
+    const KeyTerms terms = keyTerms(condition);
     const std::size_t fromRow = std::size_t(std::upper_bound(ids_.begin(), ids_.end(), afterId) - ids_.begin());
     std::optional<std::int64_t> best;
 
-    const bool scannable = std::all_of(condition.terms().begin(), condition.terms().end(),
-                                       [](const Condition::Term& t) { return t.pattern.containedText(); });
+    const bool scannable =
+        std::all_of(terms.begin(), terms.end(), [](const KeyTerm& t) { return t.pattern->containedText(); });
     if (fromRow < ids_.size()) {
         if (scannable) {
             std::size_t limit = ids_.size();
-            for (const auto& t : condition.terms()) {
+            for (const auto& t : terms) {
                 if (const auto row = scanTerm(t, fromRow); row && *row < limit)
                     limit = *row;
             }
@@ -178,7 +186,7 @@ std::optional<std::int64_t> FindIndex::findAfter(const Condition& condition, std
             for (std::size_t row = fromRow; row < ids_.size(); ++row) {
                 if ((flags_[row] & Gone) || changed_.count(ids_[row]))
                     continue;
-                if (rowMatches(row, condition)) {
+                if (rowMatches(row, terms)) {
                     best = ids_[row];
                     break;
                 }
@@ -186,7 +194,7 @@ std::optional<std::int64_t> FindIndex::findAfter(const Condition& condition, std
         }
     }
     for (const auto& [id, keys] : changed_) {
-        if (id > afterId && (!best || id < *best) && keysMatch(keys, condition))
+        if (id > afterId && (!best || id < *best) && keysMatch(keys, terms))
             best = id;
     }
     return best;

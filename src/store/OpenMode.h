@@ -2,7 +2,7 @@
 
 namespace pantrio {
 
-// How a window holds the recipe file while it is open.
+// How a recipe file is held while it is open.
 enum class OpenMode {
     Exclusive, // no other program can read or write the file meanwhile
     Shared,    // other programs may read and add recipes meanwhile

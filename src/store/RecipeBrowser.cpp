@@ -15,8 +15,7 @@ bool RecipeBrowser::open(const QString& path)
     cursor_.reset();
     openError_.clear();
     try {
-        const auto mode = mode_ == OpenMode::Exclusive ? RecordCursor::Mode::Exclusive : RecordCursor::Mode::Shared;
-        cursor_ = RecordCursor::open(path, {mode, 2000});
+        cursor_ = RecordCursor::open(path, {mode_, 2000});
     } catch (const StoreError& e) {
         openError_ = e.message();
         emit positionChanged();
@@ -65,7 +64,7 @@ bool RecipeBrowser::hasPendingChanges() const
     return cursor_ && cursor_->hasPendingChanges();
 }
 
-FieldValue RecipeBrowser::value(int field) const
+FieldValue RecipeBrowser::value(Field field) const
 {
     if (!hasCurrent() && !isAdding())
         return std::nullopt;
@@ -80,7 +79,7 @@ RecipeValues RecipeBrowser::values() const
     return v;
 }
 
-void RecipeBrowser::stage(int field, const FieldValue& value)
+void RecipeBrowser::stage(Field field, const FieldValue& value)
 {
     cursor().setField(field, value);
 }
@@ -144,21 +143,7 @@ void RecipeBrowser::refresh()
     cursor().refresh();
 }
 
-namespace {
-
-// Both searched fields, containing the text anywhere. An apostrophe is doubled so that it
-// stands for itself inside the quotes instead of ending the pattern.
-QString containsCondition(const QString& text)
-{
-    QString quoted = text;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QStringLiteral("FoodCategoryID like '*") + quoted + QStringLiteral("*' or RecipeName like '*") + quoted
-           + QStringLiteral("*'");
-}
-
-} // namespace
-
-bool RecipeBrowser::search(const QString& condition, bool fromCurrent, const std::function<void()>& noMatch)
+bool RecipeBrowser::search(const SearchCondition& condition, bool fromCurrent, const std::function<void()>& noMatch)
 {
     RecordCursor& c = cursor();
     // With no recipe current there is no place to come back to; the search starts at the first.
@@ -183,22 +168,30 @@ bool RecipeBrowser::search(const QString& condition, bool fromCurrent, const std
     return false;
 }
 
+// Either field holding the text anywhere; a `*` the user typed stands for any run.
+SearchCondition RecipeBrowser::nameOrCategoryContains(const QString& text)
+{
+    return SearchCondition::anyLike({Field::FoodCategoryID, Field::RecipeName},
+                                    QLatin1Char('*') + text + QLatin1Char('*'));
+}
+
 bool RecipeBrowser::find(const QString& text, const std::function<void()>& noMatch)
 {
-    return search(containsCondition(text), false, noMatch);
+    return search(nameOrCategoryContains(text), false, noMatch);
 }
 
 bool RecipeBrowser::findNext(const QString& text, const std::function<void()>& noMatch)
 {
-    return search(containsCondition(text), true, noMatch);
+    return search(nameOrCategoryContains(text), true, noMatch);
 }
 
 bool RecipeBrowser::findField(const QString& pattern, const QString& fieldName)
 {
     if (!cursor_)
         return false;
-    const QString condition = fieldName + QStringLiteral(" LIKE '") + pattern + QStringLiteral("'");
     try {
+        const auto condition =
+            SearchCondition::parse(fieldName + QStringLiteral(" LIKE '") + pattern + QStringLiteral("'"));
         cursor_->findNext(condition);
         if (cursor_->noMatch())
             cursor_->findFirst(condition);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FieldValue.h"
-#include "RecipeTable.h"
+#include "RecipeFields.h"
 #include "OpenMode.h"
 
 #include <QObject>
@@ -13,6 +13,7 @@
 namespace pantrio {
 
 class RecordCursor;
+class SearchCondition;
 
 // The recipe collection as a window browses it: one current recipe, and every command a
 // window offers on it. It knows no widgets: a window shows what it reads here, hands over
@@ -39,10 +40,10 @@ public:
     bool hasPendingChanges() const;
 
     // The current (or new) recipe's value, edits staged so far included.
-    FieldValue value(int field) const;
+    FieldValue value(Field field) const;
     RecipeValues values() const;
     // Only while validating: an edited value to save before the browser moves on.
-    void stage(int field, const FieldValue& value);
+    void stage(Field field, const FieldValue& value);
 
     // As the record bar's arrows move: they stop at the first and the last recipe.
     void moveFirst();
@@ -75,7 +76,8 @@ signals:
 
 private:
     RecordCursor& cursor() const;
-    bool search(const QString& condition, bool fromCurrent, const std::function<void()>& noMatch);
+    static SearchCondition nameOrCategoryContains(const QString& text);
+    bool search(const SearchCondition& condition, bool fromCurrent, const std::function<void()>& noMatch);
 
     OpenMode mode_;
     QString openError_;

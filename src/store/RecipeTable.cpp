@@ -1,5 +1,6 @@
 #include "RecipeTable.h"
 
+#include "RecipeSearch.h"
 #include "Sqlite.h"
 
 #include <QFileInfo>
@@ -8,72 +9,68 @@
 
 namespace pantrio::RecipeTable {
 
-int fieldIndex(const QString& name)
+QByteArray quotedColumn(Field f)
 {
-    for (int i = 0; i < FieldCount; ++i)
-        if (name.compare(QLatin1String(Fields[size_t(i)]), Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    return '"' + QByteArray(columnName(f)) + '"';
 }
 
-QStringList fieldNames()
+QByteArray columnList(std::span<const Field> fields)
 {
-    QStringList names;
-    for (const char* f : Fields)
-        names << QLatin1String(f);
-    return names;
+    QByteArray out;
+    for (Field f : fields) {
+        if (!out.isEmpty())
+            out += ", ";
+        out += quotedColumn(f);
+    }
+    return out;
 }
+
+QByteArray placeholders(int count, int first)
+{
+    QByteArray out;
+    for (int i = 0; i < count; ++i) {
+        if (i)
+            out += ", ";
+        out += '?' + QByteArray::number(first + i);
+    }
+    return out;
+}
+
+namespace {
 
 // The rows keep the table's own order through their rowids, which only grow.
 // `RecipesInOrder` is keyed on a constant, so its entries are the rowids in order at a few
 // bytes each: the cursor reads its snapshot from it without touching the wide rows.
-// `RecipeFindKeys` mirrors the two searched fields, kept current by triggers so that any
-// program writing the table keeps it right; searches read it instead of the whole table.
-static const char* const Schema = R"sql(
-BEGIN;
-CREATE TABLE Recipes (
-    FoodCategoryID TEXT,
-    RecipeName TEXT,
-    "Recipe Description" TEXT,
-    TimeToPrepare TEXT,
-    Ingredients TEXT,
-    Instructions TEXT,
-    Notes TEXT
-);
-CREATE INDEX RecipesInOrder ON Recipes (0);
-CREATE TABLE RecipeFindKeys (id INTEGER PRIMARY KEY, FoodCategoryID TEXT, RecipeName TEXT);
-CREATE TRIGGER RecipeFindKeysInsert AFTER INSERT ON Recipes BEGIN
-    INSERT OR REPLACE INTO RecipeFindKeys VALUES (new.rowid, new.FoodCategoryID, new.RecipeName);
-END;
-CREATE TRIGGER RecipeFindKeysUpdate AFTER UPDATE ON Recipes BEGIN
-    DELETE FROM RecipeFindKeys WHERE id = old.rowid;
-    INSERT OR REPLACE INTO RecipeFindKeys VALUES (new.rowid, new.FoodCategoryID, new.RecipeName);
-END;
-CREATE TRIGGER RecipeFindKeysDelete AFTER DELETE ON Recipes BEGIN
-    DELETE FROM RecipeFindKeys WHERE id = old.rowid;
-END;
-COMMIT;
-)sql";
+QByteArray tableSchema()
+{
+    QByteArray columns;
+    for (Field f : allFields) {
+        if (!columns.isEmpty())
+            columns += ",\n    ";
+        columns += quotedColumn(f) + " TEXT";
+    }
+    return "CREATE TABLE Recipes (\n    " + columns + "\n);\nCREATE INDEX RecipesInOrder ON Recipes (0);\n";
+}
 
-void createFile(const QString& path, const std::function<bool(std::array<FieldValue, FieldCount>&)>& next)
+} // namespace
+
+void createFile(const QString& path, const std::function<bool(RecipeValues&)>& next)
 {
     if (QFileInfo::exists(path))
         throw StoreError(StoreError::Kind::Other,
                          QStringLiteral("Pantrio will not create \"%1\": the file already exists.").arg(path));
     sqlite::Database db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     const QString action = QStringLiteral("create");
-    db.exec(Schema, action);
+    db.exec(("BEGIN;\n" + tableSchema() + RecipeSearch::schema() + "COMMIT;\n").constData(), action);
     if (!next)
         return;
     db.exec("BEGIN", action);
-    sqlite::Statement insert(db,
-                             "INSERT INTO Recipes (FoodCategoryID, RecipeName, \"Recipe Description\", TimeToPrepare, "
-                             "Ingredients, Instructions, Notes) VALUES (?, ?, ?, ?, ?, ?, ?)",
-                             action);
-    std::array<FieldValue, FieldCount> row;
+    const QByteArray sql = "INSERT INTO Recipes (" + columnList() + ") VALUES (" + placeholders(FieldCount) + ")";
+    sqlite::Statement insert(db, sql.constData(), action);
+    RecipeValues row;
     while (next(row)) {
-        for (int f = 0; f < FieldCount; ++f)
-            insert.bind(f + 1, row[size_t(f)]);
+        for (Field f : allFields)
+            insert.bind(int(fieldIndex(f)) + 1, row[f]);
         insert.step();
         insert.reset();
     }

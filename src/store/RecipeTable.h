@@ -1,33 +1,29 @@
 #pragma once
 
-#include "FieldValue.h"
+#include "RecipeFields.h"
 
+#include <QByteArray>
 #include <QString>
-#include <QStringList>
 
-#include <array>
 #include <functional>
+#include <span>
 
 namespace pantrio {
 
-// The recipe table: one row per recipe, seven text fields in the order the windows show them.
+// The recipe table: one row per recipe, one text column per field.
 namespace RecipeTable {
 
 inline constexpr const char* Name = "Recipes";
-inline constexpr int FieldCount = 7;
-inline constexpr std::array<const char*, FieldCount> Fields = {
-    "FoodCategoryID", "RecipeName", "Recipe Description", "TimeToPrepare", "Ingredients", "Instructions", "Notes"};
 
-// Index of a field by name (letter case ignored, as the engine does), or -1.
-int fieldIndex(const QString& name);
-QStringList fieldNames();
+// SQL text built from the field table, so that no statement spells the columns out itself.
+QByteArray quotedColumn(Field f);
+QByteArray columnList(std::span<const Field> fields = allFields); // quoted, comma-separated
+QByteArray placeholders(int count, int first = 1);                // "?1, ?2, ..."
 
 // Creates a new recipe file at `path` holding the rows that `next` yields (it returns false
 // when there are no more), in one transaction. Throws StoreError; never overwrites a file.
-void createFile(const QString& path, const std::function<bool(std::array<FieldValue, FieldCount>&)>& next = {});
+void createFile(const QString& path, const std::function<bool(RecipeValues&)>& next = {});
 
 } // namespace RecipeTable
-
-using RecipeValues = std::array<FieldValue, RecipeTable::FieldCount>;
 
 } // namespace pantrio

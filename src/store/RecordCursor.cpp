@@ -1,5 +1,7 @@
 #include "RecordCursor.h"
 
+#include "RecipeTable.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -49,11 +51,6 @@ void checkFileKind(const QString& path)
         openFailure(StoreError::Kind::Damaged, path, QStringLiteral("the file is damaged (it is cut short)"));
 }
 
-QByteArray quotedColumn(int field)
-{
-    return '"' + QByteArray(RecipeTable::Fields[size_t(field)]) + '"';
-}
-
 } // namespace
 
 RecordCursor::RecordCursor(sqlite::Database db, Options options) : db_(std::move(db)), options_(options) {}
@@ -67,7 +64,7 @@ std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options op
     sqlite::Database db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
     sqlite3_busy_timeout(db.handle(), options.busyTimeoutMs);
 
-    if (options.mode == Mode::Exclusive) {
+    if (options.mode == OpenMode::Exclusive) {
         // Taking the write lock once in exclusive locking mode keeps it until the file is closed,
         // so no other program can read or write meanwhile. A read-only file can only be held
         // against writers.
@@ -88,9 +85,9 @@ std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options op
         while (columns.step())
             present << columns.text(1).value_or(QString());
         QStringList missing;
-        for (const QString& f : RecipeTable::fieldNames())
-            if (!present.contains(f, Qt::CaseInsensitive))
-                missing << f;
+        for (Field f : allFields)
+            if (!present.contains(QLatin1StringView(columnName(f)), Qt::CaseInsensitive))
+                missing << QLatin1StringView(columnName(f));
         if (!missing.isEmpty())
             openFailure(StoreError::Kind::TableMissing, path,
                         QStringLiteral("the recipe table lacks the field(s) %1").arg(missing.join(QStringLiteral(", "))));
@@ -161,14 +158,12 @@ void RecordCursor::loadCurrent()
     current_ = {};
     if (pos_ < 0)
         return;
-    sqlite::Statement row(db_,
-                          "SELECT FoodCategoryID, RecipeName, \"Recipe Description\", TimeToPrepare, "
-                          "Ingredients, Instructions, Notes FROM Recipes WHERE rowid = ?",
-                          ReadAction);
+    static const QByteArray sql = "SELECT " + RecipeTable::columnList() + " FROM Recipes WHERE rowid = ?";
+    sqlite::Statement row(db_, sql.constData(), ReadAction);
     row.bind(1, ids_[size_t(pos_)]);
     if (row.step()) // a row another program deleted reads as empty
-        for (int f = 0; f < RecipeTable::FieldCount; ++f)
-            current_[size_t(f)] = row.text(f);
+        for (Field f : allFields)
+            current_[f] = row.text(int(fieldIndex(f)));
 }
 
 void RecordCursor::requireOpen() const
@@ -185,42 +180,38 @@ void RecordCursor::requireRecord(const char* what) const
                          QStringLiteral("There is no current recipe %1.").arg(QLatin1String(what)));
 }
 
-FieldValue RecordCursor::field(int index) const
+FieldValue RecordCursor::field(Field f) const
 {
-    if (index < 0 || index >= RecipeTable::FieldCount)
-        throw StoreError(StoreError::Kind::Other, QStringLiteral("There is no field number %1.").arg(index));
-    if (staged_.test(size_t(index)))
-        return stagedValues_[size_t(index)];
+    if (staged_.test(fieldIndex(f)))
+        return stagedValues_[f];
     if (adding_)
         return std::nullopt;
     requireRecord("to read");
-    return current_[size_t(index)];
+    return current_[f];
 }
 
 FieldValue RecordCursor::field(const QString& name) const
 {
-    const int index = RecipeTable::fieldIndex(name);
-    if (index < 0)
+    const auto f = fieldByName(name);
+    if (!f)
         throw StoreError(StoreError::Kind::Other, QStringLiteral("There is no field \"%1\".").arg(name));
-    return field(index);
+    return field(*f);
 }
 
 RecipeValues RecordCursor::values() const
 {
     RecipeValues v;
-    for (int f = 0; f < RecipeTable::FieldCount; ++f)
-        v[size_t(f)] = field(f);
+    for (Field f : allFields)
+        v[f] = field(f);
     return v;
 }
 
-void RecordCursor::setField(int index, const FieldValue& value)
+void RecordCursor::setField(Field f, const FieldValue& value)
 {
-    if (index < 0 || index >= RecipeTable::FieldCount)
-        throw StoreError(StoreError::Kind::Other, QStringLiteral("There is no field number %1.").arg(index));
     if (!adding_)
         requireRecord("to change");
-    stagedValues_[size_t(index)] = value;
-    staged_.set(size_t(index));
+    stagedValues_[f] = value;
+    staged_.set(fieldIndex(f));
 }
 
 void RecordCursor::failSave(int code, const char* detail) const
@@ -253,21 +244,19 @@ void RecordCursor::savePending()
     if (adding_) {
         // Ids only grow, so a new recipe lands at the end of the table's order and never
         // takes the id of one deleted earlier while bookmarks to it may still be held.
-        sqlite::Statement insert(
-            db_,
-            "INSERT INTO Recipes (rowid, FoodCategoryID, RecipeName, \"Recipe Description\", TimeToPrepare, "
-            "Ingredients, Instructions, Notes) VALUES ((SELECT max(coalesce(max(rowid), 0), ?1) + 1 FROM Recipes), "
-            "?2, ?3, ?4, ?5, ?6, ?7, ?8)",
-            SaveAction);
+        static const QByteArray sql = "INSERT INTO Recipes (rowid, " + RecipeTable::columnList()
+                                      + ") VALUES ((SELECT max(coalesce(max(rowid), 0), ?1) + 1 FROM Recipes), "
+                                      + RecipeTable::placeholders(FieldCount, 2) + ")";
+        sqlite::Statement insert(db_, sql.constData(), SaveAction);
         insert.bind(1, highestId_);
-        for (int f = 0; f < RecipeTable::FieldCount; ++f)
-            insert.bind(f + 2, staged_.test(size_t(f)) ? stagedValues_[size_t(f)] : FieldValue());
+        for (Field f : allFields)
+            insert.bind(int(fieldIndex(f)) + 2, staged_.test(fieldIndex(f)) ? stagedValues_[f] : FieldValue());
         insert.step();
         const std::int64_t id = db_.lastInsertRowid();
         ids_.push_back(id);
         highestId_ = id;
         lastModified_ = id;
-        index_.noteAppended(id, stagedValues_[0], stagedValues_[1]);
+        search_.noteAdded(id, stagedValues_);
         adding_ = false;
         staged_.reset();
         stagedValues_ = {};
@@ -279,30 +268,29 @@ void RecordCursor::savePending()
     const std::int64_t id = ids_[size_t(pos_)];
     QByteArray sql = "UPDATE Recipes SET ";
     int n = 0;
-    for (int f = 0; f < RecipeTable::FieldCount; ++f) {
-        if (!staged_.test(size_t(f)))
+    for (Field f : allFields) {
+        if (!staged_.test(fieldIndex(f)))
             continue;
         if (n++)
             sql += ", ";
-        sql += quotedColumn(f) + " = ?" + QByteArray::number(n);
+        sql += RecipeTable::quotedColumn(f) + " = ?" + QByteArray::number(n);
     }
     sql += " WHERE rowid = ?" + QByteArray::number(n + 1);
     sqlite::Statement update(db_, sql.constData(), SaveAction);
     n = 0;
-    for (int f = 0; f < RecipeTable::FieldCount; ++f)
-        if (staged_.test(size_t(f)))
-            update.bind(++n, stagedValues_[size_t(f)]);
+    for (Field f : allFields)
+        if (staged_.test(fieldIndex(f)))
+            update.bind(++n, stagedValues_[f]);
     update.bind(n + 1, id);
     update.step();
     if (db_.changes() == 0)
         throw StoreError(StoreError::Kind::RecordDeleted,
                          QStringLiteral("Pantrio could not save the recipe to \"%1\": another program has deleted it.")
                              .arg(QDir::toNativeSeparators(db_.path())));
-    for (int f = 0; f < RecipeTable::FieldCount; ++f)
-        if (staged_.test(size_t(f)))
-            current_[size_t(f)] = stagedValues_[size_t(f)];
-    if (staged_.test(0) || staged_.test(1))
-        index_.noteChanged(id, current_[0], current_[1]);
+    for (Field f : allFields)
+        if (staged_.test(fieldIndex(f)))
+            current_[f] = stagedValues_[f];
+    search_.noteChanged(id, current_, staged_);
     lastModified_ = id;
     staged_.reset();
     stagedValues_ = {};
@@ -385,8 +373,8 @@ void RecordCursor::update()
     const bool wasAdding = adding_;
     if (wasAdding && staged_.none()) {
         // Saving a new record the user typed nothing into still saves it: they asked to.
-        stagedValues_[0] = std::nullopt;
-        staged_.set(0);
+        stagedValues_[Field::FoodCategoryID] = std::nullopt;
+        staged_.set(fieldIndex(Field::FoodCategoryID));
     }
     savePending();
     if (!wasAdding)
@@ -409,7 +397,7 @@ void RecordCursor::deleteCurrent()
     // Edits to the deleted record go with it.
     staged_.reset();
     stagedValues_ = {};
-    index_.noteDeleted(id);
+    search_.noteDeleted(id);
     ids_.erase(ids_.begin() + pos_);
     gap_ = pos_;
     goTo(-1);
@@ -443,76 +431,28 @@ Bookmark RecordCursor::lastModified() const
     return {lastModified_};
 }
 
-std::optional<std::int64_t> RecordCursor::searchFrom(const Condition& condition, std::int64_t afterId)
+void RecordCursor::find(const SearchCondition& condition, bool afterCurrent)
 {
-    if (condition.usesOnlyFirstFields(FindIndex::Fields)) {
-        std::int64_t version = 0;
-        {
-            sqlite::Statement v(db_, "PRAGMA data_version", ReadAction);
-            if (v.step())
-                version = v.int64(0);
-        }
-        if (!index_.loaded() || version != dataVersion_) {
-            index_.load(db_);
-            dataVersion_ = version;
-        }
-        std::int64_t from = afterId;
-        while (const auto hit = index_.findAfter(condition, from)) {
-            if (indexOf(*hit) >= 0)
-                return hit;
-            from = *hit; // a row another program added since the snapshot
-        }
-        return std::nullopt;
-    }
-
-    sqlite::Statement rows(db_,
-                           "SELECT rowid, FoodCategoryID, RecipeName, \"Recipe Description\", TimeToPrepare, "
-                           "Ingredients, Instructions, Notes FROM Recipes WHERE rowid > ? ORDER BY rowid",
-                           ReadAction);
-    rows.bind(1, afterId);
-    while (rows.step()) {
-        const std::int64_t id = rows.int64(0);
-        if (indexOf(id) < 0)
-            continue;
-        RecipeValues v;
-        for (int f = 0; f < RecipeTable::FieldCount; ++f)
-            v[size_t(f)] = rows.text(f + 1);
-        if (condition.matches(v))
-            return id;
-    }
-    return std::nullopt;
-}
-
-void RecordCursor::find(const QString& text, std::int64_t afterId)
-{
-    const Condition condition = Condition::parse(text); // a bad condition moves nothing
-    validate();
-    const auto hit = searchFrom(condition, afterId);
-    noMatch_ = !hit;
-    if (hit)
-        goTo(indexOf(*hit));
-}
-
-void RecordCursor::findFirst(const QString& condition)
-{
-    requireOpen();
-    find(condition, std::numeric_limits<std::int64_t>::min());
-}
-
-void RecordCursor::findNext(const QString& text)
-{
-    requireOpen();
-    const Condition condition = Condition::parse(text);
-    validate();
+    validate(); // it may save a new record, so the starting place is read after it
     std::int64_t after = std::numeric_limits<std::int64_t>::min();
-    if (pos_ >= 0)
+    if (afterCurrent && pos_ >= 0)
         after = ids_[size_t(pos_)];
-    else if (gap_ > 0)
+    else if (afterCurrent && gap_ > 0)
         after = ids_[size_t(gap_ - 1)];
-    const auto hit = searchFrom(condition, after);
+    const auto hit = search_.findAfter(db_, condition, after, ids_);
     noMatch_ = !hit;
     if (hit)
         goTo(indexOf(*hit));
+}
+
+void RecordCursor::findFirst(const SearchCondition& condition)
+{
+    find(condition, false);
+}
+
+void RecordCursor::findNext(const SearchCondition& condition)
+{
+    find(condition, true);
 }
 
 void RecordCursor::refresh()
@@ -528,7 +468,7 @@ void RecordCursor::close()
     if (!db_.isOpen())
         return;
     validate();
-    index_.clear();
+    search_.clear();
     db_.close();
     pos_ = -1;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "Condition.h"
-#include "FindIndex.h"
-#include "RecipeTable.h"
+#include "OpenMode.h"
+#include "RecipeFields.h"
+#include "RecipeSearch.h"
+#include "SearchCondition.h"
 #include "Sqlite.h"
 
 #include <QString>
@@ -33,14 +34,9 @@ struct Bookmark
 class RecordCursor
 {
 public:
-    enum class Mode {
-        Exclusive, // no other program can read or write the file while the cursor is open
-        Shared,    // other programs may read and add recipes meanwhile
-    };
-
     struct Options
     {
-        Mode mode = Mode::Exclusive;
+        OpenMode mode = OpenMode::Exclusive;
         int busyTimeoutMs = 2000; // how long to wait for another program's brief lock
     };
 
@@ -62,12 +58,12 @@ public:
     bool noMatch() const { return noMatch_; }
 
     // Values of the current record (or of the new record being added), staged edits included.
-    FieldValue field(const QString& name) const; // throws for an unknown field or no record
-    FieldValue field(int index) const;
+    FieldValue field(Field f) const;              // throws when there is no record
+    FieldValue field(const QString& name) const; // throws for an unknown field too
     RecipeValues values() const;
 
     // Stages a value for the current or new record; it is saved by update() or before the next move.
-    void setField(int index, const FieldValue& value);
+    void setField(Field f, const FieldValue& value);
     bool hasPendingChanges() const { return staged_.any(); }
 
     void moveFirst();
@@ -84,8 +80,10 @@ public:
     void setBookmark(Bookmark mark);
     Bookmark lastModified() const;
 
-    void findFirst(const QString& condition);
-    void findNext(const QString& condition);
+    // Searches from the first recipe, or from the one after the current one (after the gap
+    // when there is none). No match sets noMatch() and moves nothing.
+    void findFirst(const SearchCondition& condition);
+    void findNext(const SearchCondition& condition);
 
     void refresh(); // re-reads the table and stands on the first recipe
     void close();   // validates and saves first; a failed save leaves the cursor open
@@ -99,8 +97,7 @@ private:
     void goTo(int pos);   // makes `pos` current (-1: none) and raises Reposition
     void requireOpen() const;
     void requireRecord(const char* what) const;
-    std::optional<std::int64_t> searchFrom(const Condition& condition, std::int64_t afterId);
-    void find(const QString& condition, std::int64_t afterId);
+    void find(const SearchCondition& condition, bool afterCurrent);
     int indexOf(std::int64_t id) const;
     [[noreturn]] void failSave(int code, const char* detail) const;
 
@@ -117,9 +114,8 @@ private:
     std::int64_t highestId_ = 0;   // never reuse an id deleted during the cursor's life
     RecipeValues current_;         // stored values of the current row
     RecipeValues stagedValues_;
-    std::bitset<RecipeTable::FieldCount> staged_;
-    FindIndex index_;
-    std::int64_t dataVersion_ = -1;
+    std::bitset<FieldCount> staged_;
+    RecipeSearch search_;
 };
 
 } // namespace pantrio

@@ -5,6 +5,7 @@
 #include "platform/Services.h"
 #include "platform/printer/Printer.h"
 #include "platform/sysinfo/MemoryRegistry.h"
+#include "store/RecordCursor.h"
 #include "support/TestSupport.h"
 #include "support/FakeLauncher.h"
 #include "windows/recipe/RecipeWindow.h"
@@ -75,8 +76,8 @@ void TestPrintWindowCups::printButtons()
     MemoryRegistry registry;
     FakeLauncher launcher;
     Services services{settings, messages, screen, pointer, program, printer, registry, launcher, [] {}};
-    RecipeWindow window(layout == QLatin1String("full") ? RecipeLayout::full() : RecipeLayout::compact(),
-                        services);
+    const RecipeLayout& shape = layout == QLatin1String("full") ? RecipeLayout::full() : RecipeLayout::compact();
+    RecipeWindow window(shape, services);
     window.show();
     window.open();
 
@@ -89,7 +90,9 @@ void TestPrintWindowCups::printButtons()
                     {QStringLiteral("Pavlova"), QStringLiteral("egg"), false}};
     for (const auto& e : expected) {
         const QStringList before = QDir(pdfDir).entryList({QStringLiteral("*.pdf")}, QDir::Files);
-        window.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        for (const ButtonSpec& b : shape.buttons)
+            if (b.command == Command::Print)
+                window.findChild<QPushButton*>(QLatin1String(b.name))->click();
         QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.shown.value(0).text));
         const QString pdf = awaitNewPdf(pdfDir, before);
         QVERIFY2(!pdf.isEmpty(), "the queue wrote no PDF within a minute");

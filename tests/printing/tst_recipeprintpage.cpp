@@ -1,6 +1,7 @@
 // The print-copy window and the print command, drawn by a printer that paints into an image.
 
 #include "support/PdfText.h"
+#include "support/TestSupport.h"
 #include "printing/PrintRecipe.h"
 #include "printing/RecipePrintPage.h"
 
@@ -42,12 +43,11 @@ public:
     QImage page;
 };
 
-RecipeCopy fullRecipe()
+RecipeValues fullRecipe()
 {
-    return {QStringLiteral("Soups"), QStringLiteral("Minestrone"),
-            QStringLiteral("2 carrots\r\n1 onion\r\n1 can beans"),
-            QStringLiteral("Chop the vegetables and simmer them for forty minutes."),
-            QStringLiteral("Freezes well.")};
+    return test::recipe(QStringLiteral("Soups"), QStringLiteral("Minestrone"), QStringLiteral("Freezes well."),
+                        QStringLiteral("2 carrots\r\n1 onion\r\n1 can beans"),
+                        QStringLiteral("Chop the vegetables and simmer them for forty minutes."));
 }
 
 // Every pixel of `area` in `image` has the colour `colour`.
@@ -187,8 +187,8 @@ void TestRecipePrintPage::notesPrintOnlyWhenThereAreNotes()
     printRecipe(copy, fullRecipe(), printer);
     QVERIFY(!copy.notesLabel()->isHidden());
 
-    RecipeCopy recipe = fullRecipe();
-    recipe.notes = notes;
+    RecipeValues recipe = fullRecipe();
+    recipe[Field::Notes] = notes;
     printRecipe(copy, recipe, printer);
     QCOMPARE(!copy.notesLabel()->isHidden(), shown);
     QCOMPARE(!copy.notesBox()->isHidden(), shown);
@@ -209,7 +209,7 @@ void TestRecipePrintPage::fieldsWithoutValueGiveEmptyBoxes()
     printRecipe(copy, fullRecipe(), printer);
     QCOMPARE(copy.nameBox()->text(), QStringLiteral("Minestrone"));
 
-    printRecipe(copy, RecipeCopy{}, printer);
+    printRecipe(copy, RecipeValues{}, printer);
     QCOMPARE(printer.pages, 2);
     QCOMPARE(copy.categoryBox()->text(), QString());
     QCOMPARE(copy.nameBox()->text(), QString());
@@ -228,10 +228,10 @@ void TestRecipePrintPage::lineBreaksBreakLines()
 {
     RecipePrintPage copy;
     ImagePrinter printer;
-    RecipeCopy recipe = fullRecipe();
-    recipe.ingredients = QStringLiteral("flour\r\nsugar\rbutter\neggs");
-    recipe.instructions = QStringLiteral("Mix.\r\n\r\nBake.");
-    recipe.notes = QStringLiteral("Keeps\r\nfor days.");
+    RecipeValues recipe = fullRecipe();
+    recipe[Field::Ingredients] = QStringLiteral("flour\r\nsugar\rbutter\neggs");
+    recipe[Field::Instructions] = QStringLiteral("Mix.\r\n\r\nBake.");
+    recipe[Field::Notes] = QStringLiteral("Keeps\r\nfor days.");
     printRecipe(copy, recipe, printer);
 
     QCOMPARE(copy.ingredientsBox()->document()->blockCount(), 4);
@@ -247,12 +247,12 @@ void TestRecipePrintPage::oneLineBoxShowsTheBeginning()
     const QString beginning = QStringLiteral("Grandmother's");
     RecipePrintPage copy;
     ImagePrinter printer;
-    RecipeCopy recipe = fullRecipe();
-    recipe.recipeName = beginning;
+    RecipeValues recipe = fullRecipe();
+    recipe[Field::RecipeName] = beginning;
     printRecipe(copy, recipe, printer);
     const QImage shortName = printer.page;
 
-    recipe.recipeName = beginning + QStringLiteral(" apple pie with cinnamon, raisins, walnuts and a lattice crust");
+    recipe[Field::RecipeName] = beginning + QStringLiteral(" apple pie with cinnamon, raisins, walnuts and a lattice crust");
     printRecipe(copy, recipe, printer);
     const QImage longName = printer.page;
     QCOMPARE(copy.nameBox()->cursorPosition(), 0);
@@ -272,11 +272,11 @@ void TestRecipePrintPage::longIngredientsAreCutOffAtTheBox()
 {
     RecipePrintPage copy;
     ImagePrinter printer;
-    RecipeCopy recipe = fullRecipe();
+    RecipeValues recipe = fullRecipe();
     QStringList lines;
     for (int i = 1; i <= 60; ++i)
         lines << QStringLiteral("%1 cups of something rather long to wrap at word boundaries").arg(i);
-    recipe.ingredients = lines.join(QLatin1Char('\n'));
+    recipe[Field::Ingredients] = lines.join(QLatin1Char('\n'));
     printRecipe(copy, recipe, printer);
 
     const QRect box = copy.ingredientsBox()->geometry();
@@ -353,8 +353,8 @@ void TestRecipePrintPage::jobIsNamedAfterTheRecipe()
     RecipePrintPage copy;
     ImagePrinter printer;
     printer.result = {PrintResult::Status::Failed, QStringLiteral("Out of paper")};
-    RecipeCopy recipe = fullRecipe();
-    recipe.recipeName = name;
+    RecipeValues recipe = fullRecipe();
+    recipe[Field::RecipeName] = name;
     const PrintResult result = printRecipe(copy, recipe, printer);
     QCOMPARE(printer.lastName, job);
     QCOMPARE(result.status, PrintResult::Status::Failed);

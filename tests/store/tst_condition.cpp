@@ -1,4 +1,4 @@
-#include "store/Condition.h"
+#include "store/SearchCondition.h"
 #include "store/StoreError.h"
 
 #include <QtTest>
@@ -15,6 +15,10 @@ private slots:
     void condition();
     void malformed_data();
     void malformed();
+    void typed_data();
+    void typed();
+    void likeOnOneField_data();
+    void likeOnOneField();
     void noValueNeverMatches();
 };
 
@@ -92,36 +96,113 @@ void TestCondition::condition()
     QFETCH(QString, name);
     QFETCH(bool, match);
     RecipeValues v;
-    v[0] = category;
-    v[1] = name;
-    QCOMPARE(Condition::parse(condition).matches(v), match);
+    v[Field::FoodCategoryID] = category;
+    v[Field::RecipeName] = name;
+    QCOMPARE(SearchCondition::parse(condition).matches(v), match);
 }
 
 void TestCondition::malformed_data()
 {
     QTest::addColumn<QString>("condition");
-    QTest::newRow("empty") << "";
-    QTest::newRow("unknown field") << "Colour like 'red'";
-    QTest::newRow("no like") << "RecipeName = 'x'";
-    QTest::newRow("unquoted pattern") << "RecipeName like x";
-    QTest::newRow("unclosed quote") << "RecipeName like 'x";
-    QTest::newRow("apostrophe ends pattern early") << "RecipeName like '*Grandma's*'";
-    QTest::newRow("dangling or") << "RecipeName like 'x' or";
-    QTest::newRow("and is not supported") << "RecipeName like 'x' and Notes like 'y'";
-    QTest::newRow("unclosed bracket") << "[Recipe Description like 'x'";
-    QTest::newRow("likes glued") << "RecipeNamelike 'x'";
+    QTest::addColumn<QString>("reason");
+    const QString noLike = QStringLiteral("the word \"like\" is missing after the field name");
+    const QString unquoted = QStringLiteral("the pattern must stand in single quotes");
+    const QString trailing = QStringLiteral("unexpected text after a pattern");
+    QTest::newRow("empty") << "" << "a field name is missing";
+    QTest::newRow("unknown field") << "Colour like 'red'" << "there is no field \"Colour\"";
+    QTest::newRow("no like") << "RecipeName = 'x'" << noLike;
+    QTest::newRow("unquoted pattern") << "RecipeName like x" << unquoted;
+    QTest::newRow("unclosed quote") << "RecipeName like 'x" << "the quoted pattern is not closed";
+    QTest::newRow("apostrophe ends pattern early") << "RecipeName like '*Grandma's*'" << trailing;
+    QTest::newRow("dangling or") << "RecipeName like 'x' or" << "a field name is missing";
+    QTest::newRow("and is not supported") << "RecipeName like 'x' and Notes like 'y'" << trailing;
+    QTest::newRow("unclosed bracket") << "[Recipe Description like 'x'" << "a field name in brackets is not closed";
+    QTest::newRow("likes glued") << "RecipeNamelike 'x'" << "there is no field \"RecipeNamelike\"";
 }
 
 void TestCondition::malformed()
 {
     QFETCH(QString, condition);
+    QFETCH(QString, reason);
     try {
-        Condition::parse(condition);
+        SearchCondition::parse(condition);
         QFAIL("a malformed condition was accepted");
     } catch (const StoreError& e) {
         QCOMPARE(e.kind(), StoreError::Kind::BadCondition);
-        QVERIFY(e.message().contains(condition));
+        QCOMPARE(e.message(), QStringLiteral("The search condition \"%1\" cannot be used: %2.").arg(condition, reason));
     }
+}
+
+// The conditions a program builds: the text as it is (anyContains), and Find's form, where a
+// `*` typed by the user is a wildcard (anyLike), which must answer as its written form did.
+void TestCondition::typed_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("contains");
+    QTest::addColumn<bool>("findMatches");
+
+    QTest::newRow("in name") << "cake" << "Desserts" << "Carrot Cake" << true << true;
+    QTest::newRow("in category only") << "dess" << "Desserts" << "Carrot Cake" << true << true;
+    QTest::newRow("in neither") << "soup" << "Desserts" << "Carrot Cake" << false << false;
+    QTest::newRow("letter case") << "PUMPKIN" << "Soups" << "Pumpkin soup" << true << true;
+    QTest::newRow("accents") << "CRÈME" << "Desserts" << "Crème Brûlée" << true << true;
+    QTest::newRow("accent is not a plain letter") << "creme" << "Desserts" << "Crème Brûlée" << false << false;
+    QTest::newRow("apostrophe") << "Grandma's" << "Pies" << "Grandma's Apple Pie" << true << true;
+    QTest::newRow("lone apostrophe") << "'" << "Pies" << "Shepherd's Pie" << true << true;
+    QTest::newRow("doubled apostrophe is two") << "''" << "Pies" << "Shepherd's Pie" << false << false;
+    QTest::newRow("star between words") << "Grand*Pie" << "Pies" << "Grandma's Apple Pie" << false << true;
+    QTest::newRow("star in the value") << "Star*" << "Mains" << "Five-Star* Chili" << true << true;
+    QTest::newRow("star in the value, exact") << "r* C" << "Mains" << "Five-Star* Chili" << true << true;
+    QTest::newRow("star alone") << "*" << "Mains" << "Chili" << false << true;
+    QTest::newRow("empty text") << "" << "" << "" << true << true;
+    QTest::newRow("trailing blank kept") << "Chili " << "Mains" << "Five-Star* Chili" << false << false;
+    QTest::newRow("percent is not special") << "%" << "Mains" << "Chili" << false << false;
+}
+
+void TestCondition::typed()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, category);
+    QFETCH(QString, name);
+    QFETCH(bool, contains);
+    QFETCH(bool, findMatches);
+    RecipeValues v;
+    v[Field::FoodCategoryID] = category;
+    v[Field::RecipeName] = name;
+    const std::array both = {Field::FoodCategoryID, Field::RecipeName};
+    QCOMPARE(SearchCondition::anyContains(both, text).matches(v), contains);
+    QCOMPARE(SearchCondition::anyLike(both, u'*' + text + u'*').matches(v), findMatches);
+    QString quoted = text;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    const auto written = QStringLiteral("FoodCategoryID like '*%1*' or RecipeName like '*%1*'").arg(quoted);
+    QCOMPARE(SearchCondition::parse(written).matches(v), findMatches);
+}
+
+void TestCondition::likeOnOneField_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("notes");
+    QTest::addColumn<bool>("match");
+    QTest::newRow("wildcards around") << "*freeze*" << "Freezes well" << true;
+    QTest::newRow("wildcard inside") << "fr*ell" << "Freezes well" << true;
+    QTest::newRow("no stars: whole value") << "freezes" << "Freezes well" << false;
+    QTest::newRow("only in another field") << "*Stew*" << "Freezes well" << false;
+}
+
+void TestCondition::likeOnOneField()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, notes);
+    QFETCH(bool, match);
+    RecipeValues v;
+    v[Field::RecipeName] = QStringLiteral("Beef Stew");
+    v[Field::Notes] = notes;
+    const auto condition = SearchCondition::like(Field::Notes, pattern);
+    QCOMPARE(condition.matches(v), match);
+    QCOMPARE(condition.terms().size(), size_t(1));
+    QCOMPARE(condition.terms().front().field, Field::Notes);
 }
 
 void TestCondition::noValueNeverMatches()

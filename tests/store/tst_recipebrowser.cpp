@@ -28,10 +28,10 @@ struct Fixture
         path = makeRecipeFile(dir.path(), rows());
         QObject::connect(&browser, &RecipeBrowser::validating, [this] {
             if (edit)
-                browser.stage(1, *edit);
+                browser.stage(Field::RecipeName, *edit);
         });
     }
-    QString name() const { return browser.value(1).value_or(QString()); }
+    QString name() const { return browser.value(Field::RecipeName).value_or(QString()); }
 
     QTemporaryDir dir;
     QString path;

@@ -1,3 +1,4 @@
+#include "store/RecipeTable.h"
 #include "store/RecordCursor.h"
 #include "support/TestSupport.h"
 
@@ -26,7 +27,7 @@ QList<RecipeValues> twelveRecipes()
 }
 
 std::unique_ptr<RecordCursor> openCursor(const QString& path,
-                                         RecordCursor::Mode mode = RecordCursor::Mode::Exclusive)
+                                         OpenMode mode = OpenMode::Exclusive)
 {
     return RecordCursor::open(path, {mode, 200});
 }
@@ -49,6 +50,11 @@ StoreError::Kind openFailure(const QString& path, QString* message = nullptr)
 }
 
 const QString FindBoth = QStringLiteral("FoodCategoryID like '*%1*' or RecipeName like '*%1*'");
+
+SearchCondition findBoth(const QString& text)
+{
+    return SearchCondition::parse(FindBoth.arg(text));
+}
 
 } // namespace
 
@@ -124,7 +130,7 @@ void TestRecordCursor::navigationAndEnds()
     c->moveNext(); // off the end
     QVERIFY(!c->hasCurrent());
     QCOMPARE(c->absolutePosition(), -1);
-    QVERIFY_THROWS_EXCEPTION(StoreError, c->field(1));
+    QVERIFY_THROWS_EXCEPTION(StoreError, c->field(Field::RecipeName));
     c->movePrevious(); // back from the end lands on the last
     QCOMPARE(nameOf(*c), QStringLiteral("Recipe 12"));
     c->moveFirst();
@@ -148,10 +154,10 @@ void TestRecordCursor::emptyTable()
     QVERIFY_THROWS_EXCEPTION(StoreError, c->bookmark());
     QVERIFY_THROWS_EXCEPTION(StoreError, c->update());
     QVERIFY_THROWS_EXCEPTION(StoreError, c->deleteCurrent());
-    c->findFirst(FindBoth.arg("x"));
+    c->findFirst(findBoth("x"));
     QVERIFY(c->noMatch());
     c->addNew();
-    c->setField(1, QStringLiteral("First"));
+    c->setField(Field::RecipeName, QStringLiteral("First"));
     c->update();
     QCOMPARE(c->recordCount(), 1);
     c->setBookmark(c->lastModified());
@@ -165,8 +171,8 @@ void TestRecordCursor::eventsFollowMoves()
     c->onValidate = [&] { log << QStringLiteral("validate"); };
     c->onReposition = [&] { log << QStringLiteral("reposition %1").arg(c->absolutePosition()); };
     c->moveNext();
-    c->findFirst(FindBoth.arg("Recipe 3"));
-    c->findFirst(FindBoth.arg("nothing"));
+    c->findFirst(findBoth("Recipe 3"));
+    c->findFirst(findBoth("nothing"));
     QCOMPARE(log, QStringList({"validate", "reposition 1", "validate", "reposition 2", "validate"}));
     QVERIFY(c->noMatch());
     QCOMPARE(c->absolutePosition(), 2); // a failed search leaves the cursor where it was
@@ -179,9 +185,9 @@ void TestRecordCursor::addNewAndUpdate()
     c->moveNext();
     c->addNew();
     QVERIFY(c->isAdding());
-    QVERIFY(!c->field(0).has_value());
-    c->setField(0, QStringLiteral("Breads"));
-    c->setField(1, QStringLiteral("Soda Bread"));
+    QVERIFY(!c->field(Field::FoodCategoryID).has_value());
+    c->setField(Field::FoodCategoryID, QStringLiteral("Breads"));
+    c->setField(Field::RecipeName, QStringLiteral("Soda Bread"));
     c->update();
     QVERIFY(!c->isAdding());
     QCOMPARE(c->recordCount(), 13);
@@ -194,8 +200,8 @@ void TestRecordCursor::addNewAndUpdate()
     auto again = openCursor(path);
     again->moveLast();
     QCOMPARE(nameOf(*again), QStringLiteral("Soda Bread"));
-    QCOMPARE(*again->field(0), QStringLiteral("Breads"));
-    QVERIFY(!again->field(6).has_value()); // untouched fields hold no value
+    QCOMPARE(*again->field(Field::FoodCategoryID), QStringLiteral("Breads"));
+    QVERIFY(!again->field(Field::Notes).has_value()); // untouched fields hold no value
 }
 
 void TestRecordCursor::addNewUntouchedIsDropped()
@@ -220,7 +226,7 @@ void TestRecordCursor::updateExisting()
     const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
     auto c = openCursor(path);
     c->moveNext();
-    c->setField(5, QStringLiteral("Stir.\nServe."));
+    c->setField(Field::Instructions, QStringLiteral("Stir.\nServe."));
     c->update();
     QCOMPARE(c->lastModified().id, c->bookmark().id);
     QCOMPARE(c->absolutePosition(), 1);
@@ -238,7 +244,7 @@ void TestRecordCursor::validateSavesBeforeMove()
     // The window stages what the user changed when the cursor asks.
     c->onValidate = [&] {
         if (c->absolutePosition() == 0)
-            c->setField(1, QStringLiteral("Edited"));
+            c->setField(Field::RecipeName, QStringLiteral("Edited"));
     };
     c->moveNext();
     c->onValidate = nullptr;
@@ -253,12 +259,12 @@ void TestRecordCursor::closeSavesPendingEdit()
     const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
     {
         auto c = openCursor(path);
-        c->onValidate = [&] { c->setField(6, QStringLiteral("Keep it")); };
+        c->onValidate = [&] { c->setField(Field::Notes, QStringLiteral("Keep it")); };
         c->close();
         QVERIFY(!c->isOpen());
         QVERIFY_THROWS_EXCEPTION(StoreError, c->moveNext());
     }
-    QCOMPARE(*openCursor(path)->field(6), QStringLiteral("Keep it"));
+    QCOMPARE(*openCursor(path)->field(Field::Notes), QStringLiteral("Keep it"));
 }
 
 void TestRecordCursor::deleteKeepsPlace_data()
@@ -295,7 +301,7 @@ void TestRecordCursor::deleteKeepsPlace()
         c->close();
         auto again = openCursor(path);
         QCOMPARE(again->recordCount(), count - 1);
-        again->findFirst(QStringLiteral("RecipeName like '%1'").arg(gone));
+        again->findFirst(SearchCondition::parse(QStringLiteral("RecipeName like '%1'").arg(gone)));
         QVERIFY(again->noMatch());
     }
 }
@@ -339,7 +345,7 @@ void TestRecordCursor::newIdsNeverReuseDeleted()
     const Bookmark last = c->bookmark();
     c->deleteCurrent();
     c->addNew();
-    c->setField(1, QStringLiteral("Newcomer"));
+    c->setField(Field::RecipeName, QStringLiteral("Newcomer"));
     c->update();
     QVERIFY(!(c->lastModified() == last));
     QVERIFY_THROWS_EXCEPTION(StoreError, c->setBookmark(last));
@@ -348,11 +354,11 @@ void TestRecordCursor::newIdsNeverReuseDeleted()
 void TestRecordCursor::findFirstAndNext()
 {
     QList<RecipeValues> rows = twelveRecipes();
-    rows[3][1] = QStringLiteral("Grandma's Apple Pie");
-    rows[7][0] = QStringLiteral("Pies & Tarts");
-    rows[9][1] = QStringLiteral("Pecan PIE");
+    rows[3][Field::RecipeName] = QStringLiteral("Grandma's Apple Pie");
+    rows[7][Field::FoodCategoryID] = QStringLiteral("Pies & Tarts");
+    rows[9][Field::RecipeName] = QStringLiteral("Pecan PIE");
     auto c = openCursor(makeRecipeFile(dir_->path(), rows));
-    const QString pie = FindBoth.arg("pie");
+    const SearchCondition pie = findBoth("pie");
     c->moveLast();
     c->findFirst(pie);
     QCOMPARE(c->absolutePosition(), 3);
@@ -363,27 +369,27 @@ void TestRecordCursor::findFirstAndNext()
     c->findNext(pie);
     QVERIFY(c->noMatch());
     QCOMPARE(c->absolutePosition(), 9);
-    c->findFirst(QStringLiteral("RecipeName like '*grandma''s*'"));
+    c->findFirst(SearchCondition::parse(QStringLiteral("RecipeName like '*grandma''s*'")));
     QCOMPARE(c->absolutePosition(), 3);
-    c->findFirst(FindBoth.arg("pie ")); // a trailing blank is part of the text
+    c->findFirst(findBoth("pie ")); // a trailing blank is part of the text
     QVERIFY(c->noMatch());
-    c->findFirst(FindBoth.arg("app*pie"));
+    c->findFirst(findBoth("app*pie"));
     QCOMPARE(c->absolutePosition(), 3);
 }
 
 void TestRecordCursor::findSeesOwnEdits()
 {
     auto c = openCursor(makeRecipeFile(dir_->path(), twelveRecipes()));
-    const QString cond = FindBoth.arg("zucchini");
+    const SearchCondition cond = findBoth("zucchini");
     c->findFirst(cond); // builds the search index
     QVERIFY(c->noMatch());
     c->moveNext();
-    c->setField(1, QStringLiteral("Zucchini Bread"));
+    c->setField(Field::RecipeName, QStringLiteral("Zucchini Bread"));
     c->moveFirst();
     c->findFirst(cond);
     QCOMPARE(c->absolutePosition(), 1);
     c->addNew();
-    c->setField(0, QStringLiteral("ZUCCHINI dishes"));
+    c->setField(Field::FoodCategoryID, QStringLiteral("ZUCCHINI dishes"));
     c->update();
     c->findNext(cond);
     QCOMPARE(c->absolutePosition(), 12);
@@ -392,7 +398,7 @@ void TestRecordCursor::findSeesOwnEdits()
     c->deleteCurrent();
     c->findFirst(cond);
     QCOMPARE(c->absolutePosition(), 11);
-    c->setField(0, QStringLiteral("Breads"));
+    c->setField(Field::FoodCategoryID, QStringLiteral("Breads"));
     c->update();
     c->findFirst(cond);
     QVERIFY(c->noMatch());
@@ -414,7 +420,7 @@ void TestRecordCursor::findMatchesBruteForce()
     for (int i = 0; i < 300; ++i) {
         RecipeValues v = recipe(pick(), pick());
         if (rng.bounded(10) == 0)
-            v[1] = std::nullopt;
+            v[Field::RecipeName] = std::nullopt;
         rows << v;
     }
     auto c = openCursor(makeRecipeFile(dir_->path(), rows));
@@ -422,19 +428,22 @@ void TestRecordCursor::findMatchesBruteForce()
     for (const QString& t : texts) {
         QString escaped = t;
         escaped.replace(QLatin1Char('\''), QStringLiteral("''"));
-        const QString cond = FindBoth.arg(escaped);
-        const Condition parsed = Condition::parse(cond);
-        QList<int> expected;
-        for (int i = 0; i < rows.size(); ++i)
-            if (parsed.matches(rows[i]))
-                expected << i;
-        QList<int> found;
-        c->findFirst(cond);
-        while (!c->noMatch()) {
-            found << c->absolutePosition();
-            c->findNext(cond);
+        // As Find searches (a `*` is a wildcard), and for the text as it is.
+        const SearchCondition wildcard = SearchCondition::parse(FindBoth.arg(escaped));
+        const SearchCondition literal = SearchCondition::anyContains({Field::FoodCategoryID, Field::RecipeName}, t);
+        for (const SearchCondition* cond : {&wildcard, &literal}) {
+            QList<int> expected;
+            for (int i = 0; i < rows.size(); ++i)
+                if (cond->matches(rows[i]))
+                    expected << i;
+            QList<int> found;
+            c->findFirst(*cond);
+            while (!c->noMatch()) {
+                found << c->absolutePosition();
+                c->findNext(*cond);
+            }
+            QCOMPARE(found, expected);
         }
-        QCOMPARE(found, expected);
     }
 }
 
@@ -444,8 +453,8 @@ void TestRecordCursor::badConditionMovesNothing()
     c->moveNext();
     int validations = 0;
     c->onValidate = [&] { ++validations; };
-    QVERIFY_THROWS_EXCEPTION(StoreError, c->findFirst(FindBoth.arg("Grandma's")));
-    QVERIFY_THROWS_EXCEPTION(StoreError, c->findNext(QStringLiteral("RecipeName like")));
+    QVERIFY_THROWS_EXCEPTION(StoreError, c->findFirst(findBoth("Grandma's")));
+    QVERIFY_THROWS_EXCEPTION(StoreError, c->findNext(SearchCondition::parse(QStringLiteral("RecipeName like"))));
     QCOMPARE(c->absolutePosition(), 1);
     QCOMPARE(validations, 0);
 }
@@ -453,14 +462,14 @@ void TestRecordCursor::badConditionMovesNothing()
 void TestRecordCursor::findOnOtherFields()
 {
     QList<RecipeValues> rows = twelveRecipes();
-    rows[4][6] = QStringLiteral("Freezes well");
+    rows[4][Field::Notes] = QStringLiteral("Freezes well");
     auto c = openCursor(makeRecipeFile(dir_->path(), rows));
-    c->findFirst(QStringLiteral("Notes like '*FREEZE*'"));
+    c->findFirst(SearchCondition::parse(QStringLiteral("Notes like '*FREEZE*'")));
     QCOMPARE(c->absolutePosition(), 4);
-    c->findNext(QStringLiteral("Notes like '*freeze*' or RecipeName like 'Recipe 1'"));
+    c->findNext(SearchCondition::parse(QStringLiteral("Notes like '*freeze*' or RecipeName like 'Recipe 1'")));
     QVERIFY(c->noMatch());
     c->moveFirst();
-    c->findNext(QStringLiteral("Notes like '*freeze*' or RecipeName like 'Recipe 3'"));
+    c->findNext(SearchCondition::parse(QStringLiteral("Notes like '*freeze*' or RecipeName like 'Recipe 3'")));
     QCOMPARE(c->absolutePosition(), 2);
 }
 
@@ -479,14 +488,14 @@ void TestRecordCursor::fileWrittenByAnotherProgram()
     QCOMPARE(nameOf(*c), QStringLiteral("First"));
     c->moveNext();
     QCOMPARE(nameOf(*c), QStringLiteral("Second"));
-    c->findNext(FindBoth.arg("soups"));
+    c->findNext(findBoth("soups"));
     QCOMPARE(nameOf(*c), QStringLiteral("Third"));
     c->addNew();
-    c->setField(1, QStringLiteral("Fourth"));
+    c->setField(Field::RecipeName, QStringLiteral("Fourth"));
     c->update();
     c->moveLast();
     QCOMPARE(nameOf(*c), QStringLiteral("Fourth"));
-    c->findFirst(FindBoth.arg("fourth"));
+    c->findFirst(findBoth("fourth"));
     QCOMPARE(c->absolutePosition(), 3);
 }
 
@@ -506,9 +515,9 @@ void TestRecordCursor::valuesSurviveRoundTrip()
     const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
     {
         auto c = openCursor(path);
-        c->setField(4, value);
+        c->setField(Field::Ingredients, value);
         c->update();
-        QCOMPARE(c->field(4), value);
+        QCOMPARE(c->field(Field::Ingredients), value);
         c->close();
     }
     auto c = openCursor(path);
@@ -529,10 +538,10 @@ void TestRecordCursor::manyRecipes()
     c->moveLast();
     QCOMPARE(c->absolutePosition(), n - 1);
     QCOMPARE(nameOf(*c), QStringLiteral("Dish %1").arg(n - 1));
-    c->findFirst(FindBoth.arg("Dish 11999"));
+    c->findFirst(findBoth("Dish 11999"));
     QCOMPARE(c->absolutePosition(), n - 1);
     c->addNew();
-    c->setField(1, QStringLiteral("One more"));
+    c->setField(Field::RecipeName, QStringLiteral("One more"));
     c->update();
     QCOMPARE(c->recordCount(), n + 1);
 }
@@ -542,14 +551,14 @@ void TestRecordCursor::exclusiveLocksOutOthers()
     const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
     QString out;
     {
-        auto c = openCursor(path, RecordCursor::Mode::Exclusive);
+        auto c = openCursor(path, OpenMode::Exclusive);
         QVERIFY(runSqlite(path, QStringLiteral("SELECT count(*) FROM Recipes;"), &out) != 0);
         QVERIFY2(out.contains(QStringLiteral("database is locked")), qPrintable(out));
         QVERIFY(runSqlite(path, QStringLiteral("INSERT INTO Recipes (RecipeName) VALUES ('x');"), &out) != 0);
         QVERIFY2(out.contains(QStringLiteral("database is locked")), qPrintable(out));
         // Our own work goes on while others are locked out.
         c->moveNext();
-        c->setField(1, QStringLiteral("Mine"));
+        c->setField(Field::RecipeName, QStringLiteral("Mine"));
         c->update();
         c->close();
     }
@@ -560,7 +569,7 @@ void TestRecordCursor::exclusiveLocksOutOthers()
 void TestRecordCursor::sharedLetsOthersAdd()
 {
     const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
-    auto c = openCursor(path, RecordCursor::Mode::Shared);
+    auto c = openCursor(path, OpenMode::Shared);
     QString out;
     QCOMPARE(runSqlite(path, QStringLiteral("SELECT count(*) FROM Recipes;"), &out), 0);
     QCOMPARE(out.trimmed(), QStringLiteral("12"));
@@ -569,16 +578,16 @@ void TestRecordCursor::sharedLetsOthersAdd()
                        &out),
              0);
     QCOMPARE(c->recordCount(), 12); // the snapshot holds until Refresh
-    c->findFirst(FindBoth.arg("borscht"));
+    c->findFirst(findBoth("borscht"));
     QVERIFY(c->noMatch());
     c->refresh();
     QCOMPARE(c->recordCount(), 13);
     QCOMPARE(c->absolutePosition(), 0);
-    c->findFirst(FindBoth.arg("borscht"));
+    c->findFirst(findBoth("borscht"));
     QCOMPARE(c->absolutePosition(), 12);
     // And our own adds still work alongside.
     c->addNew();
-    c->setField(1, QStringLiteral("Ours"));
+    c->setField(Field::RecipeName, QStringLiteral("Ours"));
     c->update();
     QCOMPARE(runSqlite(path, QStringLiteral("SELECT RecipeName FROM Recipes ORDER BY rowid DESC LIMIT 1;"), &out), 0);
     QCOMPARE(out.trimmed(), QStringLiteral("Ours"));
@@ -587,17 +596,17 @@ void TestRecordCursor::sharedLetsOthersAdd()
 void TestRecordCursor::sharedSeesOthersEdits()
 {
     const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
-    auto c = openCursor(path, RecordCursor::Mode::Shared);
-    c->findFirst(FindBoth.arg("gazpacho")); // index built before the other program's change
+    auto c = openCursor(path, OpenMode::Shared);
+    c->findFirst(findBoth("gazpacho")); // index built before the other program's change
     QVERIFY(c->noMatch());
     QCOMPARE(runSqlite(path, QStringLiteral("UPDATE Recipes SET RecipeName = 'Gazpacho' WHERE RecipeName = 'Recipe 5';")),
              0);
-    c->findFirst(FindBoth.arg("gazpacho"));
+    c->findFirst(findBoth("gazpacho"));
     QCOMPARE(c->absolutePosition(), 4);
     QCOMPARE(nameOf(*c), QStringLiteral("Gazpacho"));
     // A recipe another program deleted cannot be saved over, and says why.
     QCOMPARE(runSqlite(path, QStringLiteral("DELETE FROM Recipes WHERE RecipeName = 'Gazpacho';")), 0);
-    c->setField(6, QStringLiteral("note"));
+    c->setField(Field::Notes, QStringLiteral("note"));
     try {
         c->update();
         QFAIL("saving a recipe deleted elsewhere succeeded");
@@ -660,11 +669,11 @@ void TestRecordCursor::openErrors()
 void TestRecordCursor::lockedByAnotherProgram()
 {
     const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
-    auto holder = openCursor(path, RecordCursor::Mode::Exclusive);
+    auto holder = openCursor(path, OpenMode::Exclusive);
     QString message;
     QCOMPARE(openFailure(path, &message), StoreError::Kind::InUse);
     QVERIFY2(message.contains(QStringLiteral("in use by another program")), qPrintable(message));
-    QVERIFY_THROWS_EXCEPTION(StoreError, openCursor(path, RecordCursor::Mode::Shared));
+    QVERIFY_THROWS_EXCEPTION(StoreError, openCursor(path, OpenMode::Shared));
 }
 
 void TestRecordCursor::readOnlySaveFailsAndKeepsEdit()
@@ -680,7 +689,7 @@ void TestRecordCursor::readOnlySaveFailsAndKeepsEdit()
             QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
     });
     auto c = openCursor(path);
-    c->setField(1, QStringLiteral("Typed"));
+    c->setField(Field::RecipeName, QStringLiteral("Typed"));
     try {
         c->moveNext();
         QFAIL("a save to a read-only file succeeded");

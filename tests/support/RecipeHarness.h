@@ -5,6 +5,7 @@
 #include "platform/SettingsKeys.h"
 #include "platform/printer/Printer.h"
 #include "platform/sysinfo/MemoryRegistry.h"
+#include "store/RecordCursor.h"
 #include "support/TestSupport.h"
 #include "store/RecipeBrowser.h"
 #include "support/FakeLauncher.h"

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "store/RecipeTable.h"
+
 #include <QDir>
 #include <QProcess>
 
@@ -70,11 +72,11 @@ RecipeValues recipe(const QString& category, const QString& name, const FieldVal
                     const FieldValue& ingredients, const FieldValue& instructions)
 {
     RecipeValues v;
-    v[0] = category;
-    v[1] = name;
-    v[4] = ingredients;
-    v[5] = instructions;
-    v[6] = notes;
+    v[Field::FoodCategoryID] = category;
+    v[Field::RecipeName] = name;
+    v[Field::Ingredients] = ingredients;
+    v[Field::Instructions] = instructions;
+    v[Field::Notes] = notes;
     return v;
 }
 

@@ -4,7 +4,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/ScreenMetrics.h"
 #include "platform/SettingsStore.h"
-#include "store/RecipeTable.h"
+#include "store/RecipeFields.h"
 
 #include <QList>
 #include <QMap>

@@ -44,7 +44,7 @@ FieldBinder::FieldBinder(RecipeBrowser& browser, QObject* parent) : QObject(pare
     connect(&browser_, &RecipeBrowser::positionChanged, this, &FieldBinder::showCurrent);
 }
 
-void FieldBinder::bind(QWidget* box, int field)
+void FieldBinder::bind(QWidget* box, Field field)
 {
     bound_.emplace_back(box, field);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/RecipeFields.h"
+
 #include <QObject>
 
 #include <utility>
@@ -20,14 +22,14 @@ public:
     explicit FieldBinder(RecipeBrowser& browser, QObject* parent = nullptr);
 
     // A QLineEdit or QPlainTextEdit.
-    void bind(QWidget* box, int field);
+    void bind(QWidget* box, Field field);
     void showCurrent();
 
 private:
     void stageEdits();
 
     RecipeBrowser& browser_;
-    std::vector<std::pair<QWidget*, int>> bound_;
+    std::vector<std::pair<QWidget*, Field>> bound_;
 };
 
 } // namespace pantrio

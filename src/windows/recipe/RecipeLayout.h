@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/OpenMode.h"
+#include "store/RecipeFields.h"
 #include "windows/WindowUnits.h"
 
 #include <QRect>
@@ -25,7 +26,7 @@ struct LabelSpec
 struct BoxSpec
 {
     const char* name;
-    int field; // into RecipeTable::Fields
+    Field field;
     Twips place;
     int tabIndex;
     bool multiLine;

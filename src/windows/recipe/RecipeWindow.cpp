@@ -113,7 +113,7 @@ void RecipeWindow::buildControls()
         box->setObjectName(QLatin1String(row.name));
         box->setGeometry(row.place.toPixels());
         if (layout_.coloured)
-            setTextColour(box, QPalette::Text, row.field == 0 ? Red : DarkBlue);
+            setTextColour(box, QPalette::Text, row.field == Field::FoodCategoryID ? Red : DarkBlue);
         box->installEventFilter(this);
         binder_->bind(box, row.field);
         boxes_[i] = box;
@@ -372,9 +372,7 @@ void RecipeWindow::print()
     }
     if (!printPage_)
         printPage_ = std::make_unique<RecipePrintPage>();
-    const RecipeValues v = browser_->values();
-    const RecipeCopy fields{v[0], v[1], v[4], v[5], v[6]};
-    printRecipe(*printPage_, fields, services_.printer);
+    printRecipe(*printPage_, browser_->values(), services_.printer);
 }
 
 void RecipeWindow::showAbout()

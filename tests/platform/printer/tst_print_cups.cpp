@@ -90,20 +90,20 @@ void TestPrintCups::recipesPrintAsOnePageEach()
 
     struct Case
     {
-        RecipeCopy recipe;
+        RecipeValues recipe;
         QString words[4]; // a word of each of the four boxes
     };
     const Case cases[] = {
-        {{QStringLiteral("Soups"), QStringLiteral("Minestrone"), QStringLiteral("2 carrots\n1 onion\n1 can beans"),
-          QStringLiteral("Chop the vegetables and simmer them."), QStringLiteral("Freezes well.")},
+        {test::recipe(QStringLiteral("Soups"), QStringLiteral("Minestrone"), QStringLiteral("Freezes well."),
+                      QStringLiteral("2 carrots\n1 onion\n1 can beans"), QStringLiteral("Chop the vegetables and simmer them.")),
          {QStringLiteral("Soups"), QStringLiteral("Minestrone"), QStringLiteral("carrots"), QStringLiteral("Chop")}},
-        {{QStringLiteral("Desserts"), QStringLiteral("Pavlova"), QStringLiteral("4 egg whites\n1 cup sugar"),
-          QStringLiteral("Whisk the whites, then bake low and slow."), FieldValue()},
+        {test::recipe(QStringLiteral("Desserts"), QStringLiteral("Pavlova"), FieldValue(),
+                      QStringLiteral("4 egg whites\n1 cup sugar"), QStringLiteral("Whisk the whites, then bake low and slow.")),
          {QStringLiteral("Desserts"), QStringLiteral("Pavlova"), QStringLiteral("egg"), QStringLiteral("Whisk")}},
     };
 
     for (const Case& c : cases) {
-        const bool notes = c.recipe.notes.has_value();
+        const bool notes = c.recipe[Field::Notes].has_value();
         const QStringList before = pdfsIn(pdfDir_);
         const PrintResult result = printRecipe(copy, c.recipe, printer);
         QCOMPARE(result.status, Status::Printed);
@@ -151,7 +151,7 @@ void TestPrintCups::refusedJobIsReportedInThePrintersWords()
     QtPrinter printer(messages, QtPrinter::askWithSaveDialog,
                       [this] { return QPrinterInfo::printerInfo(refusingQueue_); });
     RecipePrintPage copy;
-    const PrintResult result = printRecipe(copy, RecipeCopy{}, printer);
+    const PrintResult result = printRecipe(copy, RecipeValues{}, printer);
 
     QCOMPARE(result.status, Status::Failed);
     // CUPS's own words: the destination is not accepting jobs.

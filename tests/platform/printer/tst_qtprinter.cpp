@@ -108,8 +108,9 @@ void TestQtPrinter::savedPdfIsTheRecipePage()
     test::FakeMessageBoxes messages;
     QtPrinter printer(messages, [&](const QString&) { return path; }, [] { return QPrinterInfo(); });
     RecipePrintPage copy;
-    const RecipeCopy recipe{QStringLiteral("Soups"), QStringLiteral("Minestrone"), QStringLiteral("2 carrots"),
-                            QStringLiteral("Simmer slowly."), QStringLiteral("Freezes well.")};
+    const RecipeValues recipe = test::recipe(QStringLiteral("Soups"), QStringLiteral("Minestrone"),
+                                             QStringLiteral("Freezes well."), QStringLiteral("2 carrots"),
+                                             QStringLiteral("Simmer slowly."));
     QCOMPARE(printRecipe(copy, recipe, printer).status, Status::SavedAsPdf);
 
     const QList<test::PdfPage> pages = test::readPdf(path);

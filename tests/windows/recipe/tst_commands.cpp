@@ -108,8 +108,8 @@ void TestCommands::addTypeUpdateShowsNewRecipe()
     auto c = RecordCursor::open(h.path(), {});
     QCOMPARE(c->recordCount(), 13);
     c->moveLast();
-    QCOMPARE(*c->field(0), QStringLiteral("Breads"));
-    QVERIFY(!c->field(6).has_value());
+    QCOMPARE(*c->field(Field::FoodCategoryID), QStringLiteral("Breads"));
+    QVERIFY(!c->field(Field::Notes).has_value());
 }
 
 void TestCommands::updateExisting()

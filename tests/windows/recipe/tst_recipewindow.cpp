@@ -158,7 +158,7 @@ void TestRecipeWindow::controls()
     } else {
         // A bound box: its field is the one the layout row names.
         const int box = name.mid(4).toInt() - 1;
-        QCOMPARE(RecipeTable::Fields[size_t(layoutNamed(layout).boxes[size_t(box)].field)], caption.toLatin1());
+        QCOMPARE(columnName(layoutNamed(layout).boxes[size_t(box)].field), caption.toLatin1());
         QCOMPARE(qobject_cast<QPlainTextEdit*>(control) != nullptr, box >= 4);
         if (auto* multi = qobject_cast<QPlainTextEdit*>(control))
             QCOMPARE(multi->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -341,7 +341,7 @@ void TestRecipeWindow::accessKeys()
     if (effect == QLatin1String("delete asked"))
         QVERIFY(said(QStringLiteral("permently")));
     else if (effect == QLatin1String("saved"))
-        QCOMPARE(h.browser()->value(3), FieldValue(QStringLiteral("7 minutes")));
+        QCOMPARE(h.browser()->value(Field::TimeToPrepare), FieldValue(QStringLiteral("7 minutes")));
     else if (effect == QLatin1String("first"))
         QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 1 of 12"));
     else if (effect == QLatin1String("no search text"))
@@ -446,8 +446,8 @@ void TestRecipeWindow::editSavedOnMove()
     h.window->close();
     auto c = RecordCursor::open(h.path(), {});
     c->moveNext();
-    QCOMPARE(*c->field(1), QStringLiteral("Leek Soup"));
-    QCOMPARE(*c->field(5), QStringLiteral("Chop\nSimmer"));
+    QCOMPARE(*c->field(Field::RecipeName), QStringLiteral("Leek Soup"));
+    QCOMPARE(*c->field(Field::Instructions), QStringLiteral("Chop\nSimmer"));
 }
 
 void TestRecipeWindow::editSavedOnClose()
@@ -463,7 +463,7 @@ void TestRecipeWindow::editSavedOnClose()
             h.window->close(); // Alt+F4 or logging out
         QCOMPARE(h.ended, 1);
         auto c = RecordCursor::open(h.path(), {});
-        QCOMPARE(*c->field(6), QStringLiteral("Typed just before closing"));
+        QCOMPARE(*c->field(Field::Notes), QStringLiteral("Typed just before closing"));
     }
 }
 
@@ -478,8 +478,8 @@ void TestRecipeWindow::unchangedBoxIsNotWritten()
     h.window->close();
     auto c = RecordCursor::open(h.path(), {});
     c->moveNext();
-    QCOMPARE(*c->field(1), QStringLiteral("Renamed"));
-    QVERIFY(!c->field(6).has_value());
+    QCOMPARE(*c->field(Field::RecipeName), QStringLiteral("Renamed"));
+    QVERIFY(!c->field(Field::Notes).has_value());
 }
 
 void TestRecipeWindow::pointerAfterEveryMove()
@@ -586,7 +586,7 @@ void TestRecipeWindow::unusableFile()
         f.write("not recipes");
     } else if (setup == QLatin1String("locked")) {
         makeRecipeFile(h.dir.path(), sampleRows());
-        holder = RecordCursor::open(h.path(), {RecordCursor::Mode::Exclusive, 100});
+        holder = RecordCursor::open(h.path(), {OpenMode::Exclusive, 100});
     }
     h.open(RecipeLayout::full(), nullptr);
     QCOMPARE(h.messages.shown.size(), 1);

@@ -1,6 +1,8 @@
-#include "Condition.h"
+#include "SearchCondition.h"
 
 #include "StoreError.h"
+
+#include <QStringList>
 
 #include <algorithm>
 #include <cstring>
@@ -45,6 +47,16 @@ LikePattern::LikePattern(const QString& pattern)
             pieces_.push_back(foldForMatch(run));
     if (pieces_.empty() && anchoredStart_ && anchoredEnd_)
         pieces_.emplace_back(); // the empty pattern matches only the empty text
+}
+
+LikePattern LikePattern::containing(const QString& text)
+{
+    LikePattern p;
+    p.anchoredStart_ = false;
+    p.anchoredEnd_ = false;
+    if (!text.isEmpty())
+        p.pieces_.push_back(foldForMatch(text));
+    return p;
 }
 
 std::optional<std::string_view> LikePattern::containedText() const
@@ -100,9 +112,9 @@ class Parser
 public:
     explicit Parser(const QString& text) : s_(text) {}
 
-    Condition::Term term()
+    SearchCondition::Term term()
     {
-        const int field = fieldName();
+        const Field field = fieldName();
         if (!keyword(u"like"))
             bad(QStringLiteral("the word \"like\" is missing after the field name"));
         return {field, LikePattern(quoted())};
@@ -135,7 +147,7 @@ private:
         while (i_ < s_.size() && s_[i_].isSpace())
             ++i_;
     }
-    int fieldName()
+    Field fieldName()
     {
         skipBlanks();
         QString name;
@@ -153,10 +165,10 @@ private:
         }
         if (name.isEmpty())
             bad(QStringLiteral("a field name is missing"));
-        const int field = RecipeTable::fieldIndex(name);
-        if (field < 0)
+        const auto field = fieldByName(name);
+        if (!field)
             bad(QStringLiteral("there is no field \"%1\"").arg(name));
-        return field;
+        return *field;
     }
     QString quoted()
     {
@@ -185,10 +197,41 @@ private:
 
 } // namespace
 
-Condition Condition::parse(const QString& text)
+SearchCondition SearchCondition::anyContains(std::span<const Field> fields, const QString& text)
+{
+    SearchCondition c;
+    for (Field f : fields)
+        c.terms_.push_back({f, LikePattern::containing(text)});
+    return c;
+}
+
+SearchCondition SearchCondition::anyContains(std::initializer_list<Field> fields, const QString& text)
+{
+    return anyContains(std::span(fields.begin(), fields.size()), text);
+}
+
+SearchCondition SearchCondition::anyLike(std::span<const Field> fields, const QString& pattern)
+{
+    SearchCondition c;
+    for (Field f : fields)
+        c.terms_.push_back({f, LikePattern(pattern)});
+    return c;
+}
+
+SearchCondition SearchCondition::anyLike(std::initializer_list<Field> fields, const QString& pattern)
+{
+    return anyLike(std::span(fields.begin(), fields.size()), pattern);
+}
+
+SearchCondition SearchCondition::like(Field field, const QString& pattern)
+{
+    return anyLike({field}, pattern);
+}
+
+SearchCondition SearchCondition::parse(const QString& text)
 {
     Parser p(text);
-    Condition c;
+    SearchCondition c;
     c.terms_.push_back(p.term());
     while (!p.atEnd()) {
         if (!p.keyword(u"or"))
@@ -198,15 +241,16 @@ Condition Condition::parse(const QString& text)
     return c;
 }
 
-bool Condition::matches(const RecipeValues& values) const
+bool SearchCondition::matches(const RecipeValues& values) const
 {
-    return std::any_of(terms_.begin(), terms_.end(),
-                       [&](const Term& t) { return t.pattern.matches(values[size_t(t.field)]); });
+    return std::any_of(terms_.begin(), terms_.end(), [&](const Term& t) { return t.pattern.matches(values[t.field]); });
 }
 
-bool Condition::usesOnlyFirstFields(int count) const
+bool SearchCondition::usesOnly(std::span<const Field> fields) const
 {
-    return std::all_of(terms_.begin(), terms_.end(), [&](const Term& t) { return t.field < count; });
+    return std::all_of(terms_.begin(), terms_.end(), [&](const Term& t) {
+        return std::find(fields.begin(), fields.end(), t.field) != fields.end();
+    });
 }
 
 } // namespace pantrio
