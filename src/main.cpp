@@ -1,4 +1,5 @@
 #include "platform/BusyPointer.h"
+#include "platform/CollectionLocation.h"
 #include "platform/printer/Printer.h"
 #include "platform/sysinfo/QtLauncher.h"
 #include "platform/sysinfo/SystemInfoRegistry.h"
@@ -10,14 +11,23 @@
 #include "startup/Startup.h"
 
 #include <QApplication>
+#include <QDir>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pantrio"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(PANTRIO_APP_ID));
 
     using namespace pantrio;
-    const ProgramInfo program = ProgramInfo::forThisBuild(QApplication::applicationDirPath());
+    ProgramInfo program = ProgramInfo::forThisBuild(QApplication::applicationDirPath());
+    const CollectionFolders folders{program.folder, userDataFolder(),
+                                    QDir(program.folder).filePath(QStringLiteral(PANTRIO_INSTALLED_DATA))};
+    const CollectionLocation location = CollectionLocation::choose(folders, folderIsWritable);
+    // A failed copy shows as the recipe window's own "cannot open" message.
+    location.provideSample();
+    program.collectionFile = location.collection;
+    program.introductionFile = location.introduction;
     IniSettingsStore settings(IniSettingsStore::defaultFolder());
     QtMessageBoxes messages;
     QtScreenMetrics screen;

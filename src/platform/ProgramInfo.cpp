@@ -9,6 +9,16 @@ QString ProgramInfo::pathOf(const QString& fileName) const
     return folder + QDir::separator() + fileName;
 }
 
+QString ProgramInfo::collectionPath() const
+{
+    return collectionFile.isEmpty() ? pathOf(QStringLiteral("Savorix.mdb")) : collectionFile;
+}
+
+QString ProgramInfo::introductionPath() const
+{
+    return introductionFile.isEmpty() ? pathOf(QStringLiteral("intro.rtf")) : introductionFile;
+}
+
 ProgramInfo ProgramInfo::forThisBuild(const QString& folder)
 {
     ProgramInfo info;

@@ -14,9 +14,15 @@ struct ProgramInfo
     QString description;
     QString legalNotice;
     QString folder; // the folder that holds the program file
+    // Set when the collection or the introduction lives elsewhere than beside the program.
+    QString collectionFile;
+    QString introductionFile;
 
     // A file of the program's own, beside the program.
     QString pathOf(const QString& fileName) const;
+    // The recipe collection and the introduction this start uses.
+    QString collectionPath() const;
+    QString introductionPath() const;
 
     // This build's identity, with `folder` as the program folder.
     static ProgramInfo forThisBuild(const QString& folder);
