@@ -85,6 +85,16 @@ RecipePrintPage::RecipePrintPage(QWidget* parent) : QWidget(parent)
     notesBox_ = multiLineBox(this, "Text5", twips(3855, 5400, 7080, 1815));
     notesLabel_->hide();
     notesBox_->hide();
+
+    // Each box is named by its label, as on the recipe window.
+    const std::pair<const char*, QWidget*> named[] = {{"Label1", categoryBox_},     {"Label2", nameBox_},
+                                                      {"Label3", ingredientsBox_}, {"Label4", instructionsBox_},
+                                                      {"Label5", notesBox_}};
+    for (const auto& [labelName, box] : named) {
+        auto* caption = findChild<QLabel*>(QLatin1String(labelName), Qt::FindDirectChildrenOnly);
+        caption->setBuddy(box);
+        box->setAccessibleName(caption->text());
+    }
 }
 
 void RecipePrintPage::renderPage(QPainter& painter)

@@ -32,6 +32,7 @@ IntroWindow::IntroWindow(Services& services, std::function<void()> openRecipeWin
 
     documentView_->setObjectName(QStringLiteral("RtxtBox"));
     documentView_->setGeometry(Twips{0, 0, 6975, 2775}.toPixels());
+    documentView_->setAccessibleName(QStringLiteral("Introduction"));
     documentView_->setReadOnly(true); // nothing typed there would ever be kept
     documentView_->setPlainText(QStringLiteral("RichTextBox1"));
 
@@ -44,7 +45,7 @@ IntroWindow::IntroWindow(Services& services, std::function<void()> openRecipeWin
 void IntroWindow::loadDocument()
 {
     // A missing or unreadable document leaves the box empty; OK still leads on.
-    RtfReader::readFile(services_.program.pathOf(QStringLiteral("intro.rtf")), *documentView_->document());
+    RtfReader::readFile(services_.program.introductionPath(), *documentView_->document());
     documentView_->moveCursor(QTextCursor::Start);
 }
 

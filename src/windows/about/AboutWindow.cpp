@@ -61,6 +61,7 @@ AboutWindow::AboutWindow(Services& services, QWidget* parent)
     iconView_->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     iconView_->setAutoFillBackground(true);
     iconView_->setFocusPolicy(Qt::StrongFocus);
+    iconView_->setAccessibleName(QStringLiteral("Pantrio icon")); // it takes the focus, so it is announced
     const QPixmap icon(QStringLiteral(":/pantrio32.ico"));
     if (!icon.isNull()) {
         iconView_->setPixmap(icon);

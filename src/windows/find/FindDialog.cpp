@@ -19,6 +19,8 @@ FindDialog::FindDialog(SettingsStore& settings, QWidget* parent)
     searchBox_ = new QLineEdit(this);
     searchBox_->setObjectName(QStringLiteral("txtFind"));
     searchBox_->setGeometry(0, 8, 313, 19);
+    // No label says what the box is for; a screen reader needs a name all the same.
+    searchBox_->setAccessibleName(QStringLiteral("Text to find"));
 
     auto* findButton = new QPushButton(QStringLiteral("&Find"), this);
     findButton->setObjectName(QStringLiteral("cmdFind"));
@@ -32,6 +34,7 @@ FindDialog::FindDialog(SettingsStore& settings, QWidget* parent)
     savedTextBox_ = new QLineEdit(this);
     savedTextBox_->setObjectName(QStringLiteral("txtNext"));
     savedTextBox_->setGeometry(120, 48, 73, 19);
+    savedTextBox_->setAccessibleName(QStringLiteral("Last text found"));
     savedTextBox_->hide();
 
     setTabOrder(searchBox_, findButton);

@@ -22,12 +22,35 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 
 #include <map>
 
 namespace pantrio {
 
 namespace {
+
+// Keys that move through the collection from anywhere in the window; none of them means
+// anything else to the text boxes that matters here.
+const std::array<std::pair<QKeySequence, RecordBar::Arrow>, 4>& recordKeys()
+{
+    static const std::array<std::pair<QKeySequence, RecordBar::Arrow>, 4> keys = {{
+        {QKeySequence(Qt::CTRL | Qt::Key_Home), RecordBar::Arrow::First},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageUp), RecordBar::Arrow::Previous},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), RecordBar::Arrow::Next},
+        {QKeySequence(Qt::CTRL | Qt::Key_End), RecordBar::Arrow::Last},
+    }};
+    return keys;
+}
+
+bool isRecordKey(const QKeyEvent* key)
+{
+    const QKeySequence pressed(key->keyCombination());
+    for (const auto& entry : recordKeys())
+        if (entry.first == pressed)
+            return true;
+    return false;
+}
 
 const QColor Cyan(0, 255, 255);
 const QColor DarkBlue(0, 0, 192);
@@ -96,6 +119,11 @@ void RecipeWindow::buildControls()
         recordBar_->setPalette(p);
     }
     connect(recordBar_, &RecordBar::arrowPressed, this, &RecipeWindow::followArrow);
+    for (const auto& [keys, arrow] : recordKeys()) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, arrow = arrow] { followArrow(arrow); });
+    }
 
     std::map<int, QWidget*> tabOrder;
     for (size_t i = 0; i < layout_.boxes.size(); ++i) {
@@ -111,6 +139,10 @@ void RecipeWindow::buildControls()
             box = new QLineEdit(this);
         }
         box->setObjectName(QLatin1String(row.name));
+        // A screen reader names each box by the label beside it.
+        auto* label = findChild<QLabel*>(QLatin1String(layout_.labels[i].name), Qt::FindDirectChildrenOnly);
+        label->setBuddy(box);
+        box->setAccessibleName(label->text().remove(QLatin1Char('&')));
         box->setGeometry(row.place.toPixels());
         if (layout_.coloured)
             setTextColour(box, QPalette::Text, row.field == Field::FoodCategoryID ? Red : DarkBlue);
@@ -167,6 +199,11 @@ void RecipeWindow::paintEvent(QPaintEvent*)
 
 bool RecipeWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // The multi-line boxes would take Ctrl+Home and Ctrl+End for themselves; the window's keys win.
+    if (event->type() == QEvent::ShortcutOverride && isRecordKey(static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+    }
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
@@ -189,7 +226,7 @@ bool RecipeWindow::eventFilter(QObject* watched, QEvent* event)
 void RecipeWindow::open()
 {
     load();
-    if (!browser_->open(services_.program.pathOf(QStringLiteral("Savorix.mdb"))))
+    if (!browser_->open(services_.program.collectionPath()))
         tell(browser_->openError(), MessageIcon::Exclamation);
     boxes_[0]->setFocus();
 }

@@ -36,15 +36,16 @@ struct ArrowLook
 {
     RecordBar::Arrow arrow;
     const char* objectName;
+    const char* spokenName;
     bool pointsLeft;
     bool hasBar;
 };
 
 constexpr std::array<ArrowLook, 4> Arrows = {{
-    {RecordBar::Arrow::First, "first", true, true},
-    {RecordBar::Arrow::Previous, "previous", true, false},
-    {RecordBar::Arrow::Next, "next", false, false},
-    {RecordBar::Arrow::Last, "last", false, true},
+    {RecordBar::Arrow::First, "first", "First recipe", true, true},
+    {RecordBar::Arrow::Previous, "previous", "Previous recipe", true, false},
+    {RecordBar::Arrow::Next, "next", "Next recipe", false, false},
+    {RecordBar::Arrow::Last, "last", "Last recipe", false, true},
 }};
 
 } // namespace
@@ -60,6 +61,7 @@ RecordBar::RecordBar(QWidget* parent) : QWidget(parent)
         auto* b = new QToolButton(this);
         b->setObjectName(QLatin1String(look.objectName));
         b->setIcon(arrowIcon(look.pointsLeft, look.hasBar));
+        b->setAccessibleName(QLatin1String(look.spokenName));
         b->setFocusPolicy(Qt::NoFocus);
         b->setAutoRaise(false);
         b->setFixedWidth(20);

@@ -98,6 +98,10 @@ private slots:
 
     void navigation_data();
     void navigation();
+    void recordKeys_data();
+    void recordKeys();
+    void boxesNamedByTheirLabels_data() { navigation_data(); }
+    void boxesNamedByTheirLabels();
     void emptyTable();
     void editSavedOnMove();
     void editSavedOnClose();
@@ -412,6 +416,61 @@ void TestRecipeWindow::navigation()
     h.arrow(0);
     QCOMPARE(h.box(1), QStringLiteral("Recipe 1"));
     QVERIFY(h.messages.shown.isEmpty());
+}
+
+void TestRecipeWindow::recordKeys_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<int>("focusBox");
+    for (const char* layout : {"full", "compact"})
+        for (int box : {1, 4}) // a one-line box, and a multi-line one that knows Ctrl+Home itself
+            QTest::addRow("%s, in box %d", layout, box + 1) << QString::fromLatin1(layout) << box;
+}
+
+void TestRecipeWindow::recordKeys()
+{
+    QFETCH(QString, layout);
+    QFETCH(int, focusBox);
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(layoutNamed(layout), &rows);
+    h.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+    QWidget* box = h.textBox(focusBox);
+    box->setFocus();
+
+    const std::pair<QKeyCombination, QString> steps[] = {
+        {Qt::CTRL | Qt::Key_End, QStringLiteral("12")},  {Qt::CTRL | Qt::Key_PageUp, QStringLiteral("11")},
+        {Qt::CTRL | Qt::Key_Home, QStringLiteral("1")},  {Qt::CTRL | Qt::Key_PageUp, QStringLiteral("1")},
+        {Qt::CTRL | Qt::Key_PageDown, QStringLiteral("2")},
+    };
+    for (const auto& [keys, position] : steps) {
+        QTest::keyClick(box, keys.key(), keys.keyboardModifiers());
+        QCOMPARE(h.caption(), QStringLiteral("Recipe Number: %1 of 12").arg(position));
+    }
+    // The keys go the arrows' way: an edit is kept on leaving the recipe.
+    h.type(focusBox, QStringLiteral("typed"));
+    QTest::keyClick(box, Qt::Key_PageDown, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_PageUp, Qt::ControlModifier);
+    QCOMPARE(h.box(focusBox), QStringLiteral("typed"));
+    QVERIFY(h.messages.shown.isEmpty());
+}
+
+void TestRecipeWindow::boxesNamedByTheirLabels()
+{
+    QFETCH(QString, layout);
+    RecipeHarness h;
+    RecipeWindow w(layoutNamed(layout), h.services);
+    for (size_t i = 0; i < 7; ++i) {
+        const auto* label = w.findChild<QLabel*>(QLatin1String(layoutNamed(layout).labels[i].name));
+        auto* box = w.findChild<QWidget*>(QLatin1String(layoutNamed(layout).boxes[i].name));
+        QCOMPARE(label->buddy(), box);
+        QCOMPARE(box->accessibleName(), label->text());
+    }
+    QStringList arrows;
+    for (const QToolButton* arrow : w.findChild<RecordBar*>()->findChildren<QToolButton*>())
+        arrows << arrow->accessibleName();
+    QCOMPARE(arrows, (QStringList{"First recipe", "Previous recipe", "Next recipe", "Last recipe"}));
 }
 
 void TestRecipeWindow::emptyTable()
