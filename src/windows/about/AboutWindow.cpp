@@ -62,11 +62,19 @@ AboutWindow::AboutWindow(Services& services, QWidget* parent)
     iconView_->setAutoFillBackground(true);
     iconView_->setFocusPolicy(Qt::StrongFocus);
     iconView_->setAccessibleName(QStringLiteral("Pantrio icon")); // it takes the focus, so it is announced
-    const QPixmap icon(QStringLiteral(":/pantrio32.ico"));
+    QPixmap icon(QStringLiteral(":/pantrio32.ico"));
+    // On a high-density screen the pot comes from its picture of twice the size, drawn at half.
+    if (devicePixelRatio() >= 2) {
+        QPixmap sharp(QStringLiteral(":/pantrio-64.png"));
+        sharp.setDevicePixelRatio(2);
+        if (!sharp.isNull())
+            icon = sharp;
+    }
     if (!icon.isNull()) {
         iconView_->setPixmap(icon);
         const int frame = 2 * iconView_->frameWidth();
-        iconView_->resize(icon.width() + frame, icon.height() + frame);
+        const QSize size = icon.deviceIndependentSize().toSize();
+        iconView_->resize(size.width() + frame, size.height() + frame);
     }
 
     systemInfoButton_ = new QPushButton(QStringLiteral("&System Info..."), this);

@@ -10,26 +10,33 @@ namespace pantrio {
 
 namespace {
 
-// A record-bar arrow: a triangle, with a bar for the first and last arrows.
+// A record-bar arrow: a triangle, with a bar for the first and last arrows. Drawn for each
+// common pixel ratio, so the arrows stay sharp on high-density screens.
 QIcon arrowIcon(bool left, bool bar)
 {
-    QPixmap pm(12, 12);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 0));
-    QPainterPath tri;
-    const qreal tip = left ? 2.5 : 9.5;
-    const qreal base = left ? 8.5 : 3.5;
-    tri.moveTo(tip, 6);
-    tri.lineTo(base, 1.5);
-    tri.lineTo(base, 10.5);
-    tri.closeSubpath();
-    p.drawPath(tri);
-    if (bar)
-        p.drawRect(QRectF(left ? 1 : 9.5, 1.5, 1.5, 9));
-    return QIcon(pm);
+    QIcon icon;
+    for (const qreal ratio : {1.0, 2.0, 3.0}) {
+        QPixmap pm(QSize(12, 12) * ratio);
+        pm.setDevicePixelRatio(ratio);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 0, 0));
+        QPainterPath tri;
+        const qreal tip = left ? 2.5 : 9.5;
+        const qreal base = left ? 8.5 : 3.5;
+        tri.moveTo(tip, 6);
+        tri.lineTo(base, 1.5);
+        tri.lineTo(base, 10.5);
+        tri.closeSubpath();
+        p.drawPath(tri);
+        if (bar)
+            p.drawRect(QRectF(left ? 1 : 9.5, 1.5, 1.5, 9));
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
 }
 
 struct ArrowLook
