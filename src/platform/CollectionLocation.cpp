@@ -54,7 +54,8 @@ bool CollectionLocation::provideSample() const
     if (!QFile::copy(sample, collection))
         return false;
     // The shipped file is read-only; the user's copy is to be written.
-    QFile(collection).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    QFile(collection)
+        .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     return true;
 }
 

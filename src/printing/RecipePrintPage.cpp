@@ -87,8 +87,10 @@ RecipePrintPage::RecipePrintPage(QWidget* parent) : QWidget(parent)
     notesBox_->hide();
 
     // Each box is named by its label, as on the recipe window.
-    const std::pair<const char*, QWidget*> named[] = {{"Label1", categoryBox_},     {"Label2", nameBox_},
-                                                      {"Label3", ingredientsBox_}, {"Label4", instructionsBox_},
+    const std::pair<const char*, QWidget*> named[] = {{"Label1", categoryBox_},
+                                                      {"Label2", nameBox_},
+                                                      {"Label3", ingredientsBox_},
+                                                      {"Label4", instructionsBox_},
                                                       {"Label5", notesBox_}};
     for (const auto& [labelName, box] : named) {
         auto* caption = findChild<QLabel*>(QLatin1String(labelName), Qt::FindDirectChildrenOnly);

@@ -33,7 +33,10 @@ struct Folders
         folders = {root.filePath(QStringLiteral("bin")), root.filePath(QStringLiteral("data/Pantrio")),
                    root.filePath(QStringLiteral("share"))};
     }
-    QString in(const QString& folder, const char* name) const { return QDir(folder).filePath(QLatin1String(name)); }
+    QString in(const QString& folder, const char* name) const
+    {
+        return QDir(folder).filePath(QLatin1String(name));
+    }
 
     QTemporaryDir root;
     CollectionFolders folders;

@@ -440,8 +440,8 @@ void TestRecipeWindow::recordKeys()
     box->setFocus();
 
     const std::pair<QKeyCombination, QString> steps[] = {
-        {Qt::CTRL | Qt::Key_End, QStringLiteral("12")},  {Qt::CTRL | Qt::Key_PageUp, QStringLiteral("11")},
-        {Qt::CTRL | Qt::Key_Home, QStringLiteral("1")},  {Qt::CTRL | Qt::Key_PageUp, QStringLiteral("1")},
+        {Qt::CTRL | Qt::Key_End, QStringLiteral("12")},     {Qt::CTRL | Qt::Key_PageUp, QStringLiteral("11")},
+        {Qt::CTRL | Qt::Key_Home, QStringLiteral("1")},     {Qt::CTRL | Qt::Key_PageUp, QStringLiteral("1")},
         {Qt::CTRL | Qt::Key_PageDown, QStringLiteral("2")},
     };
     for (const auto& [keys, position] : steps) {
