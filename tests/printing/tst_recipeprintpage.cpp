@@ -135,6 +135,9 @@ void TestRecipePrintPage::controlsLieWhereTheLayoutSays()
         QVERIFY(label->font().bold());
         QVERIFY(!label->autoFillBackground());
         QCOMPARE(label->alignment(), Qt::AlignLeft | Qt::AlignTop);
+        // A screen reader names the box by this label.
+        QVERIFY(qobject_cast<QPlainTextEdit*>(label->buddy()) || qobject_cast<QLineEdit*>(label->buddy()));
+        QCOMPARE(label->buddy()->accessibleName(), caption);
     } else if (kind == QLatin1String("line")) {
         QVERIFY(qobject_cast<QLineEdit*>(control));
         QVERIFY(!control->font().bold());
