@@ -100,8 +100,6 @@ private slots:
     void navigation();
     void recordKeys_data();
     void recordKeys();
-    void boxesNamedByTheirLabels_data() { navigation_data(); }
-    void boxesNamedByTheirLabels();
     void emptyTable();
     void editSavedOnMove();
     void editSavedOnClose();
@@ -454,23 +452,6 @@ void TestRecipeWindow::recordKeys()
     QTest::keyClick(box, Qt::Key_PageUp, Qt::ControlModifier);
     QCOMPARE(h.box(focusBox), QStringLiteral("typed"));
     QVERIFY(h.messages.shown.isEmpty());
-}
-
-void TestRecipeWindow::boxesNamedByTheirLabels()
-{
-    QFETCH(QString, layout);
-    RecipeHarness h;
-    RecipeWindow w(layoutNamed(layout), h.services);
-    for (size_t i = 0; i < 7; ++i) {
-        const auto* label = w.findChild<QLabel*>(QLatin1String(layoutNamed(layout).labels[i].name));
-        auto* box = w.findChild<QWidget*>(QLatin1String(layoutNamed(layout).boxes[i].name));
-        QCOMPARE(label->buddy(), box);
-        QCOMPARE(box->accessibleName(), label->text());
-    }
-    QStringList arrows;
-    for (const QToolButton* arrow : w.findChild<RecordBar*>()->findChildren<QToolButton*>())
-        arrows << arrow->accessibleName();
-    QCOMPARE(arrows, (QStringList{"First recipe", "Previous recipe", "Next recipe", "Last recipe"}));
 }
 
 void TestRecipeWindow::emptyTable()
