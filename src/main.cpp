@@ -21,8 +21,8 @@ int main(int argc, char* argv[])
 
     using namespace pantrio;
     ProgramInfo program = ProgramInfo::forThisBuild(QApplication::applicationDirPath());
-    const CollectionFolders folders{program.folder, userDataFolder(),
-                                    QDir(program.folder).filePath(QStringLiteral(PANTRIO_INSTALLED_DATA))};
+    const QString installedData = QDir(program.folder).filePath(QStringLiteral(PANTRIO_INSTALLED_DATA));
+    const CollectionFolders folders{program.folder, userDataFolder(), QDir::cleanPath(installedData)};
     const CollectionLocation location = CollectionLocation::choose(folders, folderIsWritable);
     // A failed copy shows as the recipe window's own "cannot open" message.
     location.provideSample();
