@@ -30,8 +30,8 @@ namespace pantrio {
 
 namespace {
 
-// Keys that move through the collection from anywhere in the window; none of them means
-// anything else to the text boxes that matters here.
+// Keys that move through the collection from anywhere in the window. In a text box Ctrl+Home
+// and Ctrl+End would jump to the start or end of its text; Home, End and the Page keys still do.
 const std::array<std::pair<QKeySequence, RecordBar::Arrow>, 4>& recordKeys()
 {
     static const std::array<std::pair<QKeySequence, RecordBar::Arrow>, 4> keys = {{
@@ -199,7 +199,7 @@ void RecipeWindow::paintEvent(QPaintEvent*)
 
 bool RecipeWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    // The multi-line boxes would take Ctrl+Home and Ctrl+End for themselves; the window's keys win.
+    // The text boxes would claim these keys for themselves; the window's keys win.
     if (event->type() == QEvent::ShortcutOverride && isRecordKey(static_cast<QKeyEvent*>(event))) {
         event->ignore();
         return true;
