@@ -15,7 +15,9 @@ bool RecipeBrowser::open(const QString& path)
     cursor_.reset();
     openError_.clear();
     try {
-        cursor_ = RecordCursor::open(path, {mode_, 2000});
+        RecordCursor::Backup backup;
+        backup.folder = backupFolder_;
+        cursor_ = RecordCursor::open(path, {mode_, 2000}, backup);
     } catch (const StoreError& e) {
         openError_ = e.message();
         emit positionChanged();
@@ -23,6 +25,7 @@ bool RecipeBrowser::open(const QString& path)
     }
     cursor_->onValidate = [this] { emit validating(); };
     cursor_->onReposition = [this] { emit positionChanged(); };
+    cursor_->onBackupFailed = [this](const QString& message) { emit backupFailed(message); };
     emit positionChanged();
     return true;
 }
@@ -81,7 +84,36 @@ RecipeValues RecipeBrowser::values() const
 
 void RecipeBrowser::stage(Field field, const FieldValue& value)
 {
-    cursor().setField(field, value);
+    RecordCursor& c = cursor();
+    // A box shows no value as empty text: empty text over no value is no edit.
+    if (value && value->isEmpty() && !c.storedField(field))
+        c.setField(field, std::nullopt);
+    else
+        c.setField(field, value);
+}
+
+bool RecipeBrowser::isStaged(Field field) const
+{
+    return cursor_ && cursor_->isStaged(field);
+}
+
+void RecipeBrowser::discardChanges()
+{
+    cursor().discardChanges();
+    emit positionChanged();
+}
+
+void RecipeBrowser::keepMine()
+{
+    cursor().reloadCurrent();
+}
+
+void RecipeBrowser::takeTheirs()
+{
+    RecordCursor& c = cursor();
+    c.discardChanges();
+    c.reloadCurrent();
+    emit positionChanged();
 }
 
 void RecipeBrowser::moveFirst()

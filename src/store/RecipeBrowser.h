@@ -30,6 +30,8 @@ public:
 
     // Opens the file on its first recipe. False when it cannot be used; openError() says why.
     bool open(const QString& path);
+    // Where a copy of the file is made before the first change after opening; empty for none.
+    void setBackupFolder(const QString& folder) { backupFolder_ = folder; }
     bool isOpen() const;
     const QString& openError() const { return openError_; }
 
@@ -42,8 +44,15 @@ public:
     // The current (or new) recipe's value, edits staged so far included.
     FieldValue value(Field field) const;
     RecipeValues values() const;
-    // Only while validating: an edited value to save before the browser moves on.
+    // Only while validating: an edited value to save before the browser moves on. A value
+    // equal to the stored one is no edit, nor is empty text where there is no value.
     void stage(Field field, const FieldValue& value);
+    bool isStaged(Field field) const;
+
+    // Ways on after a save failed. Each redraws the recipe; the command can then be tried again.
+    void discardChanges(); // forget the edits
+    void keepMine();       // another program changed the recipe: the next save overwrites it
+    void takeTheirs();     // another program changed the recipe: forget the edits, show theirs
 
     // As the record bar's arrows move: they stop at the first and the last recipe.
     void moveFirst();
@@ -73,6 +82,8 @@ signals:
     void validating();
     // The current recipe or the count changed.
     void positionChanged();
+    // The copy made before the first change could not be made; the change itself went on.
+    void backupFailed(const QString& message);
 
 private:
     RecordCursor& cursor() const;
@@ -81,6 +92,7 @@ private:
 
     OpenMode mode_;
     QString openError_;
+    QString backupFolder_;
     std::unique_ptr<RecordCursor> cursor_;
 };
 

@@ -1,5 +1,6 @@
 #include "RecordCursor.h"
 
+#include "CollectionBackup.h"
 #include "RecipeTable.h"
 
 #include <QDir>
@@ -53,11 +54,18 @@ void checkFileKind(const QString& path)
 
 } // namespace
 
-RecordCursor::RecordCursor(sqlite::Database db, Options options) : db_(std::move(db)), options_(options) {}
+RecordCursor::RecordCursor(sqlite::Database db, Options options, Backup backup)
+    : db_(std::move(db)), options_(options), backup_(std::move(backup))
+{}
 
 RecordCursor::~RecordCursor() = default;
 
 std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options options)
+{
+    return open(path, options, Backup());
+}
+
+std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options options, Backup backup)
 {
     checkFileKind(path);
     // One thread uses the connection, so the engine's own locking is only overhead.
@@ -93,7 +101,7 @@ std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options op
                         QStringLiteral("the recipe table lacks the field(s) %1").arg(missing.join(QStringLiteral(", "))));
     }
 
-    std::unique_ptr<RecordCursor> cursor(new RecordCursor(std::move(db), options));
+    std::unique_ptr<RecordCursor> cursor(new RecordCursor(std::move(db), options, std::move(backup)));
     cursor->readOnly_ = cursor->db_.readOnly() || !QFileInfo(path).isWritable();
     cursor->loadSnapshot();
     cursor->pos_ = cursor->ids_.empty() ? -1 : 0;
@@ -210,8 +218,33 @@ void RecordCursor::setField(Field f, const FieldValue& value)
 {
     if (!adding_)
         requireRecord("to change");
+    if (value == storedField(f)) {
+        staged_.reset(fieldIndex(f));
+        stagedValues_[f] = std::nullopt;
+        return;
+    }
     stagedValues_[f] = value;
     staged_.set(fieldIndex(f));
+}
+
+FieldValue RecordCursor::storedField(Field f) const
+{
+    return adding_ ? FieldValue() : current_[f];
+}
+
+void RecordCursor::discardChanges()
+{
+    staged_.reset();
+    stagedValues_ = {};
+}
+
+void RecordCursor::reloadCurrent()
+{
+    requireOpen();
+    loadCurrent();
+    for (Field f : allFields)
+        if (staged_.test(fieldIndex(f)))
+            setField(f, stagedValues_[f]);
 }
 
 void RecordCursor::failSave(int code, const char* detail) const
@@ -240,6 +273,7 @@ void RecordCursor::savePending()
         return;
     if (readOnly_)
         failSave(SQLITE_READONLY, nullptr);
+    backUpOnce();
 
     if (adding_) {
         // Ids only grow, so a new recipe lands at the end of the table's order and never
@@ -266,6 +300,41 @@ void RecordCursor::savePending()
     }
 
     const std::int64_t id = ids_[size_t(pos_)];
+    saveChangedRecord();
+    for (Field f : allFields)
+        if (staged_.test(fieldIndex(f)))
+            current_[f] = stagedValues_[f];
+    search_.noteChanged(id, current_, staged_);
+    lastModified_ = id;
+    staged_.reset();
+    stagedValues_ = {};
+}
+
+// Reads, compares and writes in one write transaction, so no other program can change the
+// record between the check and the update.
+void RecordCursor::saveChangedRecord()
+{
+    db_.exec("BEGIN IMMEDIATE", SaveAction);
+    auto rollback =
+        qScopeGuard([this] { sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr); });
+    const std::int64_t id = ids_[size_t(pos_)];
+    {
+        static const QByteArray sql = "SELECT " + RecipeTable::columnList() + " FROM Recipes WHERE rowid = ?";
+        sqlite::Statement row(db_, sql.constData(), SaveAction);
+        row.bind(1, id);
+        if (!row.step())
+            throw StoreError(
+                StoreError::Kind::RecordDeleted,
+                QStringLiteral("Pantrio could not save the recipe to \"%1\": another program has deleted it.")
+                    .arg(QDir::toNativeSeparators(db_.path())));
+        for (Field f : allFields)
+            if (row.text(int(fieldIndex(f))) != current_[f])
+                throw StoreError(
+                    StoreError::Kind::ChangedByOther,
+                    QStringLiteral("Another program has changed this recipe in \"%1\" since Pantrio "
+                                   "showed it.")
+                        .arg(QDir::toNativeSeparators(db_.path())));
+    }
     QByteArray sql = "UPDATE Recipes SET ";
     int n = 0;
     for (Field f : allFields) {
@@ -276,24 +345,32 @@ void RecordCursor::savePending()
         sql += RecipeTable::quotedColumn(f) + " = ?" + QByteArray::number(n);
     }
     sql += " WHERE rowid = ?" + QByteArray::number(n + 1);
-    sqlite::Statement update(db_, sql.constData(), SaveAction);
-    n = 0;
-    for (Field f : allFields)
-        if (staged_.test(fieldIndex(f)))
-            update.bind(++n, stagedValues_[f]);
-    update.bind(n + 1, id);
-    update.step();
-    if (db_.changes() == 0)
-        throw StoreError(StoreError::Kind::RecordDeleted,
-                         QStringLiteral("Pantrio could not save the recipe to \"%1\": another program has deleted it.")
-                             .arg(QDir::toNativeSeparators(db_.path())));
-    for (Field f : allFields)
-        if (staged_.test(fieldIndex(f)))
-            current_[f] = stagedValues_[f];
-    search_.noteChanged(id, current_, staged_);
-    lastModified_ = id;
-    staged_.reset();
-    stagedValues_ = {};
+    {
+        sqlite::Statement update(db_, sql.constData(), SaveAction);
+        n = 0;
+        for (Field f : allFields)
+            if (staged_.test(fieldIndex(f)))
+                update.bind(++n, stagedValues_[f]);
+        update.bind(n + 1, id);
+        update.step();
+    }
+    db_.exec("COMMIT", SaveAction);
+    rollback.dismiss();
+}
+
+void RecordCursor::backUpOnce()
+{
+    if (backupTried_ || backup_.folder.isEmpty())
+        return;
+    backupTried_ = true;
+    if (QFileInfo(db_.path()).size() > backup_.limitBytes)
+        return;
+    try {
+        backUpCollection(db_.handle(), db_.path(), backup_.folder, QDateTime::currentDateTime());
+    } catch (const StoreError& e) {
+        if (onBackupFailed)
+            onBackupFailed(e.message());
+    }
 }
 
 void RecordCursor::goTo(int pos)
@@ -390,6 +467,7 @@ void RecordCursor::deleteCurrent()
         onValidate();
     if (readOnly_)
         sqlite::fail(SQLITE_READONLY, DeleteAction, db_.path());
+    backUpOnce();
     const std::int64_t id = ids_[size_t(pos_)];
     sqlite::Statement del(db_, "DELETE FROM Recipes WHERE rowid = ?", DeleteAction);
     del.bind(1, id);

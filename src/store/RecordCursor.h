@@ -31,6 +31,9 @@ struct Bookmark
 // operation goes on. If that save fails, the operation throws and nothing moves, so the
 // typed values are still there to be saved again. Reposition follows every change of the
 // current record.
+//
+// A record is only overwritten if it still holds what this cursor read: when another program
+// changed it meanwhile, the save throws StoreError::Kind::ChangedByOther.
 class RecordCursor
 {
 public:
@@ -39,14 +42,23 @@ public:
         OpenMode mode = OpenMode::Exclusive;
         int busyTimeoutMs = 2000; // how long to wait for another program's brief lock
     };
+    // A copy of the file made before the cursor's first change.
+    struct Backup
+    {
+        QString folder;                        // empty: no copy
+        qint64 limitBytes = qint64(512) << 20; // a larger file is not copied
+    };
 
     // Opens the file and stands on the first recipe (if any). Throws StoreError.
     // Does not raise Reposition; the owner shows the first recipe itself.
     static std::unique_ptr<RecordCursor> open(const QString& path, Options options);
+    static std::unique_ptr<RecordCursor> open(const QString& path, Options options, Backup backup);
     ~RecordCursor();
 
     std::function<void()> onValidate;
     std::function<void()> onReposition;
+    // The copy before the first change failed; the change goes on. Raised once per cursor.
+    std::function<void(const QString& message)> onBackupFailed;
 
     const QString& path() const { return db_.path(); }
     bool isOpen() const { return db_.isOpen(); }
@@ -62,9 +74,18 @@ public:
     FieldValue field(const QString& name) const; // throws for an unknown field too
     RecipeValues values() const;
 
+    // The value as read from the file, staged edits left out; no value on a new record.
+    FieldValue storedField(Field f) const;
+
     // Stages a value for the current or new record; it is saved by update() or before the next move.
+    // A value equal to the stored one is no change: it unstages the field.
     void setField(Field f, const FieldValue& value);
     bool hasPendingChanges() const { return staged_.any(); }
+    bool isStaged(Field f) const { return staged_.test(fieldIndex(f)); }
+    void discardChanges(); // drops every staged value; a new record stays, empty
+    // Re-reads the current record as the file holds it now; staged values are kept and from
+    // then on count against what was re-read (an update then overwrites another program's change).
+    void reloadCurrent();
 
     void moveFirst();
     void movePrevious(); // off the front: no current record
@@ -89,11 +110,13 @@ public:
     void close();   // validates and saves first; a failed save leaves the cursor open
 
 private:
-    RecordCursor(sqlite::Database db, Options options);
+    RecordCursor(sqlite::Database db, Options options, Backup backup);
     void loadSnapshot();
     void loadCurrent();
     void validate();      // raises Validate and saves what it staged
     void savePending();
+    void saveChangedRecord();
+    void backUpOnce();
     void goTo(int pos);   // makes `pos` current (-1: none) and raises Reposition
     void requireOpen() const;
     void requireRecord(const char* what) const;
@@ -103,6 +126,7 @@ private:
 
     sqlite::Database db_;
     Options options_;
+    Backup backup_;
     bool readOnly_ = false;
     std::vector<std::int64_t> ids_; // the snapshot, ascending rowids = table order
     int pos_ = -1;                  // current row, -1 for none
@@ -115,6 +139,7 @@ private:
     RecipeValues current_;         // stored values of the current row
     RecipeValues stagedValues_;
     std::bitset<FieldCount> staged_;
+    bool backupTried_ = false;
     RecipeSearch search_;
 };
 

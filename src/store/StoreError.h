@@ -22,6 +22,7 @@ public:
         NoCurrentRecord,
         BadCondition,
         RecordDeleted,
+        ChangedByOther,
         Closed,
         Other,
     };

@@ -2,10 +2,13 @@
 #include "store/RecordCursor.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -47,6 +50,17 @@ StoreError::Kind openFailure(const QString& path, QString* message = nullptr)
         return e.kind();
     }
     return StoreError::Kind::Other;
+}
+
+std::unique_ptr<RecordCursor> openWithBackups(const QString& path, const QString& folder,
+                                              qint64 limit = qint64(1) << 30)
+{
+    return RecordCursor::open(path, {}, {folder, limit});
+}
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
 }
 
 const QString FindBoth = QStringLiteral("FoodCategoryID like '*%1*' or RecipeName like '*%1*'");
@@ -99,6 +113,15 @@ private slots:
     void openErrors();
     void lockedByAnotherProgram();
     void readOnlySaveFailsAndKeepsEdit();
+
+    void valueEqualToStoredIsNoChange_data();
+    void valueEqualToStoredIsNoChange();
+    void changeByOtherIsNotOverwritten();
+    void backupBeforeFirstChange_data();
+    void backupBeforeFirstChange();
+    void backupKeepsNewestTen();
+    void backupSkipsLargeFile();
+    void backupFailureDoesNotStopSave();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -699,6 +722,146 @@ void TestRecordCursor::readOnlySaveFailsAndKeepsEdit()
     }
     QCOMPARE(c->absolutePosition(), 0);
     QCOMPARE(nameOf(*c), QStringLiteral("Typed"));
+}
+
+void TestRecordCursor::valueEqualToStoredIsNoChange_data()
+{
+    QTest::addColumn<FieldValue>("stored");
+    QTest::addColumn<FieldValue>("typed");
+    QTest::addColumn<bool>("changed");
+    QTest::newRow("same text") << FieldValue(QStringLiteral("Soups")) << FieldValue(QStringLiteral("Soups"))
+                               << false;
+    QTest::newRow("no value back") << FieldValue() << FieldValue() << false;
+    QTest::newRow("other text") << FieldValue(QStringLiteral("Soups")) << FieldValue(QStringLiteral("Soup"))
+                                << true;
+    QTest::newRow("empty over no value") << FieldValue() << FieldValue(QString()) << true;
+}
+
+void TestRecordCursor::valueEqualToStoredIsNoChange()
+{
+    QFETCH(FieldValue, stored);
+    QFETCH(FieldValue, typed);
+    QFETCH(bool, changed);
+    auto c = openCursor(
+        makeRecipeFile(dir_->path(), {recipe(QStringLiteral("Soups"), QStringLiteral("Leek"), stored)}));
+    c->setField(Field::Notes, QStringLiteral("an edit typed first"));
+    c->setField(Field::Notes, typed); // and then typed back
+    QCOMPARE(c->hasPendingChanges(), changed);
+    QCOMPARE(c->field(Field::Notes), changed ? typed : stored);
+}
+
+void TestRecordCursor::changeByOtherIsNotOverwritten()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    auto mine = openCursor(path, OpenMode::Shared);
+    auto theirs = openCursor(path, OpenMode::Shared);
+    theirs->setField(Field::RecipeName, QStringLiteral("Theirs"));
+    theirs->update();
+    mine->setField(Field::RecipeName, QStringLiteral("Mine"));
+    try {
+        mine->update();
+        QFAIL("a recipe another program changed was overwritten");
+    } catch (const StoreError& e) {
+        QCOMPARE(e.kind(), StoreError::Kind::ChangedByOther);
+    }
+    theirs->refresh();
+    QCOMPARE(nameOf(*theirs), QStringLiteral("Theirs"));
+    QVERIFY(mine->hasPendingChanges());
+    mine->reloadCurrent(); // the user chose to overwrite
+    mine->update();
+    theirs->refresh();
+    QCOMPARE(nameOf(*theirs), QStringLiteral("Mine"));
+}
+
+void TestRecordCursor::backupBeforeFirstChange_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("update") << "update";
+    QTest::newRow("add") << "add";
+    QTest::newRow("delete") << "delete";
+}
+
+void TestRecordCursor::backupBeforeFirstChange()
+{
+    QFETCH(QString, change);
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    const QString folder = dir_->filePath(QStringLiteral("backups/deeper"));
+    auto c = openWithBackups(path, folder);
+    c->moveNext(); // reading is no change
+    QVERIFY(filesIn(folder).isEmpty());
+    for (int i = 0; i < 2; ++i) {
+        if (change == QLatin1String("update")) {
+            c->setField(Field::RecipeName, QStringLiteral("Changed %1").arg(i));
+            c->update();
+        } else if (change == QLatin1String("add")) {
+            c->addNew();
+            c->setField(Field::RecipeName, QStringLiteral("Added"));
+            c->update();
+        } else {
+            c->deleteCurrent();
+            c->moveNext();
+        }
+    }
+    const QStringList copies = filesIn(folder);
+    QCOMPARE(copies.size(), 1);
+    const QRegularExpression named(QStringLiteral("^Savorix-\\d{4}-\\d\\d-\\d\\d-\\d{6}\\.mdb$"));
+    QVERIFY2(named.match(copies[0]).hasMatch(), qPrintable(copies[0]));
+    // The copy holds the collection as it was before the change.
+    auto copy = openCursor(QDir(folder).filePath(copies[0]));
+    QCOMPARE(copy->recordCount(), 12);
+    copy->moveNext();
+    QCOMPARE(nameOf(*copy), QStringLiteral("Recipe 2"));
+}
+
+void TestRecordCursor::backupKeepsNewestTen()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    const QString folder = dir_->filePath(QStringLiteral("backups"));
+    QVERIFY(QDir().mkpath(folder));
+    QStringList old;
+    for (int i = 0; i < 11; ++i)
+        old << QStringLiteral("Savorix-2020-01-%1-120000.mdb").arg(i + 10);
+    const QStringList others = {QStringLiteral("Savorix.mdb"), QStringLiteral("Other-2020-01-01-120000.mdb")};
+    for (const QString& name : old + others) {
+        QFile f(QDir(folder).filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    auto c = openWithBackups(path, folder);
+    c->setField(Field::Notes, QStringLiteral("n"));
+    c->update();
+    const QStringList after = filesIn(folder);
+    QCOMPARE(after.size(), 12); // ten copies and the two files that are no copies
+    QVERIFY(!after.contains(old[0]) && !after.contains(old[1]) && after.contains(old[2]));
+    QVERIFY(after.contains(others[0]) && after.contains(others[1]));
+}
+
+void TestRecordCursor::backupSkipsLargeFile()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    const QString folder = dir_->filePath(QStringLiteral("backups"));
+    auto c = openWithBackups(path, folder, QFileInfo(path).size() - 1);
+    c->setField(Field::Notes, QStringLiteral("n"));
+    c->update();
+    QVERIFY(filesIn(folder).isEmpty());
+}
+
+void TestRecordCursor::backupFailureDoesNotStopSave()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    const QString blocker = dir_->filePath(QStringLiteral("not-a-folder"));
+    QFile f(blocker);
+    QVERIFY(f.open(QIODevice::WriteOnly)); // a file where the folder should be
+    auto c = openWithBackups(path, blocker + QStringLiteral("/backups"));
+    QStringList failures;
+    c->onBackupFailed = [&](const QString& message) { failures << message; };
+    for (const QString& name : {QStringLiteral("First"), QStringLiteral("Second")}) {
+        c->setField(Field::RecipeName, name);
+        c->update();
+    }
+    QCOMPARE(failures.size(), 1);
+    QVERIFY2(failures[0].contains(QStringLiteral("back up")), qPrintable(failures[0]));
+    c->close();
+    QCOMPARE(nameOf(*openCursor(path)), QStringLiteral("Second"));
 }
 
 QTEST_GUILESS_MAIN(TestRecordCursor)
