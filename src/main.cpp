@@ -28,6 +28,8 @@ int main(int argc, char* argv[])
     location.provideSample();
     program.collectionFile = location.collection;
     program.introductionFile = location.introduction;
+    // $XDG_DATA_HOME/Pantrio/backups, by default ~/.local/share/Pantrio/backups
+    program.backupFolder = QDir(userDataFolder()).filePath(QStringLiteral("backups"));
     IniSettingsStore settings(IniSettingsStore::defaultFolder());
     QtMessageBoxes messages;
     QtScreenMetrics screen;

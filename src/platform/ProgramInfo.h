@@ -17,6 +17,7 @@ struct ProgramInfo
     // Set when the collection or the introduction lives elsewhere than beside the program.
     QString collectionFile;
     QString introductionFile;
+    QString backupFolder; // copies of the recipe file made before changing it; empty for none
 
     // A file of the program's own, beside the program.
     QString pathOf(const QString& fileName) const;

@@ -51,7 +51,10 @@ public:
 // A recipe window over a temporary program folder, with every service faked.
 struct RecipeHarness
 {
-    RecipeHarness() : program(ProgramInfo::forThisBuild(dir.path())) {}
+    RecipeHarness() : program(ProgramInfo::forThisBuild(dir.path()))
+    {
+        program.backupFolder = dir.filePath(QStringLiteral("backups"));
+    }
 
     // Writes the recipe file (unless `rows` is null) and opens a window of `layout` on it.
     RecipeWindow& open(const RecipeLayout& layout, const QList<RecipeValues>* rows)

@@ -59,8 +59,10 @@ void FieldBinder::stageEdits()
 {
     if (!browser_.hasCurrent() && !browser_.isAdding())
         return;
+    // A box typed back to clean (undo) still hands over its text, so that an edit staged
+    // earlier is dropped.
     for (const auto& [box, field] : bound_)
-        if (boxEdited(box))
+        if (boxEdited(box) || browser_.isStaged(field))
             browser_.stage(field, boxText(box));
 }
 

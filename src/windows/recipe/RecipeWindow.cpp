@@ -84,6 +84,20 @@ RecipeWindow::RecipeWindow(const RecipeLayout& layout, Services& services, QWidg
     binder_ = new FieldBinder(*browser_, this);
     connect(browser_, &RecipeBrowser::validating, this, &RecipeWindow::markBusy);
     connect(browser_, &RecipeBrowser::positionChanged, this, &RecipeWindow::showPosition);
+    browser_->setBackupFolder(services_.program.backupFolder);
+    // Told after the command that raised it, and once a session: the changes themselves are saved.
+    connect(
+        browser_, &RecipeBrowser::backupFailed, this,
+        [this](const QString& message) {
+            if (backupFailureTold_)
+                return;
+            backupFailureTold_ = true;
+            tell(message +
+                     QStringLiteral("\n\nYour changes are saved as usual; only this copy of the recipe file "
+                                    "is missing."),
+                 MessageIcon::Exclamation);
+        },
+        Qt::QueuedConnection);
     buildControls();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -257,14 +271,58 @@ void RecipeWindow::tell(const QString& text, MessageIcon icon)
     services_.messages.show(text, services_.program.title, icon);
 }
 
-void RecipeWindow::run(const std::function<void()>& command)
+bool RecipeWindow::run(const std::function<void()>& command, Attempt attempt)
 {
-    try {
-        command();
-    } catch (const StoreError& e) {
-        reportFailure(e.message());
+    bool done = false;
+    for (bool again = true; again && !done;) {
+        try {
+            command();
+            done = true;
+        } catch (const StoreError& e) {
+            again = offerWayOn(e, attempt);
+        }
     }
     services_.pointer.setBusy(false);
+    return done;
+}
+
+bool RecipeWindow::ask(const QString& question)
+{
+    return services_.messages.show(question, services_.program.title, MessageIcon::Exclamation,
+                                   MessageButtons::OkCancel) == MessageAnswer::Ok;
+}
+
+bool RecipeWindow::offerWayOn(const StoreError& error, Attempt attempt)
+{
+    services_.pointer.setBusy(false);
+    if (!browser_->hasPendingChanges() ||
+        (attempt == Attempt::Save && error.kind() != StoreError::Kind::ChangedByOther)) {
+        reportFailure(error.message());
+        return false;
+    }
+    if (error.kind() == StoreError::Kind::ChangedByOther) {
+        if (ask(error.message() +
+                QStringLiteral("\n\nPress OK to save your changes over theirs, or Cancel to "
+                               "drop your changes and keep theirs.")))
+            browser_->keepMine();
+        else
+            browser_->takeTheirs();
+        return true;
+    }
+    const QString question =
+        attempt == Attempt::Close
+            ? QStringLiteral("\n\nClose without saving?")
+            : QStringLiteral(
+                  "\n\nWhat you typed is still in the window and has not been saved yet. Press OK to keep "
+                  "it and stay, or Cancel to discard it and go on.");
+    // Closing offers to end without the edit; a move offers to stay with it.
+    const bool ok = ask(error.message() + question);
+    if (attempt == Attempt::Close ? !ok : ok) {
+        showPosition();
+        return false;
+    }
+    browser_->discardChanges();
+    return true;
 }
 
 void RecipeWindow::reportFailure(const QString& message)
@@ -295,16 +353,22 @@ void RecipeWindow::followArrow(RecordBar::Arrow arrow)
 {
     if (!browser_->isOpen())
         return;
-    try {
+    run([this, arrow] {
         switch (arrow) {
-        case RecordBar::Arrow::First: browser_->moveFirst(); break;
-        case RecordBar::Arrow::Previous: browser_->movePrevious(); break;
-        case RecordBar::Arrow::Next: browser_->moveNext(); break;
-        case RecordBar::Arrow::Last: browser_->moveLast(); break;
+        case RecordBar::Arrow::First:
+            browser_->moveFirst();
+            break;
+        case RecordBar::Arrow::Previous:
+            browser_->movePrevious();
+            break;
+        case RecordBar::Arrow::Next:
+            browser_->moveNext();
+            break;
+        case RecordBar::Arrow::Last:
+            browser_->moveLast();
+            break;
         }
-    } catch (const StoreError& e) {
-        reportFailure(e.message());
-    }
+    });
 }
 
 void RecipeWindow::addNew()
@@ -321,7 +385,7 @@ void RecipeWindow::save()
 {
     if (!requireRecipe(QStringLiteral("There is no recipe to save. Press Add New to start a new recipe.")))
         return;
-    run([this] { browser_->save(); });
+    run([this] { browser_->save(); }, Attempt::Save);
 }
 
 void RecipeWindow::deleteRecipe()
@@ -435,17 +499,11 @@ bool RecipeWindow::unload()
 {
     if (unloaded_)
         return true;
+    if (!run([this] { browser_->close(); }, Attempt::Close))
+        return false; // the user stays with an edit that could not be saved
+    // Only now that the program really ends.
     if (!FindDialog::savedText(services_.settings).isEmpty())
         FindDialog::forgetSavedText(services_.settings);
-    try {
-        browser_->close();
-    } catch (const StoreError& e) {
-        // Closing would throw the edit away; the window stays so that it can be saved.
-        services_.pointer.setBusy(false);
-        tell(e.message() + QStringLiteral("\n\nPantrio stays open so that what you typed is not lost."),
-             MessageIcon::Exclamation);
-        return false;
-    }
     findDialog_.reset();
     unloaded_ = true;
     if (services_.endProgram)

@@ -22,6 +22,7 @@ class RecipeBrowser;
 class FindDialog;
 class AboutWindow;
 class RecipePrintPage;
+class StoreError;
 enum class MessageIcon;
 
 // The recipe window. One class serves both layouts: the layout only places the controls,
@@ -65,8 +66,18 @@ private:
     void followArrow(RecordBar::Arrow arrow);
 
     QPushButton* button(Command command) const;
+    // What a command does to the current recipe's edit before it goes on.
+    enum class Attempt {
+        Save,  // saves it and stays
+        Move,  // saves it and moves (or acts on the file)
+        Close, // saves it and ends the program
+    };
     // Runs a command; a refusal of the recipe file is shown and the pointer is left normal.
-    void run(const std::function<void()>& command);
+    // When an edit could not be saved the user chooses a way on, and the command is tried
+    // again. False when the command did not complete.
+    bool run(const std::function<void()>& command, Attempt attempt = Attempt::Move);
+    bool offerWayOn(const StoreError& error, Attempt attempt); // true: try the command again
+    bool ask(const QString& question);
     void reportFailure(const QString& message);
     void tell(const QString& text, MessageIcon icon);
     bool requireRecipe(const QString& nothingToDo);
@@ -84,6 +95,7 @@ private:
     std::unique_ptr<RecipePrintPage> printPage_;
     QPointer<AboutWindow> aboutWindow_;
     bool unloaded_ = false;
+    bool backupFailureTold_ = false;
 };
 
 } // namespace pantrio

@@ -6,6 +6,7 @@
 #include "store/RecordCursor.h"
 
 #include <QLabel>
+#include <QtEndian>
 
 using namespace pantrio;
 using namespace pantrio::test;
@@ -39,6 +40,9 @@ private slots:
     void addTypeUpdateShowsNewRecipe();
     void updateExisting();
     void updateWithoutRecipeSaysSo();
+    void updateSavesOnce();
+    void changeByOtherIsChosen_data();
+    void changeByOtherIsChosen();
     void deleteConfirmed_data();
     void deleteConfirmed();
     void deleteCancelled();
@@ -129,6 +133,50 @@ void TestCommands::updateExisting()
     c->moveNext();
     c->moveNext();
     QCOMPARE(*c->field(QStringLiteral("TimeToPrepare")), QStringLiteral("20 minutes"));
+}
+
+void TestCommands::updateSavesOnce()
+{
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    // Shared, so that the engine counts every write transaction in the file's header.
+    h.open(RecipeLayout::compact(), &rows);
+    const auto changeCounter = [&] {
+        QFile f(h.path());
+        return f.open(QIODevice::ReadOnly) ? qFromBigEndian<quint32>(f.read(28).constData() + 24) : 0u;
+    };
+    h.type(6, QStringLiteral("Saved once"));
+    const quint32 before = changeCounter();
+    h.button(Command::Update)->click();
+    QCOMPARE(changeCounter() - before, 1u);
+    QCOMPARE(h.box(6), QStringLiteral("Saved once"));
+}
+
+void TestCommands::changeByOtherIsChosen_data()
+{
+    QTest::addColumn<bool>("mine");
+    QTest::newRow("overwrite with mine") << true;
+    QTest::newRow("take theirs") << false;
+}
+
+void TestCommands::changeByOtherIsChosen()
+{
+    QFETCH(bool, mine);
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(RecipeLayout::compact(), &rows);
+    QCOMPARE(runSqlite(h.path(), QStringLiteral("UPDATE Recipes SET RecipeName = 'Theirs' WHERE rowid = 1;")),
+             0);
+    h.type(1, QStringLiteral("Mine"));
+    h.messages.answers = {mine ? MessageAnswer::Ok : MessageAnswer::Cancel};
+    h.button(Command::Update)->click();
+    QCOMPARE(h.messages.shown.size(), 1);
+    QCOMPARE(h.messages.shown[0].buttons, MessageButtons::OkCancel);
+    const QString kept = mine ? QStringLiteral("Mine") : QStringLiteral("Theirs");
+    QCOMPARE(h.box(1), kept);
+    QString out;
+    QCOMPARE(runSqlite(h.path(), QStringLiteral("SELECT RecipeName FROM Recipes WHERE rowid = 1;"), &out), 0);
+    QCOMPARE(out.trimmed(), kept);
 }
 
 void TestCommands::updateWithoutRecipeSaysSo()

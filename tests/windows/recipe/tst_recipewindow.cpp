@@ -5,7 +5,10 @@
 #include "store/RecordCursor.h"
 
 #include <QLabel>
+#include <QProcess>
 #include <QToolButton>
+
+#include <unistd.h>
 
 using namespace pantrio;
 using namespace pantrio::test;
@@ -116,6 +119,12 @@ private slots:
     void unusableFile_data();
     void unusableFile();
     void saveFailureKeepsTypedText();
+    void unsavableEditWayOut_data();
+    void unsavableEditWayOut();
+    void typedBackIsNoEdit_data();
+    void typedBackIsNoEdit();
+    void readOnlyFileLetsCloseWithoutSaving();
+    void backupFailureToldOnce();
 };
 
 void TestRecipeWindow::controls_data()
@@ -672,6 +681,139 @@ void TestRecipeWindow::saveFailureKeepsTypedText()
     QCOMPARE(h.box(1), QStringLiteral("Recipe 2"));
     h.arrow(1);
     QCOMPARE(h.box(1), QStringLiteral("Typed"));
+}
+
+void TestRecipeWindow::unsavableEditWayOut_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("goesOn");
+    QTest::newRow("close, OK ends") << "close" << true << true;
+    QTest::newRow("close, Cancel stays") << "close" << false << false;
+    QTest::newRow("arrow, OK stays") << "arrow" << true << false;
+    QTest::newRow("arrow, Cancel discards") << "arrow" << false << true;
+    QTest::newRow("add new, Cancel discards") << "new" << false << true;
+    QTest::newRow("find, Cancel discards") << "find" << false << true;
+    QTest::newRow("refresh, Cancel discards") << "refresh" << false << true;
+}
+
+// The recipe on screen was deleted by another program, so the edit can never be saved.
+void TestRecipeWindow::unsavableEditWayOut()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, ok);
+    QFETCH(bool, goesOn);
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(RecipeLayout::compact(), &rows);
+    h.arrow(2);
+    QCOMPARE(runSqlite(h.path(), QStringLiteral("DELETE FROM Recipes WHERE RecipeName = 'Recipe 2';")), 0);
+    saveSearchText(h.settings, QStringLiteral("soup"));
+    h.type(1, QStringLiteral("Typed"));
+    h.messages.answers = {ok ? MessageAnswer::Ok : MessageAnswer::Cancel};
+    if (command == QLatin1String("close"))
+        h.button(Command::Close)->click();
+    else if (command == QLatin1String("arrow"))
+        h.arrow(2);
+    else if (command == QLatin1String("new"))
+        h.button(Command::New)->click();
+    else if (command == QLatin1String("find"))
+        h.find(QStringLiteral("Recipe 5"));
+    else
+        h.button(Command::Refresh)->click();
+    QCOMPARE(h.messages.shown.size(), 1);
+    QCOMPARE(h.messages.shown[0].buttons, MessageButtons::OkCancel);
+    QVERIFY2(h.messages.shown[0].text.contains(QStringLiteral("deleted")),
+             qPrintable(h.messages.shown[0].text));
+    QCOMPARE(h.box(1) == QStringLiteral("Typed"), !goesOn);
+    QCOMPARE(h.ended, command == QLatin1String("close") && goesOn ? 1 : 0);
+    // The saved search goes only when the program really ends.
+    QCOMPARE(h.settings.hasSection(QStringLiteral("Pantrio"), QStringLiteral("Find Next")), h.ended == 0);
+    QVERIFY(!h.pointer.isBusy());
+}
+
+void TestRecipeWindow::typedBackIsNoEdit_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("typedBack");
+    QTest::newRow("text typed back") << 1 << "Recipe 2";
+    QTest::newRow("emptied over no value") << 6 << "";
+}
+
+// Were it an edit, the move would have to save the recipe another program deleted, and fail.
+void TestRecipeWindow::typedBackIsNoEdit()
+{
+    QFETCH(int, box);
+    QFETCH(QString, typedBack);
+    RecipeHarness h;
+    const auto rows = sampleRows();
+    h.open(RecipeLayout::compact(), &rows);
+    h.arrow(2);
+    QCOMPARE(runSqlite(h.path(), QStringLiteral("DELETE FROM Recipes WHERE RecipeName = 'Recipe 2';")), 0);
+    h.type(box, QStringLiteral("Typed"));
+    h.type(box, typedBack);
+    if (typedBack.isEmpty())
+        QTest::keyClick(h.textBox(box), Qt::Key_Backspace);
+    h.arrow(2);
+    QCOMPARE(h.messages.shown.size(), 0);
+    QCOMPARE(h.box(1), QStringLiteral("Recipe 3"));
+}
+
+void TestRecipeWindow::readOnlyFileLetsCloseWithoutSaving()
+{
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("PANTRIO_TEST_AS_USER")) {
+        // Root may write to a read-only file: this test runs again as an ordinary user.
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PANTRIO_TEST_AS_USER"), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.start(QStringLiteral("setpriv"),
+                    {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                     QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                     QStringLiteral("readOnlyFileLetsCloseWithoutSaving")});
+        if (!child.waitForStarted())
+            QSKIP("setpriv is missing, and as root a read-only file is writable");
+        QVERIFY(child.waitForFinished(120000));
+        const QByteArray out = child.readAll();
+        if (child.exitCode() != 0 && out.contains("Permission denied"))
+            QSKIP("the user nobody cannot run this test from where it lies");
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, out.constData());
+        return;
+    }
+    RecipeHarness h;
+    makeRecipeFile(h.dir.path(), sampleRows());
+    QVERIFY(QFile::setPermissions(h.path(), QFile::ReadOwner | QFile::ReadUser));
+    h.open(RecipeLayout::full(), nullptr);
+    h.type(1, QStringLiteral("Typed"));
+    h.messages.answers = {MessageAnswer::Cancel};
+    h.button(Command::Close)->click();
+    QCOMPARE(h.ended, 0);
+    QVERIFY2(h.messages.shown.last().text.contains(QStringLiteral("read-only")),
+             qPrintable(h.messages.shown.last().text));
+    QCOMPARE(h.box(1), QStringLiteral("Typed"));
+    h.button(Command::Close)->click(); // OK, the default, closes without saving
+    QCOMPARE(h.ended, 1);
+}
+
+void TestRecipeWindow::backupFailureToldOnce()
+{
+    RecipeHarness h;
+    QFile blocker(h.program.backupFolder); // a file where the folder should be
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    const auto rows = sampleRows();
+    h.open(RecipeLayout::full(), &rows);
+    for (const QString& text : {QStringLiteral("One"), QStringLiteral("Two")}) {
+        h.type(6, text);
+        h.button(Command::Update)->click();
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(h.messages.shown.size(), 1);
+    QVERIFY2(h.messages.shown[0].text.contains(QDir::toNativeSeparators(h.program.backupFolder)),
+             qPrintable(h.messages.shown[0].text));
+    h.window->close();
+    auto c = RecordCursor::open(h.path(), {});
+    QCOMPARE(*c->field(Field::Notes), QStringLiteral("Two"));
 }
 
 QTEST_MAIN(TestRecipeWindow)
