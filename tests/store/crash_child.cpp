@@ -1,8 +1,8 @@
 // Saves recipes into a collection until it is killed, printing a line after each save that
 // completed: "add N" after recipe "Saved N" was added, "edit N" after the first recipe's
-// notes became "Edit N".
+// notes became "Edit N". The first save copies the collection into the backup folder.
 //
-//   pantrio-crash-child <file>
+//   pantrio-crash-child <file> <backup folder>
 
 #include "store/RecordCursor.h"
 
@@ -13,10 +13,12 @@
 int main(int argc, char* argv[])
 {
     using namespace pantrio;
-    if (argc != 2)
+    if (argc != 3)
         return 2;
     try {
-        auto cursor = RecordCursor::open(QFile::decodeName(argv[1]), {});
+        RecordCursor::Backup backup;
+        backup.folder = QFile::decodeName(argv[2]);
+        auto cursor = RecordCursor::open(QFile::decodeName(argv[1]), {}, backup);
         std::printf("ready\n");
         std::fflush(stdout);
         for (int i = 1;; ++i) {

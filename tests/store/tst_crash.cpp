@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -31,7 +32,8 @@ void TestCrash::killedWhileSaving()
         const QString path =
             makeRecipeFile(dir.path(), {recipe(QStringLiteral("Soups"), QStringLiteral("First"))});
         QProcess child;
-        child.start(QStringLiteral(PANTRIO_CRASH_CHILD), {path});
+        const QString backups = dir.filePath(QStringLiteral("backups"));
+        child.start(QStringLiteral(PANTRIO_CRASH_CHILD), {path, backups});
         QVERIFY(child.waitForReadyRead(30000)); // "ready": the file is open
         QThread::usleep(random.bounded(200'000));
         child.kill(); // SIGKILL
@@ -74,6 +76,11 @@ void TestCrash::killedWhileSaving()
         QVERIFY2(
             note == edited || note == edited + 1,
             qPrintable(QStringLiteral("run %1: edit %2 saved, %3 reported").arg(run).arg(note).arg(edited)));
+        // A copy cut short by the kill is never left under a copy's name.
+        for (const QString& copy : QDir(backups).entryList({QStringLiteral("*.mdb")}, QDir::Files)) {
+            QCOMPARE(runSqlite(QDir(backups).filePath(copy), QStringLiteral("PRAGMA integrity_check;"), &out), 0);
+            QCOMPARE(out.trimmed(), QStringLiteral("ok"));
+        }
     }
     qInfo("%d kills, %d saves reported done", runs, saves);
 }
