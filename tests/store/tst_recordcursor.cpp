@@ -114,14 +114,10 @@ private slots:
     void lockedByAnotherProgram();
     void readOnlySaveFailsAndKeepsEdit();
 
-    void valueEqualToStoredIsNoChange_data();
-    void valueEqualToStoredIsNoChange();
-    void changeByOtherIsNotOverwritten();
     void backupBeforeFirstChange_data();
     void backupBeforeFirstChange();
     void backupKeepsNewestTen();
     void backupSkipsLargeFile();
-    void backupFailureDoesNotStopSave();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -724,55 +720,6 @@ void TestRecordCursor::readOnlySaveFailsAndKeepsEdit()
     QCOMPARE(nameOf(*c), QStringLiteral("Typed"));
 }
 
-void TestRecordCursor::valueEqualToStoredIsNoChange_data()
-{
-    QTest::addColumn<FieldValue>("stored");
-    QTest::addColumn<FieldValue>("typed");
-    QTest::addColumn<bool>("changed");
-    QTest::newRow("same text") << FieldValue(QStringLiteral("Soups")) << FieldValue(QStringLiteral("Soups"))
-                               << false;
-    QTest::newRow("no value back") << FieldValue() << FieldValue() << false;
-    QTest::newRow("other text") << FieldValue(QStringLiteral("Soups")) << FieldValue(QStringLiteral("Soup"))
-                                << true;
-    QTest::newRow("empty over no value") << FieldValue() << FieldValue(QString()) << true;
-}
-
-void TestRecordCursor::valueEqualToStoredIsNoChange()
-{
-    QFETCH(FieldValue, stored);
-    QFETCH(FieldValue, typed);
-    QFETCH(bool, changed);
-    auto c = openCursor(
-        makeRecipeFile(dir_->path(), {recipe(QStringLiteral("Soups"), QStringLiteral("Leek"), stored)}));
-    c->setField(Field::Notes, QStringLiteral("an edit typed first"));
-    c->setField(Field::Notes, typed); // and then typed back
-    QCOMPARE(c->hasPendingChanges(), changed);
-    QCOMPARE(c->field(Field::Notes), changed ? typed : stored);
-}
-
-void TestRecordCursor::changeByOtherIsNotOverwritten()
-{
-    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
-    auto mine = openCursor(path, OpenMode::Shared);
-    auto theirs = openCursor(path, OpenMode::Shared);
-    theirs->setField(Field::RecipeName, QStringLiteral("Theirs"));
-    theirs->update();
-    mine->setField(Field::RecipeName, QStringLiteral("Mine"));
-    try {
-        mine->update();
-        QFAIL("a recipe another program changed was overwritten");
-    } catch (const StoreError& e) {
-        QCOMPARE(e.kind(), StoreError::Kind::ChangedByOther);
-    }
-    theirs->refresh();
-    QCOMPARE(nameOf(*theirs), QStringLiteral("Theirs"));
-    QVERIFY(mine->hasPendingChanges());
-    mine->reloadCurrent(); // the user chose to overwrite
-    mine->update();
-    theirs->refresh();
-    QCOMPARE(nameOf(*theirs), QStringLiteral("Mine"));
-}
-
 void TestRecordCursor::backupBeforeFirstChange_data()
 {
     QTest::addColumn<QString>("change");
@@ -843,25 +790,6 @@ void TestRecordCursor::backupSkipsLargeFile()
     c->setField(Field::Notes, QStringLiteral("n"));
     c->update();
     QVERIFY(filesIn(folder).isEmpty());
-}
-
-void TestRecordCursor::backupFailureDoesNotStopSave()
-{
-    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
-    const QString blocker = dir_->filePath(QStringLiteral("not-a-folder"));
-    QFile f(blocker);
-    QVERIFY(f.open(QIODevice::WriteOnly)); // a file where the folder should be
-    auto c = openWithBackups(path, blocker + QStringLiteral("/backups"));
-    QStringList failures;
-    c->onBackupFailed = [&](const QString& message) { failures << message; };
-    for (const QString& name : {QStringLiteral("First"), QStringLiteral("Second")}) {
-        c->setField(Field::RecipeName, name);
-        c->update();
-    }
-    QCOMPARE(failures.size(), 1);
-    QVERIFY2(failures[0].contains(QStringLiteral("back up")), qPrintable(failures[0]));
-    c->close();
-    QCOMPARE(nameOf(*openCursor(path)), QStringLiteral("Second"));
 }
 
 QTEST_GUILESS_MAIN(TestRecordCursor)
