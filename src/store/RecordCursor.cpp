@@ -541,6 +541,40 @@ void RecordCursor::refresh()
     goTo(ids_.empty() ? -1 : 0);
 }
 
+bool RecordCursor::transact(const std::function<bool(sqlite::Database&, std::int64_t)>& work)
+{
+    validate();
+    if (readOnly_)
+        failSave(SQLITE_READONLY, nullptr);
+    db_.exec("BEGIN IMMEDIATE", SaveAction);
+    bool commit = false;
+    try {
+        commit = work(db_, highestId_ + 1);
+    } catch (...) {
+        sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    if (!commit) {
+        db_.exec("ROLLBACK", SaveAction);
+        return false;
+    }
+    try {
+        db_.exec("COMMIT", SaveAction);
+    } catch (...) {
+        // A commit that failed (a full disk) leaves the transaction open: nothing may stay of it.
+        if (!sqlite3_get_autocommit(db_.handle()))
+            sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    const std::int64_t current = pos_ >= 0 ? ids_[size_t(pos_)] : 0;
+    loadSnapshot();
+    search_.clear();
+    noMatch_ = false;
+    const int at = current ? indexOf(current) : -1;
+    goTo(at >= 0 ? at : (ids_.empty() ? -1 : 0));
+    return true;
+}
+
 void RecordCursor::close()
 {
     if (!db_.isOpen())

@@ -107,6 +107,12 @@ public:
     void findNext(const SearchCondition& condition);
 
     void refresh(); // re-reads the table and stands on the first recipe
+
+    // Bulk work (an import) on this cursor's own connection, so that it works while the cursor
+    // holds the file: one transaction, committed when `work` returns true and rolled back when
+    // it returns false or throws. `firstFreeId` is the lowest id a new row may take. After a
+    // commit the table is read anew and the current recipe stays current.
+    bool transact(const std::function<bool(sqlite::Database& db, std::int64_t firstFreeId)>& work);
     void close();   // validates and saves first; a failed save leaves the cursor open
 
 private:

@@ -1,0 +1,426 @@
+#include "RecipeFormats.h"
+#include "RecipeText.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace pantrio::exchange {
+
+namespace {
+
+QString textOf(const QJsonValue& v);
+
+QString joinTexts(const QJsonArray& items, const QString& separator)
+{
+    QStringList parts;
+    for (const QJsonValue& item : items)
+        if (const QString t = textOf(item); !t.isEmpty())
+            parts << t;
+    return parts.join(separator);
+}
+
+// The readable text of a value: a string, a number, or the name of a thing (an author, a unit).
+QString textOf(const QJsonValue& v)
+{
+    switch (v.type()) {
+    case QJsonValue::String: return plainText(v.toString());
+    case QJsonValue::Double: return QString::number(v.toDouble());
+    case QJsonValue::Array: return joinTexts(v.toArray(), QStringLiteral(", "));
+    case QJsonValue::Object: {
+        const QJsonObject o = v.toObject();
+        for (const char* key : {"name", "text", "@value", "url"})
+            if (o.contains(QLatin1StringView(key)))
+                return textOf(o.value(QLatin1StringView(key)));
+        return {};
+    }
+    default: return {};
+    }
+}
+
+FieldValue optionalText(const QJsonObject& o, const char* key)
+{
+    const QJsonValue v = o.value(QLatin1StringView(key));
+    if (v.isUndefined() || v.isNull())
+        return std::nullopt;
+    return textOf(v);
+}
+
+bool isType(const QJsonObject& o, const char* type)
+{
+    const QJsonValue t = o.value(QLatin1StringView("@type"));
+    if (t.isString())
+        return t.toString() == QLatin1StringView(type);
+    for (const QJsonValue& each : t.toArray())
+        if (each.toString() == QLatin1StringView(type))
+            return true;
+    return false;
+}
+
+// Steps as numbered lines, sections as a heading line; a plain text stays as it is.
+void addInstructions(const QJsonValue& v, QStringList& lines, int& step)
+{
+    if (v.isString()) {
+        const QString text = plainText(v.toString());
+        static const QRegularExpression numbered(QStringLiteral("^\\d+[.)]"));
+        if (step == 0 && lines.isEmpty()) {
+            lines << text; // a whole text, not one step of a list
+            step = -1;
+        } else {
+            lines << (numbered.match(text).hasMatch() ? text : QString::number(++step) + QStringLiteral(". ") + text);
+        }
+        return;
+    }
+    if (v.isArray()) {
+        if (step < 0) // a text came first: the rest is steps after it
+            step = 0;
+        for (const QJsonValue& item : v.toArray()) {
+            if (item.isString()) {
+                const QString text = plainText(item.toString());
+                static const QRegularExpression numbered(QStringLiteral("^\\d+[.)]"));
+                lines << (numbered.match(text).hasMatch() ? text
+                                                          : QString::number(++step) + QStringLiteral(". ") + text);
+            } else {
+                addInstructions(item, lines, step);
+            }
+        }
+        return;
+    }
+    const QJsonObject o = v.toObject();
+    if (isType(o, "HowToSection") || o.contains(QLatin1StringView("itemListElement"))) {
+        if (const QString name = textOf(o.value(QLatin1StringView("name"))); !name.isEmpty())
+            lines << name + u':';
+        if (step < 0)
+            step = 0;
+        addInstructions(o.value(QLatin1StringView("itemListElement")).isArray()
+                            ? o.value(QLatin1StringView("itemListElement"))
+                            : QJsonValue(QJsonArray{o.value(QLatin1StringView("itemListElement"))}),
+                        lines, step);
+        return;
+    }
+    QString text = textOf(o.value(QLatin1StringView("text")));
+    if (text.isEmpty())
+        text = textOf(o.value(QLatin1StringView("name")));
+    if (!text.isEmpty()) {
+        if (step < 0)
+            step = 0;
+        lines << QString::number(++step) + QStringLiteral(". ") + text;
+    }
+}
+
+std::optional<std::int64_t> durationSeconds(const QString& iso)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^P(?:(\\d+)D)?(?:T(?:(\\d+)H)?(?:(\\d+)M)?(?:(\\d+)S)?)?$"));
+    const auto m = form.match(iso.trimmed().toUpper());
+    if (!m.hasMatch())
+        return std::nullopt;
+    return m.captured(1).toLongLong() * 86400 + m.captured(2).toLongLong() * 3600 + m.captured(3).toLongLong() * 60 +
+           m.captured(4).toLongLong();
+}
+
+QString readableTime(const QJsonValue& v)
+{
+    const QString raw = textOf(v);
+    return readableDuration(raw).value_or(raw);
+}
+
+RecipeValues recipeFrom(const QJsonObject& o)
+{
+    RecipeValues r;
+    r[Field::RecipeName] = optionalText(o, "name");
+    r[Field::FoodCategoryID] = optionalText(o, "recipeCategory");
+    r[Field::RecipeDescription] = optionalText(o, "description");
+
+    QStringList notes;
+    if (const FieldValue own = optionalText(o, "text"))
+        notes << *own;
+    const QJsonValue total = o.value(QLatin1StringView("totalTime"));
+    const QJsonValue prep = o.value(QLatin1StringView("prepTime"));
+    const QJsonValue cook = o.value(QLatin1StringView("cookTime"));
+    if (total.isString()) {
+        r[Field::TimeToPrepare] = readableTime(total);
+    } else if (prep.isString() || cook.isString()) {
+        const auto a = prep.isString() ? durationSeconds(prep.toString()) : std::optional<std::int64_t>(0);
+        const auto b = cook.isString() ? durationSeconds(cook.toString()) : std::optional<std::int64_t>(0);
+        if (a && b) {
+            const std::int64_t s = *a + *b;
+            r[Field::TimeToPrepare] =
+                readableDuration(QStringLiteral("PT%1H%2M%3S").arg(s / 3600).arg(s / 60 % 60).arg(s % 60));
+        }
+    }
+    if (prep.isString())
+        notes << QStringLiteral("Preparation time: ") + readableTime(prep);
+    if (cook.isString())
+        notes << QStringLiteral("Cooking time: ") + readableTime(cook);
+
+    QJsonValue ingredients = o.value(QLatin1StringView("recipeIngredient"));
+    if (ingredients.isUndefined())
+        ingredients = o.value(QLatin1StringView("ingredients"));
+    if (ingredients.isArray()) {
+        QStringList lines;
+        for (const QJsonValue& each : ingredients.toArray())
+            lines << textOf(each);
+        r[Field::Ingredients] = lines.join(u'\n');
+    } else if (ingredients.isString()) {
+        r[Field::Ingredients] = plainText(ingredients.toString());
+    }
+
+    const QJsonValue instructions = o.value(QLatin1StringView("recipeInstructions"));
+    if (!instructions.isUndefined() && !instructions.isNull()) {
+        QStringList lines;
+        int step = 0;
+        addInstructions(instructions, lines, step);
+        r[Field::Instructions] = lines.join(u'\n');
+    }
+
+    const std::pair<const char*, const char*> extras[] = {
+        {"recipeYield", "Yield: "},      {"author", "Author: "},   {"recipeCuisine", "Cuisine: "},
+        {"keywords", "Keywords: "},      {"suitableForDiet", "Diet: "}, {"url", "Source: "},
+        {"isBasedOn", "Based on: "},
+    };
+    for (const auto& [key, label] : extras)
+        if (const FieldValue value = optionalText(o, key); value && !value->isEmpty())
+            notes << QLatin1StringView(label) + *value;
+    if (const QJsonObject nutrition = o.value(QLatin1StringView("nutrition")).toObject(); !nutrition.isEmpty())
+        if (const QString calories = textOf(nutrition.value(QLatin1StringView("calories"))); !calories.isEmpty())
+            notes << QStringLiteral("Calories: ") + calories;
+    if (!notes.isEmpty())
+        r[Field::Notes] = notes.join(u'\n');
+    return r;
+}
+
+bool isEmptyRecipe(const RecipeValues& r)
+{
+    return !r[Field::RecipeName] && !r[Field::Ingredients] && !r[Field::Instructions];
+}
+
+// Recipes wherever a document keeps them: itself, a list, an @graph, a page's main entity.
+bool collect(const QJsonValue& v, std::int64_t line, const ReadEvents& events, int& found)
+{
+    if (v.isArray()) {
+        for (const QJsonValue& each : v.toArray())
+            if (!collect(each, line, events, found))
+                return false;
+        return true;
+    }
+    const QJsonObject o = v.toObject();
+    if (isType(o, "Recipe")) {
+        ++found;
+        RecipeValues r = recipeFrom(o);
+        if (isEmptyRecipe(r)) {
+            events.problem(line, QStringLiteral("the recipe has no name and no text"));
+            return true;
+        }
+        return events.recipe(std::move(r), line);
+    }
+    for (const char* key : {"@graph", "mainEntity", "itemListElement", "item"})
+        if (o.contains(QLatin1StringView(key)) && !collect(o.value(QLatin1StringView(key)), line, events, found))
+            return false;
+    return true;
+}
+
+bool parseAndCollect(const QByteArray& json, std::int64_t line, const ReadEvents& events, int& found)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError) {
+        events.problem(line, QStringLiteral("the text is not valid JSON (%1)").arg(error.errorString()));
+        return true;
+    }
+    return collect(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()), line, events, found);
+}
+
+QByteArray readWhole(QIODevice& in)
+{
+    if (in.size() > MaxWholeFile)
+        throw ReadError(QStringLiteral("the file is larger than %1 MB and not a list of recipes")
+                            .arg(MaxWholeFile / (1024 * 1024)));
+    return in.readAll();
+}
+
+// A top-level array, element by element: only one element's text is held at a time.
+void readArray(QIODevice& in, const ReadEvents& events)
+{
+    std::int64_t line = 1, elementLine = 1;
+    int depth = 0, found = 0;
+    bool inString = false, escape = false, closed = false, tooLong = false;
+    QByteArray element;
+    while (!in.atEnd() && !closed) {
+        const QByteArray chunk = in.read(1 << 20);
+        qsizetype segment = depth >= 1 && !element.isEmpty() ? 0 : -1;
+        const auto flush = [&](qsizetype end) {
+            if (segment >= 0 && !tooLong)
+                element.append(chunk.constData() + segment, end - segment);
+            segment = -1;
+        };
+        const auto finish = [&]() -> bool {
+            bool go = true;
+            if (tooLong)
+                events.problem(elementLine, QStringLiteral("the recipe is longer than %1 MB")
+                                                .arg(MaxWholeFile / (1024 * 1024)));
+            else if (!element.trimmed().isEmpty())
+                go = parseAndCollect(element, elementLine, events, found);
+            element.clear();
+            tooLong = false;
+            return go;
+        };
+        for (qsizetype i = 0; i < chunk.size(); ++i) {
+            const char c = chunk[i];
+            if (c == '\n')
+                ++line;
+            if (inString) {
+                if (escape)
+                    escape = false;
+                else if (c == '\\')
+                    escape = true;
+                else if (c == '"')
+                    inString = false;
+                continue;
+            }
+            if (depth == 0) {
+                if (c == '[')
+                    depth = 1;
+                continue;
+            }
+            const bool blank = c == ' ' || c == '\n' || c == '\r' || c == '\t';
+            if (depth == 1 && segment < 0 && element.isEmpty() && !blank && c != ',' && c != ']') {
+                segment = i;
+                elementLine = line;
+            }
+            if (c == '"') {
+                inString = true;
+            } else if (c == '{' || c == '[') {
+                ++depth;
+            } else if ((c == '}' || c == ']') && depth > 1) {
+                --depth;
+            } else if (depth == 1 && (c == ',' || c == ']')) {
+                flush(i);
+                if (!finish())
+                    return;
+                if (c == ']') {
+                    closed = true;
+                    depth = 0;
+                    break;
+                }
+            }
+        }
+        flush(chunk.size());
+        if (element.size() > MaxWholeFile) {
+            element.clear();
+            tooLong = true;
+        }
+        if (events.progress)
+            events.progress(in.pos());
+    }
+    if (!closed && (!element.trimmed().isEmpty() || tooLong))
+        events.problem(elementLine, QStringLiteral("the list of recipes is cut short"));
+}
+
+// '&' and '<' only where a reader would take them for markup, so the text reads back unchanged.
+QString escapeMarkup(const QString& text)
+{
+    static const QRegularExpression markup(QStringLiteral("&(?=#?\\w+;)|<(?=[A-Za-z/!])"));
+    if (!text.contains(u'&') && !text.contains(u'<'))
+        return text;
+    QString result;
+    result.reserve(text.size() + 16);
+    qsizetype from = 0;
+    auto it = markup.globalMatch(text);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        result += QStringView(text).mid(from, m.capturedStart() - from);
+        result += text[m.capturedStart()] == u'&' ? QStringLiteral("&amp;") : QStringLiteral("&lt;");
+        from = m.capturedEnd();
+    }
+    result += QStringView(text).mid(from);
+    return result;
+}
+
+} // namespace
+
+void readJson(QIODevice& in, const ReadEvents& events)
+{
+    char first = 0;
+    while (in.peek(&first, 1) == 1) {
+        if (first == ' ' || first == '\n' || first == '\r' || first == '\t') {
+            in.read(&first, 1);
+        } else if (static_cast<unsigned char>(first) == 0xEF) { // byte order mark
+            char bom[3];
+            in.read(bom, 3);
+        } else {
+            break;
+        }
+    }
+    if (first == '[') {
+        readArray(in, events);
+        return;
+    }
+    const QByteArray all = readWhole(in);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(all, &error);
+    if (error.error != QJsonParseError::NoError)
+        throw ReadError(QStringLiteral("the text is not valid JSON (%1)").arg(error.errorString()));
+    int found = 0;
+    collect(QJsonValue(doc.object()), 1, events, found);
+    if (events.progress)
+        events.progress(in.pos());
+}
+
+void readHtml(QIODevice& in, const ReadEvents& events)
+{
+    const QString page = decodeLine(readWhole(in));
+    static const QRegularExpression script(
+        QStringLiteral("<script[^>]*type\\s*=\\s*[\"']?application/ld\\+json[\"']?[^>]*>(.*?)</script\\s*>"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    int found = 0;
+    auto it = script.globalMatch(page);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        const std::int64_t line = QStringView(page).left(m.capturedStart(1)).count(u'\n') + 1;
+        if (!parseAndCollect(m.captured(1).toUtf8(), line, events, found))
+            return;
+    }
+    if (events.progress)
+        events.progress(in.pos());
+}
+
+void beginJson(QIODevice& out)
+{
+    out.write("[\n");
+}
+
+void writeJson(QIODevice& out, const RecipeValues& r, bool first)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("@context"), QStringLiteral("https://schema.org"));
+    o.insert(QStringLiteral("@type"), QStringLiteral("Recipe"));
+    const auto put = [&](const char* key, const FieldValue& v) {
+        if (v)
+            o.insert(QLatin1StringView(key), escapeMarkup(*v));
+    };
+    put("name", r[Field::RecipeName]);
+    put("recipeCategory", r[Field::FoodCategoryID]);
+    put("description", r[Field::RecipeDescription]);
+    if (const FieldValue& time = r[Field::TimeToPrepare])
+        o.insert(QStringLiteral("totalTime"), isoDuration(*time).value_or(escapeMarkup(*time)));
+    if (const FieldValue& ingredients = r[Field::Ingredients]) {
+        QJsonArray lines;
+        for (const QString& line : ingredients->split(u'\n'))
+            lines.append(escapeMarkup(line));
+        o.insert(QStringLiteral("recipeIngredient"), lines);
+    }
+    put("recipeInstructions", r[Field::Instructions]);
+    put("text", r[Field::Notes]);
+    if (!first)
+        out.write(",\n");
+    out.write(QJsonDocument(o).toJson(QJsonDocument::Compact));
+}
+
+void endJson(QIODevice& out)
+{
+    out.write("\n]\n");
+}
+
+} // namespace pantrio::exchange

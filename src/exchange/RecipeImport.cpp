@@ -1,0 +1,220 @@
+#include "RecipeImport.h"
+
+#include "AccessFile.h"
+#include "RecipeText.h"
+#include "store/RecipeTable.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace pantrio::exchange {
+
+namespace {
+
+const QString ImportAction = QStringLiteral("import recipes into");
+
+QByteArray insertSql()
+{
+    return "INSERT INTO Recipes (rowid, " + RecipeTable::columnList() + ") VALUES (?1, " +
+           RecipeTable::placeholders(FieldCount, 2) + ")";
+}
+
+QByteArray fetchSql()
+{
+    return "SELECT " + RecipeTable::columnList() + " FROM Recipes WHERE rowid = ?";
+}
+
+RecipeValues rowValues(const sqlite::Statement& row)
+{
+    RecipeValues r;
+    for (Field f : allFields)
+        r[f] = row.text(int(fieldIndex(f)));
+    return r;
+}
+
+} // namespace
+
+RecipeInserter::RecipeInserter(sqlite::Database& db, std::int64_t firstFreeId, bool allowDuplicates)
+    : db_(db), allowDuplicates_(allowDuplicates), insert_(db, insertSql().constData(), ImportAction),
+      fetch_(db, fetchSql().constData(), ImportAction)
+{
+    {
+        sqlite::Statement highest(db, "SELECT coalesce(max(rowid), 0) FROM Recipes", ImportAction);
+        highest.step();
+        nextId_ = std::max(highest.int64(0) + 1, firstFreeId);
+    }
+    if (allowDuplicates)
+        return;
+    const QByteArray sql = "SELECT rowid, " + RecipeTable::columnList() + " FROM Recipes";
+    sqlite::Statement all(db, sql.constData(), ImportAction);
+    while (all.step()) {
+        RecipeValues r;
+        for (Field f : allFields)
+            r[f] = all.text(int(fieldIndex(f)) + 1);
+        keys_.emplace(recipeKey(r), all.int64(0));
+    }
+}
+
+bool RecipeInserter::isDuplicate(const RecipeValues& recipe, std::uint64_t key)
+{
+    const auto [from, to] = keys_.equal_range(key);
+    for (auto it = from; it != to; ++it) {
+        fetch_.reset();
+        fetch_.bind(1, it->second);
+        if (fetch_.step() && sameRecipe(rowValues(fetch_), recipe)) {
+            fetch_.reset();
+            return true;
+        }
+    }
+    fetch_.reset();
+    return false;
+}
+
+bool RecipeInserter::add(const RecipeValues& recipe)
+{
+    std::uint64_t key = 0;
+    if (!allowDuplicates_) {
+        key = recipeKey(recipe);
+        if (isDuplicate(recipe, key))
+            return false;
+    }
+    const std::int64_t id = nextId_++;
+    insert_.bind(1, id);
+    for (Field f : allFields)
+        insert_.bind(int(fieldIndex(f)) + 2, recipe[f]);
+    insert_.step();
+    insert_.reset();
+    if (!allowDuplicates_)
+        keys_.emplace(key, id);
+    if (!firstAdded_)
+        firstAdded_ = id;
+    return true;
+}
+
+ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const QStringList& files,
+                          bool allowDuplicates, const ImportReport& report)
+{
+    RecipeInserter inserter(db, firstFreeId, allowDuplicates);
+    ImportSummary summary;
+    std::int64_t total = 0, done = 0;
+    for (const QString& file : files)
+        total += QFileInfo(file).size();
+
+    for (const QString& file : files) {
+        const auto refuseFile = [&](const QString& problem) {
+            ++summary.refused;
+            if (report.refusedFile)
+                report.refusedFile(file, problem);
+        };
+        const QFileInfo info(file);
+        if (!info.exists()) {
+            refuseFile(QStringLiteral("the file does not exist"));
+            continue;
+        }
+        if (info.isDir()) {
+            refuseFile(QStringLiteral("it is a folder, not a file"));
+            continue;
+        }
+        const Format format = detectFormat(file);
+        if (format == Format::Unknown) {
+            refuseFile(QStringLiteral("nothing in it is a recipe Pantrio can read"));
+            done += info.size();
+            continue;
+        }
+
+        // A file refused whole takes back what it had added already.
+        db.exec("SAVEPOINT importing_file", ImportAction);
+        const ImportSummary before = summary;
+        int found = 0, problems = 0;
+        bool stopped = false;
+        ReadEvents events;
+        events.recipe = [&](RecipeValues&& r, std::int64_t) {
+            ++found;
+            if (inserter.add(r))
+                ++summary.imported;
+            else
+                ++summary.duplicates;
+            if (report.progress && !report.progress(summary, done, total))
+                stopped = true;
+            return !stopped;
+        };
+        events.problem = [&](std::int64_t line, const QString& problem) {
+            ++problems;
+            ++summary.refused;
+            if (report.refusedRecipe)
+                report.refusedRecipe(file, line, problem);
+        };
+        events.progress = [&](std::int64_t bytes) {
+            if (report.progress && !stopped && !report.progress(summary, done + bytes, total))
+                stopped = true;
+        };
+        try {
+            if (format == Format::Access) {
+                readAccess(file, events);
+            } else {
+                QFile in(file);
+                if (!in.open(QIODevice::ReadOnly))
+                    throw ReadError(QStringLiteral("the file cannot be read (%1)").arg(in.errorString()));
+                switch (format) {
+                case Format::MealMaster: readMealMaster(in, events); break;
+                case Format::Json: readJson(in, events); break;
+                case Format::Html: readHtml(in, events); break;
+                default: break;
+                }
+            }
+            if (found == 0 && problems == 0)
+                throw ReadError(QStringLiteral("nothing in it is a recipe Pantrio can read"));
+            db.exec("RELEASE importing_file", ImportAction);
+        } catch (const ReadError& e) {
+            db.exec("ROLLBACK TO importing_file; RELEASE importing_file", ImportAction);
+            summary = before;
+            refuseFile(e.message());
+        }
+        done += info.size();
+        if (stopped) {
+            summary.cancelled = true;
+            break;
+        }
+    }
+    summary.firstId = inserter.firstAdded();
+    return summary;
+}
+
+void readCollection(sqlite::Database& db, const std::function<bool(const RecipeValues&)>& row)
+{
+    const QByteArray sql = "SELECT " + RecipeTable::columnList() + " FROM Recipes ORDER BY rowid";
+    sqlite::Statement all(db, sql.constData(), QStringLiteral("read the recipe file"));
+    while (all.step())
+        if (!row(rowValues(all)))
+            return;
+}
+
+Format detectFormat(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Format::Unknown;
+    const QByteArray head = file.read(1 << 20);
+    if (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB")
+        return Format::Access;
+    qsizetype i = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (i < head.size() && (head[i] == ' ' || head[i] == '\n' || head[i] == '\r' || head[i] == '\t'))
+        ++i;
+    if (i < head.size() && (head[i] == '{' || head[i] == '['))
+        return Format::Json;
+    const QByteArray start = head.left(4096).toLower();
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (start.contains("<!doctype html") || start.contains("<html") ||
+        ((suffix == u"html" || suffix == u"htm") && i < head.size() && head[i] == '<') ||
+        head.contains("application/ld+json"))
+        return Format::Html;
+    for (qsizetype at = head.indexOf("Meal-Master"); at >= 0; at = head.indexOf("Meal-Master", at + 1)) {
+        const qsizetype lineStart = head.lastIndexOf('\n', at) + 1;
+        const QByteArray line = head.mid(lineStart, at - lineStart).trimmed();
+        if (line.startsWith("MMMMM-----") || line.startsWith("----------"))
+            return Format::MealMaster;
+    }
+    return Format::Unknown;
+}
+
+} // namespace pantrio::exchange

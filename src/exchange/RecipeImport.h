@@ -1,0 +1,65 @@
+#pragma once
+
+#include "RecipeFormats.h"
+#include "store/Sqlite.h"
+
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <unordered_map>
+
+namespace pantrio::exchange {
+
+// Adds recipes to the table on `db`; the caller holds the transaction. A recipe equal to one
+// already there (sameRecipe) is skipped unless duplicates are allowed.
+class RecipeInserter
+{
+public:
+    // Ids start above `firstFreeId - 1` and above every id in the table, so that a new recipe
+    // never takes the id of one deleted while a window may still hold a bookmark to it.
+    RecipeInserter(sqlite::Database& db, std::int64_t firstFreeId, bool allowDuplicates);
+
+    // True when added, false when skipped as a duplicate. Throws StoreError.
+    bool add(const RecipeValues& recipe);
+    std::int64_t firstAdded() const { return firstAdded_; }
+
+private:
+    bool isDuplicate(const RecipeValues& recipe, std::uint64_t key);
+
+    sqlite::Database& db_;
+    bool allowDuplicates_;
+    std::int64_t nextId_ = 1;
+    std::int64_t firstAdded_ = 0;
+    std::unordered_multimap<std::uint64_t, std::int64_t> keys_;
+    sqlite::Statement insert_;
+    sqlite::Statement fetch_;
+};
+
+struct ImportSummary
+{
+    int imported = 0;
+    int duplicates = 0;
+    int refused = 0; // recipes that could not be read, and files refused whole
+    std::int64_t firstId = 0;
+    bool cancelled = false;
+};
+
+struct ImportReport
+{
+    std::function<void(const QString& file, const QString& problem)> refusedFile;
+    std::function<void(const QString& file, std::int64_t line, const QString& problem)> refusedRecipe;
+    // Called often; returning false stops the import (the caller then rolls back).
+    std::function<bool(const ImportSummary& sofar, std::int64_t bytesDone, std::int64_t bytesTotal)> progress;
+};
+
+// Reads each file by its content and adds its recipes. A file that cannot be read, or holds
+// nothing recognisable, adds nothing; a recipe that cannot be read is reported and the rest
+// of its file still comes in.
+ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const QStringList& files,
+                          bool allowDuplicates, const ImportReport& report);
+
+// Every recipe of the table on `db`, in the table's order; `row` returns false to stop.
+void readCollection(sqlite::Database& db, const std::function<bool(const RecipeValues&)>& row);
+
+} // namespace pantrio::exchange

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "store/RecipeFields.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+namespace pantrio::exchange {
+
+// A line of a file in no declared encoding: UTF-8 when it is valid UTF-8, else Windows-1252,
+// which is what older recipe programs wrote.
+QString decodeLine(QByteArrayView bytes);
+
+// Character references (`&amp;`, `&#233;`, `&eacute;`) replaced by their characters; unknown
+// names are left as they are.
+QString decodeEntities(const QString& text);
+
+// Markup that web pages leave inside their recipe texts: <br> and </p> become line breaks,
+// other tags are dropped, references are decoded.
+QString plainText(const QString& html);
+
+// ISO 8601 durations (`PT1H30M`, `P1DT2H`) as a cook reads them ("1 hour 30 minutes");
+// nothing when `iso` is not a duration.
+std::optional<QString> readableDuration(const QString& iso);
+// The reverse, for exactly the texts readableDuration writes; nothing for any other text.
+std::optional<QString> isoDuration(const QString& readable);
+
+// Runs of blank space as one space, none at the ends: how recipes are compared.
+QString squeezeSpace(const QString& text);
+
+// Same name, category, ingredients and instructions, blank-space differences ignored.
+bool sameRecipe(const RecipeValues& a, const RecipeValues& b);
+std::uint64_t recipeKey(const RecipeValues& values);
+
+// The lines of a multi-line field ("\r\n" and "\n" both end a line).
+QStringList fieldLines(const FieldValue& value);
+
+} // namespace pantrio::exchange

@@ -1,0 +1,319 @@
+// Brings recipes into a collection and takes them out again.
+//
+//   pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE...
+//   pantrio-recipes export [--collection PATH] --format mealmaster|json FILE
+//
+// Exit status: 0 done; 1 something was refused (the rest was imported); 2 wrong usage;
+// 3 the collection or the output could not be used (nothing changed); 130 interrupted
+// (nothing changed).
+
+#include "exchange/RecipeFormats.h"
+#include "exchange/RecipeImport.h"
+#include "platform/ProgramInfo.h"
+#include "store/RecipeTable.h"
+#include "store/RecordCursor.h"
+#include "store/StoreError.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+
+#include <csignal>
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace {
+
+using namespace pantrio;
+
+enum Exit { Done = 0, Refused = 1, Usage = 2, CannotUse = 3, Interrupted = 130 };
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onSignal(int)
+{
+    interrupted = 1;
+}
+
+void print(std::FILE* to, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fputc('\n', to);
+}
+
+QString shown(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+const char* const HelpText = R"(Usage:
+  pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE...
+  pantrio-recipes export [--collection PATH] --format mealmaster|json FILE
+
+import  adds the recipes of each FILE to the collection, all in one step: an interruption
+        leaves the collection as it was. Files are recognised by their content: MealMaster
+        text, schema.org Recipe JSON-LD (.json files and saved web pages), and Microsoft
+        Access collections of the earlier version of Pantrio. A recipe equal to one already
+        in the collection (same name, category, ingredients and instructions) is skipped.
+export  writes every recipe of the collection to FILE, or to standard output when FILE is -.
+
+Options:
+  --collection PATH    the collection to use (default: the one Pantrio opens, %1);
+                       import creates it when it does not exist
+  --dry-run            read and check everything, change nothing
+  --allow-duplicates   import recipes even when the collection holds them already
+  --format FORMAT      mealmaster or json (schema.org Recipe JSON-LD)
+  --help               show this text
+
+Exit status: 0 done; 1 something was refused, the rest was imported; 2 wrong usage;
+3 the collection or the output file could not be used, nothing changed; 130 interrupted,
+nothing changed.)";
+
+int usage(const QString& problem)
+{
+    print(stderr, QStringLiteral("pantrio-recipes: %1").arg(problem));
+    print(stderr, QStringLiteral("Try 'pantrio-recipes --help' for more information."));
+    return Usage;
+}
+
+// Progress on a terminal, a few times a second; nothing when the output goes elsewhere.
+class Progress
+{
+public:
+    Progress() : enabled_(isatty(STDERR_FILENO)) { clock_.start(); }
+    ~Progress() { clear(); }
+
+    void show(int count, const QString& total)
+    {
+        if (!enabled_ || clock_.elapsed() - last_ < 200)
+            return;
+        last_ = clock_.elapsed();
+        const double rate = last_ > 0 ? count * 1000.0 / double(last_) : 0;
+        const QLocale locale;
+        std::fprintf(stderr, "\r\033[K%s recipes%s, %s/s", locale.toString(count).toLocal8Bit().constData(),
+                     total.toLocal8Bit().constData(), locale.toString(qint64(rate)).toLocal8Bit().constData());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+
+    void clear()
+    {
+        if (shown_)
+            std::fputs("\r\033[K", stderr);
+        shown_ = false;
+    }
+
+private:
+    bool enabled_;
+    bool shown_ = false;
+    QElapsedTimer clock_;
+    qint64 last_ = -1000;
+};
+
+QString plural(int n, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1StringView(n == 1 ? one : many));
+}
+
+int runImport(const QString& collection, const QStringList& files, bool dryRun, bool allowDuplicates)
+{
+    // A new collection is built under a temporary name and put in place only when complete.
+    const bool create = !QFileInfo::exists(collection);
+    const QString target = create ? collection + QStringLiteral(".pantrio-import") : collection;
+    if (create) {
+        QFile::remove(target); // an earlier interrupted import's
+        try {
+            RecipeTable::createFile(target);
+        } catch (const StoreError& e) {
+            print(stderr, QStringLiteral("pantrio-recipes: %1").arg(e.message()));
+            return CannotUse;
+        }
+    }
+    const auto dropTarget = [&] {
+        if (create)
+            QFile::remove(target);
+    };
+
+    exchange::ImportSummary summary;
+    Progress progress;
+    exchange::ImportReport report;
+    report.refusedFile = [&](const QString& file, const QString& problem) {
+        progress.clear();
+        print(stderr, QStringLiteral("pantrio-recipes: \"%1\" was refused: %2.").arg(shown(file), problem));
+    };
+    report.refusedRecipe = [&](const QString& file, std::int64_t line, const QString& problem) {
+        progress.clear();
+        print(stderr, QStringLiteral("%1:%2: a recipe was refused: %3.").arg(shown(file)).arg(line).arg(problem));
+    };
+    report.progress = [&](const exchange::ImportSummary& sofar, std::int64_t done, std::int64_t total) {
+        if (total > 0)
+            progress.show(sofar.imported + sofar.duplicates,
+                          QStringLiteral(", %1% of %2 MB").arg(done * 100 / total).arg((total + 999999) / 1000000));
+        return !interrupted;
+    };
+
+    try {
+        auto cursor = RecordCursor::open(target, {OpenMode::Exclusive, 2000});
+        cursor->transact([&](sqlite::Database& db, std::int64_t firstFreeId) {
+            summary = exchange::importFiles(db, firstFreeId, files, allowDuplicates, report);
+            return !summary.cancelled && !dryRun && !interrupted;
+        });
+        cursor->close();
+    } catch (const StoreError& e) {
+        progress.clear();
+        dropTarget();
+        print(stderr, QStringLiteral("pantrio-recipes: %1 Nothing was imported.").arg(e.message()));
+        return CannotUse;
+    }
+    progress.clear();
+    if (summary.cancelled || interrupted) {
+        dropTarget();
+        print(stderr, QStringLiteral("pantrio-recipes: interrupted; nothing was imported."));
+        return Interrupted;
+    }
+    if (create) {
+        // Nothing readable, nothing created: a mistyped file name leaves no empty collection behind.
+        const bool keep = !dryRun && !(summary.imported == 0 && summary.refused > 0);
+        if (!keep || !QFile::rename(target, collection)) {
+            dropTarget();
+            if (keep) {
+                print(stderr, QStringLiteral("pantrio-recipes: the new collection could not be saved as \"%1\". "
+                                             "Nothing was imported.")
+                                  .arg(shown(collection)));
+                return CannotUse;
+            }
+        }
+    }
+    const QString counts = QStringLiteral("%1, %2 skipped, %3 refused.")
+                               .arg(plural(summary.imported, "recipe", "recipes"),
+                                    plural(summary.duplicates, "duplicate", "duplicates"))
+                               .arg(summary.refused);
+    print(stdout, (dryRun ? QStringLiteral("Dry run, nothing changed: would import ") : QStringLiteral("Imported "))
+                      + counts);
+    return summary.refused ? Refused : Done;
+}
+
+int runExport(const QString& collection, const QString& format, const QString& file)
+{
+    const bool toStdout = file == u"-";
+    if (!toStdout && QFileInfo::exists(file)) {
+        print(stderr, QStringLiteral("pantrio-recipes: \"%1\" already exists; choose another name.").arg(shown(file)));
+        return CannotUse;
+    }
+    QFile out;
+    QSaveFile saved(file);
+    QIODevice* device = &saved;
+    if (toStdout) {
+        if (!out.open(stdout, QIODevice::WriteOnly)) {
+            print(stderr, QStringLiteral("pantrio-recipes: standard output cannot be written."));
+            return CannotUse;
+        }
+        device = &out;
+    } else if (!saved.open(QIODevice::WriteOnly)) {
+        print(stderr, QStringLiteral("pantrio-recipes: \"%1\" cannot be written (%2).").arg(shown(file), saved.errorString()));
+        return CannotUse;
+    }
+
+    int count = 0;
+    Progress progress;
+    try {
+        auto cursor = RecordCursor::open(collection, {OpenMode::Shared, 2000});
+        const int total = cursor->recordCount();
+        const QString ofTotal = QStringLiteral(" of %1").arg(QLocale().toString(total));
+        cursor->transact([&](sqlite::Database& db, std::int64_t) {
+            if (format == u"json")
+                exchange::beginJson(*device);
+            exchange::readCollection(db, [&](const RecipeValues& r) {
+                if (format == u"json")
+                    exchange::writeJson(*device, r, count == 0);
+                else
+                    exchange::writeMealMaster(*device, r);
+                progress.show(++count, ofTotal);
+                return !interrupted;
+            });
+            if (format == u"json")
+                exchange::endJson(*device);
+            return false; // reading only
+        });
+    } catch (const StoreError& e) {
+        progress.clear();
+        print(stderr, QStringLiteral("pantrio-recipes: %1").arg(e.message()));
+        return CannotUse;
+    }
+    progress.clear();
+    if (interrupted) {
+        print(stderr, QStringLiteral("pantrio-recipes: interrupted; nothing was exported."));
+        return Interrupted;
+    }
+    if (toStdout ? !out.flush() : !saved.commit()) {
+        print(stderr, QStringLiteral("pantrio-recipes: \"%1\" could not be written (%2).")
+                          .arg(toStdout ? QStringLiteral("-") : shown(file), device->errorString()));
+        return CannotUse;
+    }
+    print(toStdout ? stderr : stdout, QStringLiteral("Exported %1.").arg(plural(count, "recipe", "recipes")));
+    return Done;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    const QString defaultCollection =
+        ProgramInfo::forThisBuild(QCoreApplication::applicationDirPath()).pathOf(QStringLiteral("Savorix.mdb"));
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        print(stdout, QString::fromUtf8(HelpText).arg(shown(defaultCollection)));
+        return Done;
+    }
+    if (args.isEmpty())
+        return usage(QStringLiteral("say import or export."));
+    const QString command = args.takeFirst();
+    if (command != u"import" && command != u"export")
+        return usage(QStringLiteral("unknown command \"%1\"; say import or export.").arg(command));
+
+    QString collection = defaultCollection, format;
+    bool dryRun = false, allowDuplicates = false;
+    QStringList files;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == u"--collection" || a == u"--format") {
+            if (i + 1 == args.size())
+                return usage(QStringLiteral("%1 needs a value.").arg(a));
+            (a == u"--collection" ? collection : format) = args[++i];
+        } else if (a == u"--dry-run" && command == u"import") {
+            dryRun = true;
+        } else if (a == u"--allow-duplicates" && command == u"import") {
+            allowDuplicates = true;
+        } else if (a == u"--") {
+            files += args.mid(i + 1);
+            break;
+        } else if (a.startsWith(u"--")) {
+            return usage(QStringLiteral("unknown option %1 for %2.").arg(a, command));
+        } else {
+            files << a;
+        }
+    }
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGHUP, onSignal);
+
+    if (command == u"import") {
+        if (!format.isEmpty())
+            return usage(QStringLiteral("import recognises formats by content; --format is for export."));
+        if (files.isEmpty())
+            return usage(QStringLiteral("name at least one file to import."));
+        return runImport(collection, files, dryRun, allowDuplicates);
+    }
+    if (format != u"mealmaster" && format != u"json")
+        return usage(QStringLiteral("export needs --format mealmaster or --format json."));
+    if (files.size() != 1)
+        return usage(QStringLiteral("export writes one file (or - for standard output)."));
+    return runExport(collection, format, files.first());
+}
