@@ -245,6 +245,9 @@ void readArray(QIODevice& in, const ReadEvents& events)
 {
     std::int64_t line = 1, elementLine = 1;
     int depth = 0, found = 0;
+    // Openers inside the current element. A closer that does not match closes up to its
+    // opener, so that one broken element does not swallow the ones after it.
+    std::string open;
     bool inString = false, escape = false, closed = false, tooLong = false;
     QByteArray element;
     while (!in.atEnd() && !closed) {
@@ -292,9 +295,12 @@ void readArray(QIODevice& in, const ReadEvents& events)
             if (c == '"') {
                 inString = true;
             } else if (c == '{' || c == '[') {
-                ++depth;
+                open.push_back(c);
+                depth = 1 + int(open.size());
             } else if ((c == '}' || c == ']') && depth > 1) {
-                --depth;
+                const auto at = open.find_last_of(c == '}' ? '{' : '[');
+                open.resize(at == std::string::npos ? open.size() - 1 : at);
+                depth = 1 + int(open.size());
             } else if (depth == 1 && (c == ',' || c == ']')) {
                 flush(i);
                 if (!finish())

@@ -165,10 +165,12 @@ std::optional<QString> readableDuration(const QString& iso)
     if (!m.hasMatch())
         return std::nullopt;
     QStringList parts;
+    bool any = false;
     for (int i = 0; i < 7; ++i) {
         const QString number = m.captured(i + 1);
         if (number.isEmpty())
             continue;
+        any = true;
         const double value = number.toDouble();
         if (value == 0)
             continue;
@@ -179,8 +181,10 @@ std::optional<QString> readableDuration(const QString& iso)
             shown = QString::number(number.toLongLong());
         parts << shown + u' ' + QLatin1StringView(value == 1 ? DurationUnits[i].one : DurationUnits[i].many);
     }
+    if (!any)
+        return std::nullopt;
     if (parts.isEmpty())
-        return iso.trimmed().toUpper() == u"P" ? std::nullopt : std::optional<QString>(QStringLiteral("0 minutes"));
+        return QStringLiteral("0 minutes");
     return parts.join(u' ');
 }
 
