@@ -1,4 +1,122 @@
+#include "support/TestSupport.h"
+
+#include "store/RecordCursor.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
-class T : public QObject { Q_OBJECT };
-QTEST_GUILESS_MAIN(T)
+
+using namespace pantrio;
+
+namespace {
+
+QString data(const char* name)
+{
+    return QStringLiteral(PANTRIO_EXCHANGE_DATA "/") + QLatin1StringView(name);
+}
+
+struct Result
+{
+    int status = -1;
+    QString out, err;
+};
+
+Result run(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(PANTRIO_RECIPES_TOOL), args);
+    if (!p.waitForFinished(60000))
+        qFatal("pantrio-recipes did not finish");
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+int recipeCount(const QString& path)
+{
+    return RecordCursor::open(path, {OpenMode::Shared, 0})->recordCount();
+}
+
+} // namespace
+
+class TestPantrioRecipes : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void statusAndSummary_data()
+    {
+        QTest::addColumn<QStringList>("args"); // COLLECTION stands for a new collection's path
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("recipes"); // in the collection afterwards; -1: it does not exist
+        const QString c = QStringLiteral("COLLECTION");
+        QTest::newRow("all imported") << QStringList{"import", "--collection", c, data("recipe.json")} << 0
+                                      << "Imported 1 recipe, 0 duplicates skipped, 0 refused." << 1;
+        QTest::newRow("a recipe refused") << QStringList{"import", "--collection", c, data("cookbook.mmf")} << 1
+                                          << "cookbook.mmf:59: a recipe was refused" << 3;
+        QTest::newRow("nothing readable creates nothing")
+            << QStringList{"import", "--collection", c, data("shopping.txt")} << 1
+            << "shopping.txt\" was refused: nothing in it is a recipe Pantrio can read." << -1;
+        QTest::newRow("dry run") << QStringList{"import", "--dry-run", "--collection", c, data("page.html")} << 0
+                                 << "Dry run, nothing changed: would import 1 recipe" << -1;
+        QTest::newRow("no files") << QStringList{"import", "--collection", c} << 2 << "name at least one file" << -1;
+        QTest::newRow("export without format") << QStringList{"export", "--collection", c, "-"} << 2
+                                               << "--format mealmaster or --format json" << -1;
+        QTest::newRow("unknown command") << QStringList{"merge"} << 2 << "unknown command \"merge\"" << -1;
+        QTest::newRow("export of a missing collection")
+            << QStringList{"export", "--collection", c, "--format", "json", "-"} << 3 << "does not exist" << -1;
+    }
+
+    void statusAndSummary()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QFETCH(int, recipes);
+        QTemporaryDir dir;
+        const QString collection = dir.filePath(QStringLiteral("Savorix.mdb"));
+        args.replaceInStrings(QStringLiteral("COLLECTION"), collection);
+        const Result r = run(args);
+        QVERIFY2((r.out + r.err).contains(message), qPrintable(r.out + r.err));
+        QCOMPARE(r.status, status);
+        QCOMPARE(QFileInfo::exists(collection) ? recipeCount(collection) : -1, recipes);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), recipes < 0 ? 0 : 1); // no temporary left over
+    }
+
+    void collectionHeldByTheWindowIsInUse()
+    {
+        QTemporaryDir dir;
+        const QString path = test::makeRecipeFile(dir.path(), {test::recipe(QStringLiteral("Soups"), QStringLiteral("Leek Soup"))});
+        auto held = RecordCursor::open(path, {OpenMode::Exclusive, 0});
+        const Result r = run({QStringLiteral("import"), QStringLiteral("--collection"), path, data("recipe.json")});
+        QCOMPARE(r.status, 3);
+        QVERIFY2(r.err.contains(QStringLiteral("in use")), qPrintable(r.err));
+        held.reset();
+        QCOMPARE(recipeCount(path), 1);
+    }
+
+    void exportsToStandardOutput()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Savorix.mdb"));
+        QCOMPARE(run({QStringLiteral("import"), QStringLiteral("--collection"), path, data("list.json")}).status, 1);
+        const Result r = run({QStringLiteral("export"), QStringLiteral("--collection"), path, QStringLiteral("--format"),
+                              QStringLiteral("json"), QStringLiteral("-")});
+        QCOMPARE(r.status, 0);
+        const QJsonArray recipes = QJsonDocument::fromJson(r.out.toUtf8()).array();
+        QCOMPARE(recipes.size(), 2);
+        QCOMPARE(recipes[1][QStringLiteral("name")].toString(), QStringLiteral("Cucumber Raita"));
+        QCOMPARE(r.err.trimmed(), QStringLiteral("Exported 2 recipes."));
+        // never over an existing file
+        const QString existing = data("recipe.json");
+        QCOMPARE(run({QStringLiteral("export"), QStringLiteral("--collection"), path, QStringLiteral("--format"),
+                      QStringLiteral("mealmaster"), existing})
+                     .status,
+                 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPantrioRecipes)
 #include "tst_pantriorecipes.moc"
