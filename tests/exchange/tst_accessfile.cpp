@@ -1,4 +1,10 @@
+#include "exchange/AccessConversion.h"
 #include "exchange/AccessFile.h"
+#include "store/RecordCursor.h"
+#include "store/StoreError.h"
+
+#include <QCryptographicHash>
+#include <QTemporaryDir>
 
 #include <QtTest>
 
@@ -10,6 +16,14 @@ namespace {
 QString data(const char* name)
 {
     return QStringLiteral(PANTRIO_EXCHANGE_DATA "/access/") + QLatin1StringView(name);
+}
+
+QByteArray digest(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
 } // namespace
@@ -99,6 +113,43 @@ private slots:
         } catch (const ReadError& e) {
             QVERIFY2(e.message().contains(QStringLiteral("\"Recipes\"")), qPrintable(e.message()));
         }
+    }
+
+    void convertsKeepingTheOriginal()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Savorix.mdb"));
+        QVERIFY(QFile::copy(data("testUnicodeCompV2003.mdb"), path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        // a name already taken is never overwritten
+        QFile taken(dir.filePath(QStringLiteral("Savorix (Access).mdb")));
+        QVERIFY(taken.open(QIODevice::WriteOnly));
+        taken.close();
+        AccessLayout layout;
+        layout.table = QStringLiteral("Table");
+        layout.columns[fieldIndex(Field::RecipeName)] = QStringLiteral("Unicode");
+
+        const QString kept = convertAccessCollection(path, layout);
+        QCOMPARE(QFileInfo(kept).fileName(), QStringLiteral("Savorix (Access 2).mdb"));
+        QCOMPARE(digest(kept), digest(data("testUnicodeCompV2003.mdb")));
+        QCOMPARE(QFileInfo(taken).size(), 0);
+        auto cursor = RecordCursor::open(path, {OpenMode::Exclusive, 0});
+        QStringList names;
+        for (int i = 0; i < cursor->recordCount(); ++i, cursor->moveNext())
+            names << cursor->field(Field::RecipeName).value_or(QString());
+        QCOMPARE(names.size(), 8);
+        QCOMPARE(names.mid(0, 3), (QStringList{QStringLiteral("only ascii chars"), QStringLiteral("ääkkösiä"),
+                                               QStringLiteral("Мир")}));
+    }
+
+    void failedConversionLeavesTheFileAsItWas()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Savorix.mdb"));
+        QVERIFY(QFile::copy(data("testV1997.mdb"), path));
+        QVERIFY_THROWS_EXCEPTION(StoreError, convertAccessCollection(path)); // it has no recipe table
+        QCOMPARE(digest(path), digest(data("testV1997.mdb")));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Savorix.mdb")});
     }
 };
 

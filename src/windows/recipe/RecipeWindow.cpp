@@ -1,6 +1,7 @@
 #include "RecipeWindow.h"
 
 #include "FieldBinder.h"
+#include "exchange/AccessConversion.h"
 #include "platform/BusyPointer.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramInfo.h"
@@ -14,6 +15,8 @@
 #include "windows/find/FindDialog.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -240,9 +243,37 @@ bool RecipeWindow::eventFilter(QObject* watched, QEvent* event)
 void RecipeWindow::open()
 {
     load();
-    if (!browser_->open(services_.program.collectionPath()))
+    const QString path = services_.program.collectionPath();
+    if (!browser_->open(path) && !offerConversion(path))
         tell(browser_->openError(), MessageIcon::Exclamation);
     boxes_[0]->setFocus();
+}
+
+// The earlier version kept the collection in a Microsoft Access file. Converting it is the
+// user's choice; true when they made it (whatever came of it).
+bool RecipeWindow::offerConversion(const QString& path)
+{
+    if (exchange::detectFormat(path) != exchange::Format::Access)
+        return false;
+    const QString question =
+        QStringLiteral("The recipe file \"%1\" was made by an earlier version of Pantrio. Convert it now? "
+                       "The original is kept as \"%2\".")
+            .arg(QDir::toNativeSeparators(path), QFileInfo(exchange::keptAccessName(path)).fileName());
+    if (services_.messages.show(question, services_.program.title, MessageIcon::Exclamation,
+                                MessageButtons::OkCancel) != MessageAnswer::Ok)
+        return false;
+    services_.pointer.setBusy(true);
+    try {
+        exchange::convertAccessCollection(path);
+    } catch (const StoreError& e) {
+        services_.pointer.setBusy(false);
+        tell(e.message(), MessageIcon::Exclamation);
+        return true;
+    }
+    services_.pointer.setBusy(false);
+    if (!browser_->open(path))
+        tell(browser_->openError(), MessageIcon::Exclamation);
+    return true;
 }
 
 void RecipeWindow::load()

@@ -49,6 +49,7 @@ protected:
 private:
     void buildControls();
     void load();
+    bool offerConversion(const QString& path);
     bool unload(); // false when closing must wait (an edit could not be saved)
     void showPosition();
     void markBusy();
