@@ -377,49 +377,74 @@ private:
     int lastInColumn_[2] = {-1, -1};
 };
 
-void put(QIODevice& out, const QString& line)
-{
-    out.write(line.toUtf8());
-    out.write("\n", 1);
-}
 
-// Breaks `text` into pieces of at most `width` at spaces; a piece never starts like a new step,
-// which the reader would keep apart.
-QStringList wrap(const QString& text, qsizetype width)
+// Appends `line` broken at spaces into pieces of at most `width`, each piece on a line of its own
+// after `indent` (and `more` from the second on); a piece never starts like a new step, which the
+// reader would keep apart. Returns the length of the last piece, whose line is left open.
+qsizetype putWrapped(QString& out, QStringView line, qsizetype width, QLatin1StringView indent,
+                     QLatin1StringView more = {})
 {
-    QStringList out;
-    QStringView rest(text);
+    QStringView rest = line;
+    bool first = true;
+    const auto start = [&] {
+        out += indent;
+        if (!first)
+            out += more;
+        first = false;
+    };
     while (rest.size() > width) {
         qsizetype at = rest.left(width + 1).lastIndexOf(u' ');
         while (at > 0 && startsStep(rest.mid(at + 1)))
             at = rest.left(at).lastIndexOf(u' ');
         if (at <= 0)
             break;
-        out << rest.left(at).trimmed().toString();
+        start();
+        out += rest.left(at).trimmed();
+        out += u'\n';
         rest = rest.mid(at + 1);
     }
-    out << rest.toString();
-    return out;
+    start();
+    out += rest;
+    return rest.size();
 }
 
-void putText(QIODevice& out, const QString& tag, const FieldValue& value)
+// Calls `each` with every line of `text`, without its line break.
+template<typename F>
+void forEachLine(QStringView text, F each)
 {
-    const QStringList lines = fieldLines(value);
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString line = (i == 0 && !tag.isEmpty() ? tag + u' ' : QString()) + lines[i].trimmed();
-        if (line.trimmed().isEmpty()) {
-            put(out, QString());
-            continue;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype end = text.indexOf(u'\n', from);
+        each(text.mid(from, (end < 0 ? text.size() : end) - from));
+        if (end < 0)
+            return;
+        from = end + 1;
+    }
+}
+
+void putText(QString& out, QLatin1StringView tag, QStringView text)
+{
+    bool first = true;
+    QString tagged;
+    forEachLine(text, [&](QStringView raw) {
+        QStringView line = raw.trimmed();
+        if (first && !tag.isEmpty()) {
+            tagged = tag + u' ';
+            tagged += line;
+            line = tagged;
         }
-        QStringList pieces = wrap(line, WriteWidth - 2);
+        first = false;
+        if (line.trimmed().isEmpty()) {
+            out += u'\n';
+            return;
+        }
         // A long line that ends where the text does gets a trailing space, which tells the
         // reader not to join the next line to it.
-        if (pieces.last().size() + 2 >= WrappedLength)
-            pieces.last() += u' ';
-        for (const QString& piece : std::as_const(pieces))
-            put(out, QStringLiteral("  ") + piece);
-    }
-    put(out, QString());
+        if (putWrapped(out, line, WriteWidth - 2, QLatin1StringView("  ")) + 2 >= WrappedLength)
+            out += u' ';
+        out += u'\n';
+    });
+    out += u'\n';
 }
 
 } // namespace
@@ -427,61 +452,88 @@ void putText(QIODevice& out, const QString& tag, const FieldValue& value)
 void readMealMaster(QIODevice& in, const ReadEvents& events)
 {
     Parser parser(events);
-    std::int64_t number = 0;
-    QByteArray buffer;
-    while (!in.atEnd()) {
-        buffer = in.readLine();
+    std::int64_t number = 0, consumed = 0;
+    // Lines are cut from large reads: QIODevice::readLine allocates a buffer per line.
+    QByteArray chunk;
+    qsizetype at = 0;
+    bool ended = false;
+    while (!ended) {
+        qsizetype end = chunk.indexOf('\n', at);
+        if (end < 0) {
+            const QByteArray more = in.read(1 << 20);
+            if (more.isEmpty()) {
+                ended = true;
+                end = chunk.size();
+                if (at == end)
+                    break;
+            } else {
+                consumed += at;
+                chunk = chunk.mid(at) + more;
+                at = 0;
+                if (events.progress)
+                    events.progress(consumed);
+                continue;
+            }
+        }
         ++number;
-        if (!parser.line(decodeLine(buffer), number))
+        if (!parser.line(decodeLine(QByteArrayView(chunk.constData() + at, end - at)), number))
             return;
-        if (events.progress && number % 4096 == 0)
-            events.progress(in.pos());
+        at = end + 1;
     }
     parser.end();
     if (events.progress)
         events.progress(in.pos());
 }
 
-void writeMealMaster(QIODevice& out, const RecipeValues& r)
+void writeMealMaster(QIODevice& device, const RecipeValues& r)
 {
-    put(out, QStringLiteral("MMMMM----- Recipe via Meal-Master (tm) v8.05"));
-    put(out, QString());
-    put(out, QStringLiteral("      Title: ") + squeezeSpace(r[Field::RecipeName].value_or(QString())));
-    put(out, QStringLiteral(" Categories: ") + squeezeSpace(r[Field::FoodCategoryID].value_or(QString())));
+    QString out;
+    out.reserve(4096);
+    out += QLatin1StringView("MMMMM----- Recipe via Meal-Master (tm) v8.05\n\n      Title: ");
+    out += squeezeSpace(r[Field::RecipeName].value_or(QString()));
+    out += QLatin1StringView("\n Categories: ");
+    out += squeezeSpace(r[Field::FoodCategoryID].value_or(QString()));
+    out += u'\n';
     // A yield the notes begin with goes where readers look for it.
-    QStringList notes = fieldLines(r[Field::Notes]);
-    QString yield = QStringLiteral("   Servings: 0");
+    QStringView notes = r[Field::Notes] ? QStringView(*r[Field::Notes]) : QStringView();
     bool yieldTaken = false;
-    if (!notes.isEmpty() && (notes.first().startsWith(u"Yield: ") || notes.first().startsWith(u"Servings: "))) {
+    if (notes.startsWith(u"Yield: ") || notes.startsWith(u"Servings: ")) {
         yieldTaken = true;
-        const QString first = notes.takeFirst().trimmed();
-        yield = (first.startsWith(u'Y') ? QStringLiteral("      ") : QStringLiteral("   ")) + first;
+        const qsizetype end = notes.indexOf(u'\n');
+        out += QLatin1StringView(notes.startsWith(u'Y') ? "      " : "   ");
+        out += notes.left(end < 0 ? notes.size() : end).trimmed();
+        notes = end < 0 ? QStringView() : notes.mid(end + 1);
+    } else {
+        out += QLatin1StringView("   Servings: 0");
     }
-    put(out, yield);
-    put(out, QString());
-    for (const QString& raw : fieldLines(r[Field::Ingredients])) {
-        const QString line = raw.trimmed();
-        if (line.isEmpty())
-            continue;
-        if (line.endsWith(u':') && !line.front().isDigit() && !line.contains(u"  ")) {
-            put(out, QStringLiteral("MMMMM-----") + line.chopped(1) + QStringLiteral("-----"));
-            continue;
-        }
-        const QStringList pieces = wrap(line, WriteWidth - TextColumn - 1);
-        for (qsizetype i = 0; i < pieces.size(); ++i)
-            put(out, QString(TextColumn, u' ') + (i ? QStringLiteral("-") : QString()) + pieces[i]);
+    out += QLatin1StringView("\n\n");
+    if (const FieldValue& ingredients = r[Field::Ingredients]) {
+        forEachLine(*ingredients, [&](QStringView raw) {
+            const QStringView line = raw.trimmed();
+            if (line.isEmpty())
+                return;
+            if (line.endsWith(u':') && !line.front().isDigit() && !line.contains(u"  ")) {
+                out += QLatin1StringView("MMMMM-----");
+                out += line.chopped(1);
+                out += QLatin1StringView("-----\n");
+                return;
+            }
+            putWrapped(out, line, WriteWidth - TextColumn - 1, QLatin1StringView("           "),
+                       QLatin1StringView("-"));
+            out += u'\n';
+        });
     }
-    put(out, QString());
-    if (r[Field::RecipeDescription])
-        putText(out, QStringLiteral("Description:"), r[Field::RecipeDescription]);
-    if (r[Field::TimeToPrepare])
-        putText(out, QStringLiteral("Preparation time:"), squeezeSpace(*r[Field::TimeToPrepare]));
-    if (r[Field::Instructions])
-        putText(out, QString(), r[Field::Instructions]);
+    out += u'\n';
+    if (const FieldValue& description = r[Field::RecipeDescription])
+        putText(out, QLatin1StringView("Description:"), *description);
+    if (const FieldValue& time = r[Field::TimeToPrepare])
+        putText(out, QLatin1StringView("Preparation time:"), squeezeSpace(*time));
+    if (const FieldValue& instructions = r[Field::Instructions])
+        putText(out, {}, *instructions);
     if (r[Field::Notes] && !(yieldTaken && notes.isEmpty()))
-        putText(out, QStringLiteral("Notes:"), notes.join(u'\n'));
-    put(out, QStringLiteral("MMMMM"));
-    put(out, QString());
+        putText(out, QLatin1StringView("Notes:"), notes);
+    out += QLatin1StringView("MMMMM\n\n");
+    device.write(out.toUtf8());
 }
 
 } // namespace pantrio::exchange

@@ -237,9 +237,28 @@ bool sameRecipe(const RecipeValues& a, const RecipeValues& b)
 
 std::uint64_t recipeKey(const RecipeValues& values)
 {
-    std::uint64_t key = 0x9E3779B97F4A7C15ull;
-    for (Field f : KeyFields)
-        key = (key ^ qHash(squeezeSpace(values[f].value_or(QString())), 0x5EED)) * 0x100000001B3ull;
+    // FNV-1a over the text as squeezeSpace leaves it, without building that text.
+    std::uint64_t key = 0xCBF29CE484222325ull;
+    const auto mix = [&key](char16_t c) {
+        key = (key ^ c) * 0x100000001B3ull;
+    };
+    for (Field f : KeyFields) {
+        bool space = false, started = false;
+        if (const FieldValue& v = values[f]) {
+            for (QChar c : *v) {
+                if (c.isSpace()) {
+                    space = started;
+                    continue;
+                }
+                if (space)
+                    mix(u' ');
+                mix(c.unicode());
+                space = false;
+                started = true;
+            }
+        }
+        mix(0xFFFF); // between fields
+    }
     return key;
 }
 
