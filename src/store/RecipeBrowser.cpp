@@ -1,6 +1,7 @@
 #include "RecipeBrowser.h"
 
 #include "RecordCursor.h"
+#include "exchange/RecipeImport.h"
 
 #include <optional>
 
@@ -168,6 +169,19 @@ void RecipeBrowser::deleteCurrent()
     // Deleting the first recipe leaves the browser on the one that is first now.
     if (!c.hasCurrent() && c.recordCount() > 0)
         c.moveFirst();
+}
+
+exchange::ImportSummary RecipeBrowser::importFiles(const QStringList& files, const exchange::ImportReport& report)
+{
+    RecordCursor& c = cursor();
+    exchange::ImportSummary summary;
+    c.transact([&](sqlite::Database& db, std::int64_t firstFree) {
+        summary = exchange::importFiles(db, firstFree, files, false, report);
+        return !summary.cancelled;
+    });
+    if (!summary.cancelled && summary.firstId)
+        c.setBookmark({summary.firstId});
+    return summary;
 }
 
 void RecipeBrowser::refresh()

@@ -12,6 +12,11 @@
 
 namespace pantrio {
 
+namespace exchange {
+struct ImportReport;
+struct ImportSummary;
+} // namespace exchange
+
 class RecordCursor;
 class SearchCondition;
 
@@ -73,6 +78,11 @@ public:
     // The next recipe (wrapping) whose field is like `pattern`; false for no match or a
     // pattern the condition language cannot hold.
     bool findField(const QString& pattern, const QString& fieldName);
+
+    // Imports recipe files into the open collection through this browser's own connection, so
+    // that it works while the browser holds the file: one transaction, rolled back when the
+    // report's progress cancels. Then stands on the first imported recipe (or where it stood).
+    exchange::ImportSummary importFiles(const QStringList& files, const exchange::ImportReport& report);
 
     // Saves a pending edit and closes the file; a failed save throws and leaves it open.
     void close();

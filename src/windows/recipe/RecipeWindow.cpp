@@ -2,6 +2,7 @@
 
 #include "FieldBinder.h"
 #include "exchange/AccessConversion.h"
+#include "exchange/RecipeImport.h"
 #include "platform/BusyPointer.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramInfo.h"
@@ -19,6 +20,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QProgressDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -102,6 +105,7 @@ RecipeWindow::RecipeWindow(const RecipeLayout& layout, Services& services, QWidg
         },
         Qt::QueuedConnection);
     buildControls();
+    setAcceptDrops(true); // recipe files dropped on the window are imported
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect r(QPoint(), size());
@@ -164,6 +168,9 @@ void RecipeWindow::buildControls()
         if (layout_.coloured)
             setTextColour(box, QPalette::Text, row.field == Field::FoodCategoryID ? Red : DarkBlue);
         box->installEventFilter(this);
+        // Files dropped on a box are recipes to import, not text to insert.
+        if (auto* multi = qobject_cast<QPlainTextEdit*>(box))
+            multi->viewport()->installEventFilter(this);
         binder_->bind(box, row.field);
         boxes_[i] = box;
         tabOrder[row.tabIndex] = box;
@@ -216,6 +223,8 @@ void RecipeWindow::paintEvent(QPaintEvent*)
 
 bool RecipeWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (takeFileDrop(event))
+        return true;
     // The text boxes would claim these keys for themselves; the window's keys win.
     if (event->type() == QEvent::ShortcutOverride && isRecordKey(static_cast<QKeyEvent*>(event))) {
         event->ignore();
@@ -274,6 +283,104 @@ bool RecipeWindow::offerConversion(const QString& path)
     if (!browser_->open(path))
         tell(browser_->openError(), MessageIcon::Exclamation);
     return true;
+}
+
+namespace {
+
+QStringList localFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (data && data->hasUrls())
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile())
+                files << url.toLocalFile();
+    return files;
+}
+
+} // namespace
+
+void RecipeWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    takeFileDrop(event);
+}
+
+void RecipeWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    takeFileDrop(event);
+}
+
+void RecipeWindow::dropEvent(QDropEvent* event)
+{
+    takeFileDrop(event);
+}
+
+bool RecipeWindow::takeFileDrop(QEvent* event)
+{
+    if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove && event->type() != QEvent::Drop)
+        return false;
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QStringList files = localFiles(drop->mimeData());
+    if (files.isEmpty())
+        return false;
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop)
+        // Not inside the drop itself: the program the files come from waits for it to end.
+        QMetaObject::invokeMethod(this, [this, files] { importDropped(files); }, Qt::QueuedConnection);
+    return true;
+}
+
+void RecipeWindow::importDropped(const QStringList& files)
+{
+    if (!browser_->isOpen()) {
+        tell(browser_->openError(), MessageIcon::Exclamation);
+        return;
+    }
+    QStringList names;
+    for (const QString& file : files)
+        names << QFileInfo(file).fileName();
+    const QString question =
+        QStringLiteral("Import the recipes in %1 into this recipe collection?\n\n%2")
+            .arg(files.size() == 1 ? QStringLiteral("this file") : QStringLiteral("these %1 files").arg(files.size()),
+                 names.join(u'\n'));
+    if (services_.messages.show(question, services_.program.title, MessageIcon::Information,
+                                MessageButtons::OkCancel) != MessageAnswer::Ok)
+        return;
+
+    QProgressDialog progress(QStringLiteral("Importing recipes..."), QStringLiteral("Cancel"), 0, 1000, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    QStringList refused;
+    exchange::ImportReport report;
+    report.refusedFile = [&](const QString& file, const QString& problem) {
+        refused << QStringLiteral("%1: %2").arg(QFileInfo(file).fileName(), problem);
+    };
+    report.refusedRecipe = [&](const QString& file, std::int64_t line, const QString& problem) {
+        refused << QStringLiteral("%1, line %2: %3").arg(QFileInfo(file).fileName()).arg(line).arg(problem);
+    };
+    report.progress = [&](const exchange::ImportSummary&, std::int64_t done, std::int64_t total) {
+        progress.setValue(total > 0 ? int(done * 999 / total) : 0);
+        return !progress.wasCanceled();
+    };
+    std::optional<exchange::ImportSummary> summary;
+    run([&] { summary = browser_->importFiles(files, report); });
+    progress.reset();
+    if (!summary)
+        return; // run() told the user why
+    if (summary->cancelled) {
+        tell(QStringLiteral("The import was cancelled; nothing was imported."), MessageIcon::Information);
+        return;
+    }
+    QString text = QStringLiteral("Imported %1 recipe(s), %2 duplicate(s) skipped, %3 refused.")
+                       .arg(summary->imported)
+                       .arg(summary->duplicates)
+                       .arg(summary->refused);
+    if (!refused.isEmpty()) {
+        constexpr qsizetype Shown = 10;
+        text += QStringLiteral("\n\n") + refused.mid(0, Shown).join(u'\n');
+        if (refused.size() > Shown)
+            text += QStringLiteral("\n(and %1 more)").arg(refused.size() - Shown);
+    }
+    tell(text, summary->refused ? MessageIcon::Exclamation : MessageIcon::Information);
 }
 
 void RecipeWindow::load()

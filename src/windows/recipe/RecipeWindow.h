@@ -45,11 +45,16 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildControls();
     void load();
     bool offerConversion(const QString& path);
+    bool takeFileDrop(QEvent* event); // true when the event was files, handled here
+    void importDropped(const QStringList& files);
     bool unload(); // false when closing must wait (an edit could not be saved)
     void showPosition();
     void markBusy();
