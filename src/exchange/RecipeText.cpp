@@ -262,13 +262,5 @@ std::uint64_t recipeKey(const RecipeValues& values)
     return key;
 }
 
-QStringList fieldLines(const FieldValue& value)
-{
-    if (!value)
-        return {};
-    QString text = *value;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return text.split(u'\n');
-}
 
 } // namespace pantrio::exchange

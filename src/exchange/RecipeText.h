@@ -36,7 +36,4 @@ QString squeezeSpace(const QString& text);
 bool sameRecipe(const RecipeValues& a, const RecipeValues& b);
 std::uint64_t recipeKey(const RecipeValues& values);
 
-// The lines of a multi-line field ("\r\n" and "\n" both end a line).
-QStringList fieldLines(const FieldValue& value);
-
 } // namespace pantrio::exchange
