@@ -25,6 +25,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include <sqlite3.h>
 #include <unistd.h>
 
 namespace {
@@ -222,24 +223,30 @@ int runExport(const QString& collection, const QString& format, const QString& f
     int count = 0;
     Progress progress;
     try {
-        auto cursor = RecordCursor::open(collection, {OpenMode::Shared, 2000});
-        const int total = cursor->recordCount();
+        // The cursor checks that the file is a collection and says why not; the rows are then
+        // read on a connection of their own that never writes, so a read-only file exports too.
+        int total = 0;
+        {
+            auto cursor = RecordCursor::open(collection, {OpenMode::Shared, 2000});
+            total = cursor->recordCount();
+        }
         const QString ofTotal = QStringLiteral(" of %1").arg(QLocale().toString(total));
-        cursor->transact([&](sqlite::Database& db, std::int64_t) {
+        sqlite::Database db(collection, SQLITE_OPEN_READONLY);
+        sqlite3_busy_timeout(db.handle(), 2000);
+        db.exec("BEGIN", QStringLiteral("read the recipe file")); // one consistent snapshot
+        if (format == u"json")
+            exchange::beginJson(*device);
+        exchange::readCollection(db, [&](const RecipeValues& r) {
             if (format == u"json")
-                exchange::beginJson(*device);
-            exchange::readCollection(db, [&](const RecipeValues& r) {
-                if (format == u"json")
-                    exchange::writeJson(*device, r, count == 0);
-                else
-                    exchange::writeMealMaster(*device, r);
-                progress.show(++count, ofTotal);
-                return !interrupted;
-            });
-            if (format == u"json")
-                exchange::endJson(*device);
-            return false; // reading only
+                exchange::writeJson(*device, r, count == 0);
+            else
+                exchange::writeMealMaster(*device, r);
+            progress.show(++count, ofTotal);
+            return !interrupted;
         });
+        if (format == u"json")
+            exchange::endJson(*device);
+        db.exec("COMMIT", QStringLiteral("read the recipe file"));
     } catch (const StoreError& e) {
         progress.clear();
         print(stderr, QStringLiteral("pantrio-recipes: %1").arg(e.message()));
