@@ -14,6 +14,8 @@
 #include "store/RecordCursor.h"
 #include "store/StoreError.h"
 
+#include <csignal>
+#include <cstdio>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,10 +23,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
-
-#include <csignal>
-#include <cstdio>
-
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -97,7 +95,8 @@ public:
         const double rate = last_ > 0 ? count * 1000.0 / double(last_) : 0;
         const QLocale locale;
         std::fprintf(stderr, "\r\033[K%s recipes%s, %s/s", locale.toString(count).toLocal8Bit().constData(),
-                     total.toLocal8Bit().constData(), locale.toString(qint64(rate)).toLocal8Bit().constData());
+                     total.toLocal8Bit().constData(),
+                     locale.toString(qint64(rate)).toLocal8Bit().constData());
         std::fflush(stderr);
         shown_ = true;
     }
@@ -149,12 +148,14 @@ int runImport(const QString& collection, const QStringList& files, bool dryRun, 
     };
     report.refusedRecipe = [&](const QString& file, std::int64_t line, const QString& problem) {
         progress.clear();
-        print(stderr, QStringLiteral("%1:%2: a recipe was refused: %3.").arg(shown(file)).arg(line).arg(problem));
+        print(stderr,
+              QStringLiteral("%1:%2: a recipe was refused: %3.").arg(shown(file)).arg(line).arg(problem));
     };
     report.progress = [&](const exchange::ImportSummary& sofar, std::int64_t done, std::int64_t total) {
         if (total > 0)
-            progress.show(sofar.imported + sofar.duplicates,
-                          QStringLiteral(", %1% of %2 MB").arg(done * 100 / total).arg((total + 999999) / 1000000));
+            progress.show(
+                sofar.imported + sofar.duplicates,
+                QStringLiteral(", %1% of %2 MB").arg(done * 100 / total).arg((total + 999999) / 1000000));
         return !interrupted;
     };
 
@@ -183,9 +184,10 @@ int runImport(const QString& collection, const QStringList& files, bool dryRun, 
         if (!keep || !QFile::rename(target, collection)) {
             dropTarget();
             if (keep) {
-                print(stderr, QStringLiteral("pantrio-recipes: the new collection could not be saved as \"%1\". "
-                                             "Nothing was imported.")
-                                  .arg(shown(collection)));
+                print(stderr,
+                      QStringLiteral("pantrio-recipes: the new collection could not be saved as \"%1\". "
+                                     "Nothing was imported.")
+                          .arg(shown(collection)));
                 return CannotUse;
             }
         }
@@ -194,8 +196,9 @@ int runImport(const QString& collection, const QStringList& files, bool dryRun, 
                                .arg(plural(summary.imported, "recipe", "recipes"),
                                     plural(summary.duplicates, "duplicate", "duplicates"))
                                .arg(summary.refused);
-    print(stdout, (dryRun ? QStringLiteral("Dry run, nothing changed: would import ") : QStringLiteral("Imported "))
-                      + counts);
+    print(stdout,
+          (dryRun ? QStringLiteral("Dry run, nothing changed: would import ") : QStringLiteral("Imported ")) +
+              counts);
     return summary.refused ? Refused : Done;
 }
 
@@ -203,7 +206,9 @@ int runExport(const QString& collection, const QString& format, const QString& f
 {
     const bool toStdout = file == u"-";
     if (!toStdout && QFileInfo::exists(file)) {
-        print(stderr, QStringLiteral("pantrio-recipes: \"%1\" already exists; choose another name.").arg(shown(file)));
+        print(
+            stderr,
+            QStringLiteral("pantrio-recipes: \"%1\" already exists; choose another name.").arg(shown(file)));
         return CannotUse;
     }
     QFile out;
@@ -216,7 +221,8 @@ int runExport(const QString& collection, const QString& format, const QString& f
         }
         device = &out;
     } else if (!saved.open(QIODevice::WriteOnly)) {
-        print(stderr, QStringLiteral("pantrio-recipes: \"%1\" cannot be written (%2).").arg(shown(file), saved.errorString()));
+        print(stderr, QStringLiteral("pantrio-recipes: \"%1\" cannot be written (%2).")
+                          .arg(shown(file), saved.errorString()));
         return CannotUse;
     }
 
@@ -272,8 +278,8 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
-    const QString defaultCollection =
-        ProgramInfo::forThisBuild(QCoreApplication::applicationDirPath()).pathOf(QStringLiteral("Savorix.mdb"));
+    const QString defaultCollection = ProgramInfo::forThisBuild(QCoreApplication::applicationDirPath())
+                                          .pathOf(QStringLiteral("Savorix.mdb"));
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         print(stdout, QString::fromUtf8(HelpText).arg(shown(defaultCollection)));
         return Done;

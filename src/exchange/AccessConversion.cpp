@@ -15,8 +15,9 @@ QString keptAccessName(const QString& path)
 {
     const QFileInfo info(path);
     for (int n = 1;; ++n) {
-        const QString name = n == 1 ? QStringLiteral("%1 (Access).%2").arg(info.completeBaseName(), info.suffix())
-                                    : QStringLiteral("%1 (Access %3).%2").arg(info.completeBaseName(), info.suffix()).arg(n);
+        const QString name =
+            n == 1 ? QStringLiteral("%1 (Access).%2").arg(info.completeBaseName(), info.suffix())
+                   : QStringLiteral("%1 (Access %3).%2").arg(info.completeBaseName(), info.suffix()).arg(n);
         const QString candidate = info.dir().filePath(name);
         if (!QFileInfo::exists(candidate))
             return candidate;
@@ -27,10 +28,11 @@ QString convertAccessCollection(const QString& path, const AccessLayout& layout)
 {
     const QString shown = QDir::toNativeSeparators(path);
     const auto fail = [&](const QString& cause) -> StoreError {
-        return StoreError(StoreError::Kind::Other,
-                          QStringLiteral("Pantrio could not convert the recipe file \"%1\": %2. The file was left "
-                                         "as it was.")
-                              .arg(shown, cause));
+        return StoreError(
+            StoreError::Kind::Other,
+            QStringLiteral("Pantrio could not convert the recipe file \"%1\": %2. The file was left "
+                           "as it was.")
+                .arg(shown, cause));
     };
     const QString converting = path + QStringLiteral(".converting");
     QFile::remove(converting); // what an interrupted conversion left

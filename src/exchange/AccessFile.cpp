@@ -1,11 +1,9 @@
 #include "AccessFile.h"
 
+#include <mdbtools.h>
+#include <memory>
 #include <QDir>
 #include <QFile>
-
-#include <mdbtools.h>
-
-#include <memory>
 #include <vector>
 
 namespace pantrio::exchange {

@@ -2,11 +2,10 @@
 
 #include "RecipeFormats.h"
 
-#include <QString>
-#include <QStringList>
-
 #include <array>
 #include <functional>
+#include <QString>
+#include <QStringList>
 
 namespace pantrio::exchange {
 
@@ -35,8 +34,9 @@ public:
 
     QStringList tables() const;
     // Every row of `table` in the file's order; `row` returns false to stop. Throws ReadError.
-    void readTable(const QString& table,
-                   const std::function<bool(const QStringList& columns, const QList<FieldValue>& values)>& row);
+    void
+    readTable(const QString& table,
+              const std::function<bool(const QStringList& columns, const QList<FieldValue>& values)>& row);
 
 private:
     struct Handle;

@@ -25,9 +25,12 @@ QString joinTexts(const QJsonArray& items, const QString& separator)
 QString textOf(const QJsonValue& v)
 {
     switch (v.type()) {
-    case QJsonValue::String: return plainText(v.toString());
-    case QJsonValue::Double: return QString::number(v.toDouble());
-    case QJsonValue::Array: return joinTexts(v.toArray(), QStringLiteral(", "));
+    case QJsonValue::String:
+        return plainText(v.toString());
+    case QJsonValue::Double:
+        return QString::number(v.toDouble());
+    case QJsonValue::Array:
+        return joinTexts(v.toArray(), QStringLiteral(", "));
     case QJsonValue::Object: {
         const QJsonObject o = v.toObject();
         for (const char* key : {"name", "text", "@value", "url"})
@@ -35,7 +38,8 @@ QString textOf(const QJsonValue& v)
                 return textOf(o.value(QLatin1StringView(key)));
         return {};
     }
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -68,7 +72,9 @@ void addInstructions(const QJsonValue& v, QStringList& lines, int& step)
             lines << text; // a whole text, not one step of a list
             step = -1;
         } else {
-            lines << (numbered.match(text).hasMatch() ? text : QString::number(++step) + QStringLiteral(". ") + text);
+            lines << (numbered.match(text).hasMatch()
+                          ? text
+                          : QString::number(++step) + QStringLiteral(". ") + text);
         }
         return;
     }
@@ -79,8 +85,9 @@ void addInstructions(const QJsonValue& v, QStringList& lines, int& step)
             if (item.isString()) {
                 const QString text = plainText(item.toString());
                 static const QRegularExpression numbered(QStringLiteral("^\\d+[.)]"));
-                lines << (numbered.match(text).hasMatch() ? text
-                                                          : QString::number(++step) + QStringLiteral(". ") + text);
+                lines << (numbered.match(text).hasMatch()
+                              ? text
+                              : QString::number(++step) + QStringLiteral(". ") + text);
             } else {
                 addInstructions(item, lines, step);
             }
@@ -116,8 +123,8 @@ std::optional<std::int64_t> durationSeconds(const QString& iso)
     const auto m = form.match(iso.trimmed().toUpper());
     if (!m.hasMatch())
         return std::nullopt;
-    return m.captured(1).toLongLong() * 86400 + m.captured(2).toLongLong() * 3600 + m.captured(3).toLongLong() * 60 +
-           m.captured(4).toLongLong();
+    return m.captured(1).toLongLong() * 86400 + m.captured(2).toLongLong() * 3600 +
+           m.captured(3).toLongLong() * 60 + m.captured(4).toLongLong();
 }
 
 QString readableTime(const QJsonValue& v)
@@ -176,15 +183,17 @@ RecipeValues recipeFrom(const QJsonObject& o)
     }
 
     const std::pair<const char*, const char*> extras[] = {
-        {"recipeYield", "Yield: "},      {"author", "Author: "},   {"recipeCuisine", "Cuisine: "},
-        {"keywords", "Keywords: "},      {"suitableForDiet", "Diet: "}, {"url", "Source: "},
+        {"recipeYield", "Yield: "},  {"author", "Author: "},        {"recipeCuisine", "Cuisine: "},
+        {"keywords", "Keywords: "},  {"suitableForDiet", "Diet: "}, {"url", "Source: "},
         {"isBasedOn", "Based on: "},
     };
     for (const auto& [key, label] : extras)
         if (const FieldValue value = optionalText(o, key); value && !value->isEmpty())
             notes << QLatin1StringView(label) + *value;
-    if (const QJsonObject nutrition = o.value(QLatin1StringView("nutrition")).toObject(); !nutrition.isEmpty())
-        if (const QString calories = textOf(nutrition.value(QLatin1StringView("calories"))); !calories.isEmpty())
+    if (const QJsonObject nutrition = o.value(QLatin1StringView("nutrition")).toObject();
+        !nutrition.isEmpty())
+        if (const QString calories = textOf(nutrition.value(QLatin1StringView("calories")));
+            !calories.isEmpty())
             notes << QStringLiteral("Calories: ") + calories;
     if (!notes.isEmpty())
         r[Field::Notes] = notes.join(u'\n');
@@ -216,7 +225,8 @@ bool collect(const QJsonValue& v, std::int64_t line, const ReadEvents& events, i
         return events.recipe(std::move(r), line);
     }
     for (const char* key : {"@graph", "mainEntity", "itemListElement", "item"})
-        if (o.contains(QLatin1StringView(key)) && !collect(o.value(QLatin1StringView(key)), line, events, found))
+        if (o.contains(QLatin1StringView(key)) &&
+            !collect(o.value(QLatin1StringView(key)), line, events, found))
             return false;
     return true;
 }
@@ -261,8 +271,9 @@ void readArray(QIODevice& in, const ReadEvents& events)
         const auto finish = [&]() -> bool {
             bool go = true;
             if (tooLong)
-                events.problem(elementLine, QStringLiteral("the recipe is longer than %1 MB")
-                                                .arg(MaxWholeFile / (1024 * 1024)));
+                events.problem(
+                    elementLine,
+                    QStringLiteral("the recipe is longer than %1 MB").arg(MaxWholeFile / (1024 * 1024)));
             else if (!element.trimmed().isEmpty())
                 go = parseAndCollect(element, elementLine, events, found);
             element.clear();
@@ -411,12 +422,23 @@ void putJsonString(QString& out, const QString& text)
         out.append(data + from, i - from);
         from = i + 1;
         switch (c) {
-        case u'"': out += QLatin1StringView("\\\""); break;
-        case u'\\': out += QLatin1StringView("\\\\"); break;
-        case u'\n': out += QLatin1StringView("\\n"); break;
-        case u'\r': out += QLatin1StringView("\\r"); break;
-        case u'\t': out += QLatin1StringView("\\t"); break;
-        default: out += QStringLiteral("\\u%1").arg(uint(c), 4, 16, QChar(u'0'));
+        case u'"':
+            out += QLatin1StringView("\\\"");
+            break;
+        case u'\\':
+            out += QLatin1StringView("\\\\");
+            break;
+        case u'\n':
+            out += QLatin1StringView("\\n");
+            break;
+        case u'\r':
+            out += QLatin1StringView("\\r");
+            break;
+        case u'\t':
+            out += QLatin1StringView("\\t");
+            break;
+        default:
+            out += QStringLiteral("\\u%1").arg(uint(c), 4, 16, QChar(u'0'));
         }
     }
     out.append(data + from, text.size() - from);

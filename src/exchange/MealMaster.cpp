@@ -123,7 +123,8 @@ bool startsStep(QStringView line)
         ++digits;
     if (digits > 0)
         return digits < line.size() && (line[digits] == u'.' || line[digits] == u')' || line[digits] == u':');
-    return line.size() > 1 && (line[0] == u'-' || line[0] == u'*' || line[0] == u'\u2022') && line[1].isSpace();
+    return line.size() > 1 && (line[0] == u'-' || line[0] == u'*' || line[0] == u'\u2022') &&
+           line[1].isSpace();
 }
 
 bool isEndMarker(QStringView trimmed)
@@ -183,9 +184,15 @@ public:
         if (hasBinary(text))
             binary_ = true;
         switch (phase_) {
-        case Phase::Header: header(text, trimmed); break;
-        case Phase::Ingredients: ingredient(text, trimmed); break;
-        case Phase::Directions: directions_ << text; break;
+        case Phase::Header:
+            header(text, trimmed);
+            break;
+        case Phase::Ingredients:
+            ingredient(text, trimmed);
+            break;
+        case Phase::Directions:
+            directions_ << text;
+            break;
         }
         return true;
     }
@@ -255,7 +262,8 @@ private:
 
     void add(const Ingredient& in, int column)
     {
-        if (in.amount.isEmpty() && in.unit.isEmpty() && in.text.startsWith(u'-') && lastInColumn_[column] >= 0) {
+        if (in.amount.isEmpty() && in.unit.isEmpty() && in.text.startsWith(u'-') &&
+            lastInColumn_[column] >= 0) {
             QString& to = ingredients_[lastInColumn_[column]];
             const QString more = in.text.mid(1).trimmed();
             if (!more.isEmpty())
@@ -331,8 +339,8 @@ private:
                 description = joinWrapped(p);
             } else if (first.startsWith(u"Preparation time:") && p.size() == 1) {
                 time = first.mid(17).trimmed();
-            } else if (first.startsWith(u"Source:") || first.startsWith(u"From:") || first.startsWith(u"Author:") ||
-                       first.startsWith(u"Copyright")) {
+            } else if (first.startsWith(u"Source:") || first.startsWith(u"From:") ||
+                       first.startsWith(u"Author:") || first.startsWith(u"Copyright")) {
                 notesTail << joinWrapped(p);
             } else {
                 if (!instructions.isEmpty())
@@ -377,7 +385,6 @@ private:
     int lastInColumn_[2] = {-1, -1};
 };
 
-
 // Appends `line` broken at spaces into pieces of at most `width`, each piece on a line of its own
 // after `indent` (and `more` from the second on); a piece never starts like a new step, which the
 // reader would keep apart. Returns the length of the last piece, whose line is left open.
@@ -409,8 +416,7 @@ qsizetype putWrapped(QString& out, QStringView line, qsizetype width, QLatin1Str
 }
 
 // Calls `each` with every line of `text`, without its line break.
-template<typename F>
-void forEachLine(QStringView text, F each)
+template <typename F> void forEachLine(QStringView text, F each)
 {
     qsizetype from = 0;
     for (;;) {

@@ -2,11 +2,10 @@
 
 #include "store/RecipeFields.h"
 
-#include <QIODevice>
-#include <QString>
-
 #include <cstdint>
 #include <functional>
+#include <QIODevice>
+#include <QString>
 #include <stdexcept>
 
 namespace pantrio::exchange {

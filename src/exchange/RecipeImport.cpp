@@ -156,10 +156,17 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
                 if (!in.open(QIODevice::ReadOnly))
                     throw ReadError(QStringLiteral("the file cannot be read (%1)").arg(in.errorString()));
                 switch (format) {
-                case Format::MealMaster: readMealMaster(in, events); break;
-                case Format::Json: readJson(in, events); break;
-                case Format::Html: readHtml(in, events); break;
-                default: break;
+                case Format::MealMaster:
+                    readMealMaster(in, events);
+                    break;
+                case Format::Json:
+                    readJson(in, events);
+                    break;
+                case Format::Html:
+                    readHtml(in, events);
+                    break;
+                default:
+                    break;
                 }
             }
             if (found == 0 && problems == 0)

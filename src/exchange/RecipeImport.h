@@ -3,10 +3,9 @@
 #include "RecipeFormats.h"
 #include "store/Sqlite.h"
 
-#include <QStringList>
-
 #include <cstdint>
 #include <functional>
+#include <QStringList>
 #include <unordered_map>
 
 namespace pantrio::exchange {

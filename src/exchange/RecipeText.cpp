@@ -1,9 +1,8 @@
 #include "RecipeText.h"
 
+#include <array>
 #include <QHash>
 #include <QRegularExpression>
-
-#include <array>
 
 namespace pantrio::exchange {
 
@@ -46,27 +45,38 @@ const QHash<QString, char32_t>& namedEntities()
 {
     // The names recipe pages use; a full table would be thousands of names for nothing.
     static const QHash<QString, char32_t> names = {
-        {QStringLiteral("amp"), U'&'},       {QStringLiteral("lt"), U'<'},         {QStringLiteral("gt"), U'>'},
-        {QStringLiteral("quot"), U'"'},      {QStringLiteral("apos"), U'\''},      {QStringLiteral("nbsp"), 0xA0},
-        {QStringLiteral("deg"), 0xB0},       {QStringLiteral("frac12"), 0xBD},     {QStringLiteral("frac14"), 0xBC},
-        {QStringLiteral("frac34"), 0xBE},    {QStringLiteral("frac13"), 0x2153},   {QStringLiteral("frac23"), 0x2154},
-        {QStringLiteral("times"), 0xD7},     {QStringLiteral("ndash"), 0x2013},    {QStringLiteral("mdash"), 0x2014},
-        {QStringLiteral("lsquo"), 0x2018},   {QStringLiteral("rsquo"), 0x2019},    {QStringLiteral("ldquo"), 0x201C},
-        {QStringLiteral("rdquo"), 0x201D},   {QStringLiteral("hellip"), 0x2026},   {QStringLiteral("bull"), 0x2022},
-        {QStringLiteral("copy"), 0xA9},      {QStringLiteral("reg"), 0xAE},        {QStringLiteral("trade"), 0x2122},
-        {QStringLiteral("eacute"), 0xE9},    {QStringLiteral("egrave"), 0xE8},     {QStringLiteral("ecirc"), 0xEA},
-        {QStringLiteral("euml"), 0xEB},      {QStringLiteral("aacute"), 0xE1},     {QStringLiteral("agrave"), 0xE0},
-        {QStringLiteral("acirc"), 0xE2},     {QStringLiteral("auml"), 0xE4},       {QStringLiteral("aring"), 0xE5},
-        {QStringLiteral("atilde"), 0xE3},    {QStringLiteral("ccedil"), 0xE7},     {QStringLiteral("iacute"), 0xED},
-        {QStringLiteral("icirc"), 0xEE},     {QStringLiteral("iuml"), 0xEF},       {QStringLiteral("ntilde"), 0xF1},
-        {QStringLiteral("oacute"), 0xF3},    {QStringLiteral("ocirc"), 0xF4},      {QStringLiteral("ouml"), 0xF6},
-        {QStringLiteral("otilde"), 0xF5},    {QStringLiteral("oslash"), 0xF8},     {QStringLiteral("uacute"), 0xFA},
-        {QStringLiteral("ucirc"), 0xFB},     {QStringLiteral("uuml"), 0xFC},       {QStringLiteral("szlig"), 0xDF},
-        {QStringLiteral("Eacute"), 0xC9},    {QStringLiteral("Auml"), 0xC4},       {QStringLiteral("Ouml"), 0xD6},
-        {QStringLiteral("Uuml"), 0xDC},      {QStringLiteral("Ccedil"), 0xC7},     {QStringLiteral("Ntilde"), 0xD1},
-        {QStringLiteral("aelig"), 0xE6},     {QStringLiteral("oelig"), 0x153},     {QStringLiteral("euro"), 0x20AC},
-        {QStringLiteral("pound"), 0xA3},     {QStringLiteral("cent"), 0xA2},       {QStringLiteral("middot"), 0xB7},
-        {QStringLiteral("frasl"), 0x2044},   {QStringLiteral("shy"), 0xAD},        {QStringLiteral("ordm"), 0xBA},
+        {QStringLiteral("amp"), U'&'},      {QStringLiteral("lt"), U'<'},
+        {QStringLiteral("gt"), U'>'},       {QStringLiteral("quot"), U'"'},
+        {QStringLiteral("apos"), U'\''},    {QStringLiteral("nbsp"), 0xA0},
+        {QStringLiteral("deg"), 0xB0},      {QStringLiteral("frac12"), 0xBD},
+        {QStringLiteral("frac14"), 0xBC},   {QStringLiteral("frac34"), 0xBE},
+        {QStringLiteral("frac13"), 0x2153}, {QStringLiteral("frac23"), 0x2154},
+        {QStringLiteral("times"), 0xD7},    {QStringLiteral("ndash"), 0x2013},
+        {QStringLiteral("mdash"), 0x2014},  {QStringLiteral("lsquo"), 0x2018},
+        {QStringLiteral("rsquo"), 0x2019},  {QStringLiteral("ldquo"), 0x201C},
+        {QStringLiteral("rdquo"), 0x201D},  {QStringLiteral("hellip"), 0x2026},
+        {QStringLiteral("bull"), 0x2022},   {QStringLiteral("copy"), 0xA9},
+        {QStringLiteral("reg"), 0xAE},      {QStringLiteral("trade"), 0x2122},
+        {QStringLiteral("eacute"), 0xE9},   {QStringLiteral("egrave"), 0xE8},
+        {QStringLiteral("ecirc"), 0xEA},    {QStringLiteral("euml"), 0xEB},
+        {QStringLiteral("aacute"), 0xE1},   {QStringLiteral("agrave"), 0xE0},
+        {QStringLiteral("acirc"), 0xE2},    {QStringLiteral("auml"), 0xE4},
+        {QStringLiteral("aring"), 0xE5},    {QStringLiteral("atilde"), 0xE3},
+        {QStringLiteral("ccedil"), 0xE7},   {QStringLiteral("iacute"), 0xED},
+        {QStringLiteral("icirc"), 0xEE},    {QStringLiteral("iuml"), 0xEF},
+        {QStringLiteral("ntilde"), 0xF1},   {QStringLiteral("oacute"), 0xF3},
+        {QStringLiteral("ocirc"), 0xF4},    {QStringLiteral("ouml"), 0xF6},
+        {QStringLiteral("otilde"), 0xF5},   {QStringLiteral("oslash"), 0xF8},
+        {QStringLiteral("uacute"), 0xFA},   {QStringLiteral("ucirc"), 0xFB},
+        {QStringLiteral("uuml"), 0xFC},     {QStringLiteral("szlig"), 0xDF},
+        {QStringLiteral("Eacute"), 0xC9},   {QStringLiteral("Auml"), 0xC4},
+        {QStringLiteral("Ouml"), 0xD6},     {QStringLiteral("Uuml"), 0xDC},
+        {QStringLiteral("Ccedil"), 0xC7},   {QStringLiteral("Ntilde"), 0xD1},
+        {QStringLiteral("aelig"), 0xE6},    {QStringLiteral("oelig"), 0x153},
+        {QStringLiteral("euro"), 0x20AC},   {QStringLiteral("pound"), 0xA3},
+        {QStringLiteral("cent"), 0xA2},     {QStringLiteral("middot"), 0xB7},
+        {QStringLiteral("frasl"), 0x2044},  {QStringLiteral("shy"), 0xAD},
+        {QStringLiteral("ordm"), 0xBA},
     };
     return names;
 }
@@ -150,17 +160,18 @@ struct DurationUnit
     const char* many;
 };
 
-constexpr DurationUnit DurationUnits[] = {
-    {u'Y', false, "year", "years"},   {u'M', false, "month", "months"}, {u'W', false, "week", "weeks"},
-    {u'D', false, "day", "days"},     {u'H', true, "hour", "hours"},    {u'M', true, "minute", "minutes"},
-    {u'S', true, "second", "seconds"}};
+constexpr DurationUnit DurationUnits[] = {{u'Y', false, "year", "years"},   {u'M', false, "month", "months"},
+                                          {u'W', false, "week", "weeks"},   {u'D', false, "day", "days"},
+                                          {u'H', true, "hour", "hours"},    {u'M', true, "minute", "minutes"},
+                                          {u'S', true, "second", "seconds"}};
 
 } // namespace
 
 std::optional<QString> readableDuration(const QString& iso)
 {
-    static const QRegularExpression form(QStringLiteral(
-        "^P(?:(\\d+)Y)?(?:(\\d+)M)?(?:(\\d+)W)?(?:(\\d+)D)?(?:T(?:(\\d+)H)?(?:(\\d+)M)?(?:(\\d+(?:\\.\\d+)?)S)?)?$"));
+    static const QRegularExpression form(
+        QStringLiteral("^P(?:(\\d+)Y)?(?:(\\d+)M)?(?:(\\d+)W)?(?:(\\d+)D)?(?:T(?:(\\d+)H)?(?:(\\d+)M)?(?:("
+                       "\\d+(?:\\.\\d+)?)S)?)?$"));
     const QRegularExpressionMatch m = form.match(iso.trimmed().toUpper());
     if (!m.hasMatch())
         return std::nullopt;
@@ -203,7 +214,7 @@ std::optional<QString> isoDuration(const QString& readable)
             return std::nullopt;
         int unit = next;
         while (unit < 7 && words[i + 1] != QLatin1StringView(value == 1 ? DurationUnits[unit].one
-                                                                       : DurationUnits[unit].many))
+                                                                        : DurationUnits[unit].many))
             ++unit;
         if (unit == 7)
             return std::nullopt;
@@ -223,7 +234,8 @@ QString squeezeSpace(const QString& text)
 
 namespace {
 
-constexpr Field KeyFields[] = {Field::RecipeName, Field::FoodCategoryID, Field::Ingredients, Field::Instructions};
+constexpr Field KeyFields[] = {Field::RecipeName, Field::FoodCategoryID, Field::Ingredients,
+                               Field::Instructions};
 
 } // namespace
 
@@ -239,9 +251,7 @@ std::uint64_t recipeKey(const RecipeValues& values)
 {
     // FNV-1a over the text as squeezeSpace leaves it, without building that text.
     std::uint64_t key = 0xCBF29CE484222325ull;
-    const auto mix = [&key](char16_t c) {
-        key = (key ^ c) * 0x100000001B3ull;
-    };
+    const auto mix = [&key](char16_t c) { key = (key ^ c) * 0x100000001B3ull; };
     for (Field f : KeyFields) {
         bool space = false, started = false;
         if (const FieldValue& v = values[f]) {
@@ -261,6 +271,5 @@ std::uint64_t recipeKey(const RecipeValues& values)
     }
     return key;
 }
-
 
 } // namespace pantrio::exchange

@@ -2,12 +2,11 @@
 
 #include "store/RecipeFields.h"
 
+#include <cstdint>
+#include <optional>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
-
-#include <cstdint>
-#include <optional>
 
 namespace pantrio::exchange {
 

@@ -5,7 +5,6 @@
 
 #include <QCryptographicHash>
 #include <QTemporaryDir>
-
 #include <QtTest>
 
 using namespace pantrio;
@@ -40,16 +39,19 @@ private slots:
         QTest::addColumn<QString>("column");
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("Jet 3 text") << data("testV1997.mdb") << "Table1" << "B" << 1 << "hijklmnop";
-        QTest::newRow("Jet 4 compressed, Finnish") << data("testUnicodeCompV2003.mdb") << "Table" << "Unicode" << 1
-                                                   << "ääkkösiä";
-        QTest::newRow("Jet 4 compressed, Russian") << data("testUnicodeCompV2003.mdb") << "Table" << "Unicode" << 2
-                                                   << "Мир";
+        QTest::newRow("Jet 3 text") << data("testV1997.mdb") << "Table1"
+                                    << "B" << 1 << "hijklmnop";
+        QTest::newRow("Jet 4 compressed, Finnish") << data("testUnicodeCompV2003.mdb") << "Table"
+                                                   << "Unicode" << 1 << "ääkkösiä";
+        QTest::newRow("Jet 4 compressed, Russian") << data("testUnicodeCompV2003.mdb") << "Table"
+                                                   << "Unicode" << 2 << "Мир";
         QTest::newRow("Jet 4 compressed, polytonic Greek")
-            << data("testUnicodeCompV2003.mdb") << "Table" << "Unicode" << 3 // as stored: oxia accents, not tonos
-            << "\u03F0\u03B1\u1F76 \u03C4\u1F79\u03C4' \u1F10\u03B3\u1F7C \u039A\u1F7B\u03F0\u03BB\u03C9\u03C0\u03B1";
-        QTest::newRow("Jet 4 pound sign") << data("test2V2000.mdb") << "MSP_PROJECTS" << "PROJ_OPT_CURRENCY_SYMBOL" << 0
-                                          << "£";
+            << data("testUnicodeCompV2003.mdb") << "Table"
+            << "Unicode" << 3 // as stored: oxia accents, not tonos
+            << "\u03F0\u03B1\u1F76 \u03C4\u1F79\u03C4' \u1F10\u03B3\u1F7C "
+               "\u039A\u1F7B\u03F0\u03BB\u03C9\u03C0\u03B1";
+        QTest::newRow("Jet 4 pound sign") << data("test2V2000.mdb") << "MSP_PROJECTS"
+                                          << "PROJ_OPT_CURRENCY_SYMBOL" << 0 << "£";
     }
 
     void readsText()
@@ -76,10 +78,11 @@ private slots:
     {
         AccessFile access(data("test2V2000.mdb"));
         QString author;
-        access.readTable(QStringLiteral("MSP_PROJECTS"), [&](const QStringList& columns, const QList<FieldValue>& v) {
-            author = v.value(columns.indexOf(QStringLiteral("PROJ_PROP_AUTHOR"))).value_or(QString());
-            return false;
-        });
+        access.readTable(
+            QStringLiteral("MSP_PROJECTS"), [&](const QStringList& columns, const QList<FieldValue>& v) {
+                author = v.value(columns.indexOf(QStringLiteral("PROJ_PROP_AUTHOR"))).value_or(QString());
+                return false;
+            });
         QCOMPARE(author.size(), 348);
         QVERIFY(author.startsWith(QStringLiteral("Jon Iles this is a")));
     }

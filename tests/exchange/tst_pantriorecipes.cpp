@@ -1,6 +1,5 @@
-#include "support/TestSupport.h"
-
 #include "store/RecordCursor.h"
+#include "support/TestSupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,7 +28,8 @@ Result run(const QStringList& args)
     p.start(QStringLiteral(PANTRIO_RECIPES_TOOL), args);
     if (!p.waitForFinished(60000))
         qFatal("pantrio-recipes did not finish");
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardOutput()),
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromLocal8Bit(p.readAllStandardOutput()),
             QString::fromLocal8Bit(p.readAllStandardError())};
 }
 
@@ -54,19 +54,21 @@ private slots:
         const QString c = QStringLiteral("COLLECTION");
         QTest::newRow("all imported") << QStringList{"import", "--collection", c, data("recipe.json")} << 0
                                       << "Imported 1 recipe, 0 duplicates skipped, 0 refused." << 1;
-        QTest::newRow("a recipe refused") << QStringList{"import", "--collection", c, data("cookbook.mmf")} << 1
-                                          << "cookbook.mmf:59: a recipe was refused" << 3;
+        QTest::newRow("a recipe refused") << QStringList{"import", "--collection", c, data("cookbook.mmf")}
+                                          << 1 << "cookbook.mmf:59: a recipe was refused" << 3;
         QTest::newRow("nothing readable creates nothing")
             << QStringList{"import", "--collection", c, data("shopping.txt")} << 1
             << "shopping.txt\" was refused: nothing in it is a recipe Pantrio can read." << -1;
-        QTest::newRow("dry run") << QStringList{"import", "--dry-run", "--collection", c, data("page.html")} << 0
-                                 << "Dry run, nothing changed: would import 1 recipe" << -1;
-        QTest::newRow("no files") << QStringList{"import", "--collection", c} << 2 << "name at least one file" << -1;
+        QTest::newRow("dry run") << QStringList{"import", "--dry-run", "--collection", c, data("page.html")}
+                                 << 0 << "Dry run, nothing changed: would import 1 recipe" << -1;
+        QTest::newRow("no files") << QStringList{"import", "--collection", c} << 2 << "name at least one file"
+                                  << -1;
         QTest::newRow("export without format") << QStringList{"export", "--collection", c, "-"} << 2
                                                << "--format mealmaster or --format json" << -1;
         QTest::newRow("unknown command") << QStringList{"merge"} << 2 << "unknown command \"merge\"" << -1;
         QTest::newRow("export of a missing collection")
-            << QStringList{"export", "--collection", c, "--format", "json", "-"} << 3 << "does not exist" << -1;
+            << QStringList{"export", "--collection", c, "--format", "json", "-"} << 3 << "does not exist"
+            << -1;
     }
 
     void statusAndSummary()
@@ -82,15 +84,18 @@ private slots:
         QVERIFY2((r.out + r.err).contains(message), qPrintable(r.out + r.err));
         QCOMPARE(r.status, status);
         QCOMPARE(QFileInfo::exists(collection) ? recipeCount(collection) : -1, recipes);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), recipes < 0 ? 0 : 1); // no temporary left over
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(),
+                 recipes < 0 ? 0 : 1); // no temporary left over
     }
 
     void collectionHeldByTheWindowIsInUse()
     {
         QTemporaryDir dir;
-        const QString path = test::makeRecipeFile(dir.path(), {test::recipe(QStringLiteral("Soups"), QStringLiteral("Leek Soup"))});
+        const QString path = test::makeRecipeFile(
+            dir.path(), {test::recipe(QStringLiteral("Soups"), QStringLiteral("Leek Soup"))});
         auto held = RecordCursor::open(path, {OpenMode::Exclusive, 0});
-        const Result r = run({QStringLiteral("import"), QStringLiteral("--collection"), path, data("recipe.json")});
+        const Result r =
+            run({QStringLiteral("import"), QStringLiteral("--collection"), path, data("recipe.json")});
         QCOMPARE(r.status, 3);
         QVERIFY2(r.err.contains(QStringLiteral("in use")), qPrintable(r.err));
         held.reset();
@@ -101,9 +106,11 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Savorix.mdb"));
-        QCOMPARE(run({QStringLiteral("import"), QStringLiteral("--collection"), path, data("list.json")}).status, 1);
-        const Result r = run({QStringLiteral("export"), QStringLiteral("--collection"), path, QStringLiteral("--format"),
-                              QStringLiteral("json"), QStringLiteral("-")});
+        QCOMPARE(
+            run({QStringLiteral("import"), QStringLiteral("--collection"), path, data("list.json")}).status,
+            1);
+        const Result r = run({QStringLiteral("export"), QStringLiteral("--collection"), path,
+                              QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("-")});
         QCOMPARE(r.status, 0);
         const QJsonArray recipes = QJsonDocument::fromJson(r.out.toUtf8()).array();
         QCOMPARE(recipes.size(), 2);
@@ -111,8 +118,8 @@ private slots:
         QCOMPARE(r.err.trimmed(), QStringLiteral("Exported 2 recipes."));
         // never over an existing file
         const QString existing = data("recipe.json");
-        QCOMPARE(run({QStringLiteral("export"), QStringLiteral("--collection"), path, QStringLiteral("--format"),
-                      QStringLiteral("mealmaster"), existing})
+        QCOMPARE(run({QStringLiteral("export"), QStringLiteral("--collection"), path,
+                      QStringLiteral("--format"), QStringLiteral("mealmaster"), existing})
                      .status,
                  3);
     }

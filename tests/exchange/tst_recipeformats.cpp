@@ -64,39 +64,51 @@ private slots:
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<RecipeValues>("expected");
-        QTest::newRow("sections, continuation, Windows-1252, source") << 0 << make({
-            {Field::RecipeName, "Tarte aux Pommes Normande"},
-            {Field::FoodCategoryID, "Desserts, Pies, French"},
-            {Field::Ingredients, "PASTRY:\n1 1/4 cups All-purpose flour\n1/2 teaspoon Salt\n"
-                                 "8 tablespoons Cold unsalted butter, cut in small pieces\n3 tablespoons Ice water\n"
-                                 "FILLING:\n4 large Golden Delicious apples\n1/2 cup Crème fraîche\n2 Eggs\n"
-                                 "1/3 cup Sugar\n2 tablespoons Calvados"},
-            {Field::Instructions,
-             "Heat the oven to 400 F.  Mix the flour and salt, cut in the butter until it looks like coarse meal, "
-             "and sprinkle on the water a spoonful at a time.  Gather into a ball, wrap, and chill 30 minutes.\n\n"
-             "Roll out the pastry and fit it into a 9-inch tart pan.  Peel, core and slice the apples and arrange "
-             "them in overlapping circles.\n\n"
-             "Bake 20 minutes.  Whisk the crème fraîche, eggs, sugar and Calvados, pour over the apples and bake 25 "
-             "minutes more, until set and golden."},
-            {Field::Notes, "Yield: 1 tart (8 servings)\nSource: \"La Cuisine de Grand-mère\", Rouen, 1962"}});
-        QTest::newRow("old header, two columns, servings") << 1 << make({
-            {Field::RecipeName, "Black Bean Soup"},
-            {Field::FoodCategoryID, "Soups, Vegetarian"},
-            {Field::Ingredients, "1 pound Dried black beans, soaked\n1 medium Onion, chopped\n2 Cloves garlic, minced\n"
-                                 "1 teaspoon Ground cumin\n1 quart Vegetable stock\n1 pinch Cayenne\n"
-                                 "2 tablespoons Lime juice"},
-            {Field::Instructions,
-             "Drain the beans.  Put everything but the lime juice in a large pot and simmer, covered, until the "
-             "beans are very tender, about 2 hours. Puree half the soup and stir it back in.  Add the lime juice "
-             "just before serving."},
-            {Field::Notes, "Servings: 6"}});
-        QTest::newRow("numbered steps, no yield") << 2 << make({
-            {Field::RecipeName, "Quick Pickled Red Onions"},
-            {Field::FoodCategoryID, "Preserves"},
-            {Field::Ingredients, "1 large Red onion, thinly sliced\n1/2 cup Cider vinegar\n1 tablespoon Sugar\n"
-                                 "1 1/2 teaspoons Salt"},
-            {Field::Instructions, "1. Pack the onion into a jar.\n2. Heat the vinegar with the sugar and salt until "
-                                  "dissolved and pour it over the onion.\n3. Cool, cover and chill at least 1 hour."}});
+        QTest::newRow("sections, continuation, Windows-1252, source")
+            << 0
+            << make({{Field::RecipeName, "Tarte aux Pommes Normande"},
+                     {Field::FoodCategoryID, "Desserts, Pies, French"},
+                     {Field::Ingredients,
+                      "PASTRY:\n1 1/4 cups All-purpose flour\n1/2 teaspoon Salt\n"
+                      "8 tablespoons Cold unsalted butter, cut in small pieces\n3 tablespoons Ice water\n"
+                      "FILLING:\n4 large Golden Delicious apples\n1/2 cup Crème fraîche\n2 Eggs\n"
+                      "1/3 cup Sugar\n2 tablespoons Calvados"},
+                     {Field::Instructions, "Heat the oven to 400 F.  Mix the flour and salt, cut in the "
+                                           "butter until it looks like coarse meal, "
+                                           "and sprinkle on the water a spoonful at a time.  Gather into a "
+                                           "ball, wrap, and chill 30 minutes.\n\n"
+                                           "Roll out the pastry and fit it into a 9-inch tart pan.  Peel, "
+                                           "core and slice the apples and arrange "
+                                           "them in overlapping circles.\n\n"
+                                           "Bake 20 minutes.  Whisk the crème fraîche, eggs, sugar and "
+                                           "Calvados, pour over the apples and bake 25 "
+                                           "minutes more, until set and golden."},
+                     {Field::Notes,
+                      "Yield: 1 tart (8 servings)\nSource: \"La Cuisine de Grand-mère\", Rouen, 1962"}});
+        QTest::newRow("old header, two columns, servings")
+            << 1
+            << make({{Field::RecipeName, "Black Bean Soup"},
+                     {Field::FoodCategoryID, "Soups, Vegetarian"},
+                     {Field::Ingredients,
+                      "1 pound Dried black beans, soaked\n1 medium Onion, chopped\n2 Cloves garlic, minced\n"
+                      "1 teaspoon Ground cumin\n1 quart Vegetable stock\n1 pinch Cayenne\n"
+                      "2 tablespoons Lime juice"},
+                     {Field::Instructions, "Drain the beans.  Put everything but the lime juice in a large "
+                                           "pot and simmer, covered, until the "
+                                           "beans are very tender, about 2 hours. Puree half the soup and "
+                                           "stir it back in.  Add the lime juice "
+                                           "just before serving."},
+                     {Field::Notes, "Servings: 6"}});
+        QTest::newRow("numbered steps, no yield")
+            << 2
+            << make({{Field::RecipeName, "Quick Pickled Red Onions"},
+                     {Field::FoodCategoryID, "Preserves"},
+                     {Field::Ingredients,
+                      "1 large Red onion, thinly sliced\n1/2 cup Cider vinegar\n1 tablespoon Sugar\n"
+                      "1 1/2 teaspoons Salt"},
+                     {Field::Instructions,
+                      "1. Pack the onion into a jar.\n2. Heat the vinegar with the sugar and salt until "
+                      "dissolved and pour it over the onion.\n3. Cool, cover and chill at least 1 hour."}});
     }
 
     void mealMasterFile()
@@ -116,19 +128,22 @@ private slots:
         compare(read.recipes[0],
                 make({{Field::RecipeName, "Shakshuka with Feta & Herbs"},
                       {Field::FoodCategoryID, "Breakfast, Main Course"},
-                      {Field::RecipeDescription, "Eggs poached in a spiced tomato & pepper sauce – Tunisia's gift to brunch."},
+                      {Field::RecipeDescription,
+                       "Eggs poached in a spiced tomato & pepper sauce – Tunisia's gift to brunch."},
                       {Field::TimeToPrepare, "35 minutes"},
-                      {Field::Ingredients, "2 tbsp olive oil\n1 red bell pepper, sliced\n3 cloves garlic, minced\n"
-                                           "1 tsp ground cumin\n1 (28\u00a0oz) can crushed tomatoes\n6 large eggs\n"
-                                           "½ cup crumbled feta"},
+                      {Field::Ingredients,
+                       "2 tbsp olive oil\n1 red bell pepper, sliced\n3 cloves garlic, minced\n"
+                       "1 tsp ground cumin\n1 (28\u00a0oz) can crushed tomatoes\n6 large eggs\n"
+                       "½ cup crumbled feta"},
                       {Field::Instructions,
                        "Sauce:\n1. Heat the oil in a large skillet and soften the pepper, about 5 minutes.\n"
                        "2. Add the garlic & cumin, then the tomatoes; simmer 10 minutes.\nEggs:\n"
                        "3. Make six wells and crack an egg into each.\nCover and cook until the whites set.\n"
                        "4. Scatter the feta over and serve from the pan."},
-                      {Field::Notes, "Preparation time: 10 minutes\nCooking time: 25 minutes\nYield: 4, 4 servings\n"
-                                     "Author: Renée Haddad\nCuisine: North African\nKeywords: eggs, tomatoes, one-pan\n"
-                                     "Source: https://weeknight.example.com/shakshuka/\nCalories: 290 kcal"}}));
+                      {Field::Notes,
+                       "Preparation time: 10 minutes\nCooking time: 25 minutes\nYield: 4, 4 servings\n"
+                       "Author: Renée Haddad\nCuisine: North African\nKeywords: eggs, tomatoes, one-pan\n"
+                       "Source: https://weeknight.example.com/shakshuka/\nCalories: 290 kcal"}}));
     }
 
     void jsonFiles_data()
@@ -138,20 +153,25 @@ private slots:
         QTest::addColumn<QList<std::int64_t>>("problemLines");
         QTest::addColumn<RecipeValues>("first");
         QTest::newRow("one recipe, older keys, steps as texts")
-            << data("recipe.json") << QStringList{QStringLiteral("Grandmother's Borscht")} << QList<std::int64_t>{}
+            << data("recipe.json") << QStringList{QStringLiteral("Grandmother's Borscht")}
+            << QList<std::int64_t>{}
             << make({{Field::RecipeName, "Grandmother's Borscht"},
                      {Field::FoodCategoryID, "Soups"},
-                     {Field::RecipeDescription, "A deep red beet soup, sweet and sour, served with sour cream."},
+                     {Field::RecipeDescription,
+                      "A deep red beet soup, sweet and sour, served with sour cream."},
                      {Field::TimeToPrepare, "1 hour 30 minutes"},
-                     {Field::Ingredients, "4 medium beets, peeled and grated\n1/2 head cabbage, shredded\n"
-                                          "2 potatoes, diced\n1 onion, chopped\n2 tablespoons red wine vinegar\n"
-                                          "Sour cream and dill to serve"},
-                     {Field::Instructions, "1. Simmer the beets in 8 cups of water for 30 minutes.\n"
-                                           "2. Add the cabbage, potatoes and onion and cook until tender.\n"
-                                           "3. Stir in the vinegar, season, and serve hot with sour cream and dill."},
+                     {Field::Ingredients,
+                      "4 medium beets, peeled and grated\n1/2 head cabbage, shredded\n"
+                      "2 potatoes, diced\n1 onion, chopped\n2 tablespoons red wine vinegar\n"
+                      "Sour cream and dill to serve"},
+                     {Field::Instructions,
+                      "1. Simmer the beets in 8 cups of water for 30 minutes.\n"
+                      "2. Add the cabbage, potatoes and onion and cook until tender.\n"
+                      "3. Stir in the vinegar, season, and serve hot with sour cream and dill."},
                      {Field::Notes, "Yield: 8"}});
         QTest::newRow("list with other things and a broken entry")
-            << data("list.json") << QStringList{QStringLiteral("Mango Lassi"), QStringLiteral("Cucumber Raita")}
+            << data("list.json")
+            << QStringList{QStringLiteral("Mango Lassi"), QStringLiteral("Cucumber Raita")}
             << QList<std::int64_t>{12}
             << make({{Field::RecipeName, "Mango Lassi"},
                      {Field::FoodCategoryID, "Drinks"},
@@ -181,25 +201,35 @@ private slots:
     {
         QTest::addColumn<RecipeValues>("recipe");
         QTest::addColumn<bool>("mealMasterExact");
-        QTest::newRow("everything") << make({
-            {Field::FoodCategoryID, "Main Dishes"}, {Field::RecipeName, "Käsespätzle"},
-            {Field::RecipeDescription, "Swabian egg noodles layered with cheese and crisp fried onions, the way "
-                                       "they make them in every Gasthaus between Stuttgart and Ulm."},
-            {Field::TimeToPrepare, "1 hour 5 minutes"},
-            {Field::Ingredients, "NOODLES:\n3 cups all-purpose flour\n4 eggs\nTOPPING:\n2 large onions, thinly sliced "
-                                 "into rings and fried slowly in butter until deep golden\n2 cups grated Bergkäse"},
-            {Field::Instructions, "1. Beat the flour, eggs, milk, salt and nutmeg into a thick, smooth batter and let "
-                                  "it rest for fifteen minutes.\n2. Press the batter into boiling water.\n\n"
-                                  "Serve at once, with a green salad on the side and a cold beer."},
-            {Field::Notes, "Yield: 4 servings\nBetter with Bergkäse than with Emmentaler, which is milder and melts "
-                           "less evenly.\nSource: Oma Hilde"}}) << true;
+        QTest::newRow("everything")
+            << make({{Field::FoodCategoryID, "Main Dishes"},
+                     {Field::RecipeName, "Käsespätzle"},
+                     {Field::RecipeDescription,
+                      "Swabian egg noodles layered with cheese and crisp fried onions, the way "
+                      "they make them in every Gasthaus between Stuttgart and Ulm."},
+                     {Field::TimeToPrepare, "1 hour 5 minutes"},
+                     {Field::Ingredients,
+                      "NOODLES:\n3 cups all-purpose flour\n4 eggs\nTOPPING:\n2 large onions, thinly sliced "
+                      "into rings and fried slowly in butter until deep golden\n2 cups grated Bergkäse"},
+                     {Field::Instructions,
+                      "1. Beat the flour, eggs, milk, salt and nutmeg into a thick, smooth batter and let "
+                      "it rest for fifteen minutes.\n2. Press the batter into boiling water.\n\n"
+                      "Serve at once, with a green salad on the side and a cold beer."},
+                     {Field::Notes, "Yield: 4 servings\nBetter with Bergkäse than with Emmentaler, which is "
+                                    "milder and melts "
+                                    "less evenly.\nSource: Oma Hilde"}})
+            << true;
         QTest::newRow("only a name") << make({{Field::RecipeName, "Toast"}}) << true;
         QTest::newRow("time that is not a duration, servings in notes")
-            << make({{Field::RecipeName, "Overnight Oats"}, {Field::TimeToPrepare, "overnight"},
-                     {Field::Notes, "Servings: 2"}}) << true;
+            << make({{Field::RecipeName, "Overnight Oats"},
+                     {Field::TimeToPrepare, "overnight"},
+                     {Field::Notes, "Servings: 2"}})
+            << true;
         QTest::newRow("markup-like text, references, empty against none")
-            << make({{Field::RecipeName, "Fish &amp; Chips <b>deluxe</b>"}, {Field::FoodCategoryID, ""},
-                     {Field::Instructions, "Fry at < 190 °C &#176; &\r\nserve"}, {Field::Notes, ""}})
+            << make({{Field::RecipeName, "Fish &amp; Chips <b>deluxe</b>"},
+                     {Field::FoodCategoryID, ""},
+                     {Field::Instructions, "Fry at < 190 °C &#176; &\r\nserve"},
+                     {Field::Notes, ""}})
             << false;
     }
 
@@ -245,11 +275,16 @@ private slots:
     {
         QTest::addColumn<QString>("iso");
         QTest::addColumn<QString>("readable");
-        QTest::newRow("hours and minutes") << "PT1H30M" << "1 hour 30 minutes";
-        QTest::newRow("lower case, plural") << "pt2h5m" << "2 hours 5 minutes";
-        QTest::newRow("days") << "P1DT12H" << "1 day 12 hours";
-        QTest::newRow("seconds") << "PT90S" << "90 seconds";
-        QTest::newRow("zero") << "PT0M" << "0 minutes";
+        QTest::newRow("hours and minutes") << "PT1H30M"
+                                           << "1 hour 30 minutes";
+        QTest::newRow("lower case, plural") << "pt2h5m"
+                                            << "2 hours 5 minutes";
+        QTest::newRow("days") << "P1DT12H"
+                              << "1 day 12 hours";
+        QTest::newRow("seconds") << "PT90S"
+                                 << "90 seconds";
+        QTest::newRow("zero") << "PT0M"
+                              << "0 minutes";
         QTest::newRow("not a duration") << "about an hour" << QString();
         QTest::newRow("time without parts") << "PT" << QString();
     }
@@ -288,10 +323,14 @@ private slots:
     {
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
-        QTest::newRow("named") << "Cr&egrave;me &amp; caf&eacute;" << "Crème & café";
-        QTest::newRow("numeric") << "&#8531; cup, 350&#x00B0;F" << "⅓ cup, 350°F";
-        QTest::newRow("bare ampersand kept") << "salt & pepper &c" << "salt & pepper &c";
-        QTest::newRow("unknown name kept") << "&bogus; &amp" << "&bogus; &amp";
+        QTest::newRow("named") << "Cr&egrave;me &amp; caf&eacute;"
+                               << "Crème & café";
+        QTest::newRow("numeric") << "&#8531; cup, 350&#x00B0;F"
+                                 << "⅓ cup, 350°F";
+        QTest::newRow("bare ampersand kept") << "salt & pepper &c"
+                                             << "salt & pepper &c";
+        QTest::newRow("unknown name kept") << "&bogus; &amp"
+                                           << "&bogus; &amp";
     }
 
     void entities()

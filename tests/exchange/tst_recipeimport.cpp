@@ -1,9 +1,8 @@
-#include "support/TestSupport.h"
-
 #include "exchange/RecipeImport.h"
 #include "exchange/RecipeText.h"
 #include "store/RecipeTable.h"
 #include "store/RecordCursor.h"
+#include "support/TestSupport.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
@@ -44,7 +43,9 @@ Run import(RecordCursor& cursor, const QStringList& files, bool allowDuplicates 
 {
     Run run;
     ImportReport report;
-    report.refusedFile = [&](const QString& file, const QString&) { run.refusedFiles << QFileInfo(file).fileName(); };
+    report.refusedFile = [&](const QString& file, const QString&) {
+        run.refusedFiles << QFileInfo(file).fileName();
+    };
     report.refusedRecipe = [&](const QString& file, std::int64_t line, const QString&) {
         run.refusedRecipes << QStringLiteral("%1:%2").arg(QFileInfo(file).fileName()).arg(line);
     };
@@ -70,7 +71,8 @@ struct Collection
     std::unique_ptr<RecordCursor> cursor;
 };
 
-const QStringList AllFormats = {data("cookbook.mmf"), data("page.html"), data("recipe.json"), data("list.json")};
+const QStringList AllFormats = {data("cookbook.mmf"), data("page.html"), data("recipe.json"),
+                                data("list.json")};
 
 } // namespace
 
@@ -85,7 +87,8 @@ private slots:
         const Run first = import(*c.cursor, AllFormats);
         QVERIFY(first.committed);
         QCOMPARE(first.summary.imported, 3 + 1 + 1 + 2);
-        QCOMPARE(first.refusedRecipes, (QStringList{QStringLiteral("cookbook.mmf:59"), QStringLiteral("list.json:12")}));
+        QCOMPARE(first.refusedRecipes,
+                 (QStringList{QStringLiteral("cookbook.mmf:59"), QStringLiteral("list.json:12")}));
         QCOMPARE(first.summary.refused, 2);
         QCOMPARE(c.cursor->recordCount(), 8);
         QCOMPARE(c.cursor->field(Field::RecipeName), QStringLiteral("Leek Soup")); // stays where it stood
@@ -111,11 +114,13 @@ private slots:
         RecipeValues borscht;
         borscht[Field::RecipeName] = QStringLiteral("Grandmother's  Borscht ");
         borscht[Field::FoodCategoryID] = QStringLiteral("Soups");
-        borscht[Field::Ingredients] = QStringLiteral(
-            "4 medium beets, peeled and grated\r\n1/2 head cabbage, shredded\n2 potatoes, diced\n1 onion, chopped\n"
-            "2 tablespoons red wine vinegar\nSour cream and dill to serve\n");
+        borscht[Field::Ingredients] =
+            QStringLiteral("4 medium beets, peeled and grated\r\n1/2 head cabbage, shredded\n2 potatoes, "
+                           "diced\n1 onion, chopped\n"
+                           "2 tablespoons red wine vinegar\nSour cream and dill to serve\n");
         borscht[Field::Instructions] = QStringLiteral(
-            "1. Simmer the beets in 8 cups of water for 30 minutes.\n2. Add the cabbage, potatoes and onion and cook "
+            "1. Simmer the beets in 8 cups of water for 30 minutes.\n2. Add the cabbage, potatoes and onion "
+            "and cook "
             "until tender.\n3. Stir in the vinegar,\tseason, and serve hot with sour cream and dill.");
         borscht[Field::Notes] = QStringLiteral("notes do not count");
         Collection c({borscht});
@@ -132,10 +137,12 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(R"({"@type": "Recipe", "name": "Half a recipe", "recipeIngredient": ["1 egg")");
         f.close();
-        const Run run = import(*c.cursor, {data("shopping.txt"), broken, c.dir.filePath(QStringLiteral("missing.mmf")),
-                                           data("access/testV1997.mdb")});
-        QCOMPARE(run.refusedFiles, (QStringList{QStringLiteral("shopping.txt"), QStringLiteral("broken.json"),
-                                                QStringLiteral("missing.mmf"), QStringLiteral("testV1997.mdb")}));
+        const Run run =
+            import(*c.cursor, {data("shopping.txt"), broken, c.dir.filePath(QStringLiteral("missing.mmf")),
+                               data("access/testV1997.mdb")});
+        QCOMPARE(run.refusedFiles,
+                 (QStringList{QStringLiteral("shopping.txt"), QStringLiteral("broken.json"),
+                              QStringLiteral("missing.mmf"), QStringLiteral("testV1997.mdb")}));
         QCOMPARE(run.summary.imported, 0);
         QCOMPARE(contents(*c.cursor).size(), 1);
     }
@@ -190,7 +197,8 @@ private slots:
             } else {
                 QVERIFY(sameRecipe(copy[i], original[i]));
                 for (Field f : allFields)
-                    QCOMPARE(squeezeSpace(copy[i][f].value_or(QString())), squeezeSpace(original[i][f].value_or(QString())));
+                    QCOMPARE(squeezeSpace(copy[i][f].value_or(QString())),
+                             squeezeSpace(original[i][f].value_or(QString())));
             }
         }
         // and the collection they came from takes none of them again

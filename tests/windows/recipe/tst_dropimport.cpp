@@ -63,7 +63,8 @@ private slots:
         QVERIFY(drop(onBox ? h.textBox(1) : h.window.get(),
                      {Data + QStringLiteral("list.json"), Data + QStringLiteral("recipe.json")}));
         QTRY_VERIFY(!h.messages.shown.isEmpty());
-        QVERIFY2(h.messages.shown[0].text.contains(QStringLiteral("these 2 files")), qPrintable(h.messages.shown[0].text));
+        QVERIFY2(h.messages.shown[0].text.contains(QStringLiteral("these 2 files")),
+                 qPrintable(h.messages.shown[0].text));
         QCOMPARE(h.messages.shown[0].buttons, MessageButtons::OkCancel);
         if (confirm == MessageAnswer::Cancel) {
             QCOMPARE(h.messages.shown.size(), 1);
@@ -72,8 +73,8 @@ private slots:
             return;
         }
         QCOMPARE(h.messages.shown.size(), 2);
-        QVERIFY2(h.messages.shown[1].text.startsWith(
-                     QStringLiteral("Imported 3 recipe(s), 0 duplicate(s) skipped, 1 refused.\n\nlist.json, line 12:")),
+        QVERIFY2(h.messages.shown[1].text.startsWith(QStringLiteral(
+                     "Imported 3 recipe(s), 0 duplicate(s) skipped, 1 refused.\n\nlist.json, line 12:")),
                  qPrintable(h.messages.shown[1].text));
         QCOMPARE(h.browser()->count(), 5);
         QCOMPARE(h.browser()->position(), 2);

@@ -32,7 +32,8 @@ private slots:
     {
         QTest::addColumn<MessageAnswer>("answer");
         QTest::addColumn<QString>("then");
-        QTest::newRow("cancel: today's message") << MessageAnswer::Cancel << "it is a Microsoft Access database";
+        QTest::newRow("cancel: today's message")
+            << MessageAnswer::Cancel << "it is a Microsoft Access database";
         // This Access file holds no recipe table, so the conversion fails.
         QTest::newRow("OK, conversion fails") << MessageAnswer::Ok << "could not convert";
     }
@@ -46,9 +47,9 @@ private slots:
         h.messages.answers.push_back(answer);
         h.open(RecipeLayout::full(), nullptr);
         QCOMPARE(h.messages.shown.size(), 2);
-        QVERIFY2(h.messages.shown[0].text.contains(
-                     QStringLiteral("made by an earlier version of Pantrio. Convert it now? The original is kept as "
-                                    "\"Savorix (Access).mdb\".")),
+        QVERIFY2(h.messages.shown[0].text.contains(QStringLiteral(
+                     "made by an earlier version of Pantrio. Convert it now? The original is kept as "
+                     "\"Savorix (Access).mdb\".")),
                  qPrintable(h.messages.shown[0].text));
         QCOMPARE(h.messages.shown[0].buttons, MessageButtons::OkCancel);
         QVERIFY2(h.messages.shown[1].text.contains(then), qPrintable(h.messages.shown[1].text));
