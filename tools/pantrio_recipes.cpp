@@ -9,7 +9,7 @@
 
 #include "exchange/RecipeFormats.h"
 #include "exchange/RecipeImport.h"
-#include "platform/ProgramInfo.h"
+#include "platform/CollectionLocation.h"
 #include "store/RecipeTable.h"
 #include "store/RecordCursor.h"
 #include "store/StoreError.h"
@@ -278,8 +278,14 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
-    const QString defaultCollection = ProgramInfo::forThisBuild(QCoreApplication::applicationDirPath())
-                                          .pathOf(QStringLiteral("Savorix.mdb"));
+    // The collection pantrio opens: beside the program, or for an installed copy in the user's
+    // data folder.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const CollectionFolders folders{
+        programFolder, userDataFolder(),
+        QDir::cleanPath(QDir(programFolder).filePath(QStringLiteral(PANTRIO_INSTALLED_DATA)))};
+    const CollectionLocation location = CollectionLocation::choose(folders, folderIsWritable);
+    const QString defaultCollection = location.collection;
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
         print(stdout, QString::fromUtf8(HelpText).arg(shown(defaultCollection)));
         return Done;
@@ -322,6 +328,10 @@ int main(int argc, char* argv[])
             return usage(QStringLiteral("import recognises formats by content; --format is for export."));
         if (files.isEmpty())
             return usage(QStringLiteral("name at least one file to import."));
+        // Pantrio would start a missing default collection with the sample; importing into it
+        // first must not take that away.
+        if (collection == defaultCollection)
+            location.provideSample();
         return runImport(collection, files, dryRun, allowDuplicates);
     }
     if (format != u"mealmaster" && format != u"json")

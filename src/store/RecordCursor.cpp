@@ -546,6 +546,7 @@ bool RecordCursor::transact(const std::function<bool(sqlite::Database&, std::int
     validate();
     if (readOnly_)
         failSave(SQLITE_READONLY, nullptr);
+    backUpOnce(); // a read-only pass (an export) may take a copy it did not need; it is made once
     db_.exec("BEGIN IMMEDIATE", SaveAction);
     bool commit = false;
     try {
