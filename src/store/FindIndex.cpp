@@ -27,28 +27,42 @@ void FindIndex::clear()
     changed_ = {};
 }
 
-void FindIndex::load(sqlite::Statement& rows)
+void FindIndex::beginLoad()
 {
     clear();
     for (auto& c : columns_)
         c.starts.push_back(0);
-    while (rows.step()) {
-        std::uint8_t flags = 0;
-        for (int f = 0; f < KeyCount; ++f) {
-            Column& c = columns_[size_t(f)];
-            int size = 0;
-            const char* data = rows.utf8(f + 1, &size);
-            if (data)
-                appendFolded(c.text, std::string_view(data, size_t(size)));
-            else
-                flags |= std::uint8_t(1u << f);
-            c.text += '\0';
-            c.starts.push_back(c.text.size());
-        }
-        ids_.push_back(rows.int64(0));
-        flags_.push_back(flags);
+}
+
+void FindIndex::addLoaded(std::int64_t id, const StoredKeys& keys)
+{
+    std::uint8_t flags = 0;
+    for (int f = 0; f < KeyCount; ++f) {
+        Column& c = columns_[size_t(f)];
+        if (const auto& key = keys[size_t(f)])
+            appendFolded(c.text, *key);
+        else
+            flags |= std::uint8_t(1u << f);
+        c.text += '\0';
+        c.starts.push_back(c.text.size());
     }
-    loaded_ = true;
+    ids_.push_back(id);
+    flags_.push_back(flags);
+}
+
+void FindIndex::load(sqlite::Statement& rows)
+{
+    beginLoad();
+    while (rows.step()) {
+        StoredKeys keys;
+        for (int f = 0; f < KeyCount; ++f) {
+            int size = 0;
+            if (const char* data = rows.utf8(f + 1, &size))
+                keys[size_t(f)] = std::string_view(data, size_t(size));
+        }
+        addLoaded(rows.int64(0), keys);
+    }
+    endLoad();
 }
 
 FindIndex::Keys FindIndex::keysOf(const RecipeValues& values)
@@ -168,7 +182,8 @@ std::optional<std::size_t> FindIndex::scanTerm(const KeyTerm& term, std::size_t 
 std::optional<std::int64_t> FindIndex::findAfter(const SearchCondition& condition, std::int64_t afterId) const
 {
     const KeyTerms terms = keyTerms(condition);
-    const std::size_t fromRow = std::size_t(std::upper_bound(ids_.begin(), ids_.end(), afterId) - ids_.begin());
+    const std::size_t fromRow =
+        std::size_t(std::upper_bound(ids_.begin(), ids_.end(), afterId) - ids_.begin());
     std::optional<std::int64_t> best;
 
     const bool scannable =

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -22,9 +23,16 @@ class FindIndex
 {
 public:
     static constexpr std::array<Field, 2> KeyFields = {Field::FoodCategoryID, Field::RecipeName};
+    static constexpr int KeyCount = int(KeyFields.size());
+    // A row's key fields as stored (UTF-8, not yet folded); no value for a missing one.
+    using StoredKeys = std::array<std::optional<std::string_view>, KeyCount>;
 
     // From rows of (id, key fields in KeyFields order), ascending by id.
     void load(sqlite::Statement& rows);
+    // The same in steps, for a load that reads its rows a batch at a time.
+    void beginLoad();
+    void addLoaded(std::int64_t id, const StoredKeys& keys);
+    void endLoad() { loaded_ = true; }
     bool loaded() const { return loaded_; }
     void clear();
 
@@ -41,7 +49,6 @@ private:
         std::string text;                  // each row's folded value followed by '\0'
         std::vector<std::uint64_t> starts; // row i spans [starts[i], starts[i+1]-1)
     };
-    static constexpr int KeyCount = int(KeyFields.size());
     static_assert(KeyCount < 8, "a row's flags hold one bit per key and one for a row gone");
     using Keys = std::array<std::optional<std::string>, KeyCount>;
     struct KeyTerm

@@ -4,6 +4,8 @@
 #include "Sqlite.h"
 
 #include <algorithm>
+#include <limits>
+#include <sqlite3.h>
 
 namespace pantrio {
 
@@ -24,7 +26,66 @@ QByteArray newColumns()
     return out;
 }
 
+std::int64_t dataVersion(sqlite::Database& db)
+{
+    sqlite::Statement v(db, "PRAGMA data_version", ReadAction);
+    return v.step() ? v.int64(0) : 0;
+}
+
+bool haveKeyTable(sqlite::Database& db)
+{
+    sqlite::Statement probe(
+        db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'RecipeFindKeys'", ReadAction);
+    return probe.step();
+}
+
+// The key fields of every row, ascending by id; from the narrow key table when the file has one.
+// In batches: the rows after id ?1, at most ?2 of them.
+QByteArray keyRowsSql(bool keyTable, bool batched)
+{
+    const QByteArray keys = RecipeTable::columnList(FindIndex::KeyFields);
+    const QByteArray id = keyTable ? "id" : "rowid";
+    return "SELECT " + id + ", " + keys + (keyTable ? " FROM RecipeFindKeys" : " FROM Recipes") +
+           (batched ? " WHERE " + id + " > ?1" : QByteArray()) + " ORDER BY " + id +
+           (batched ? " LIMIT ?2" : "");
+}
+
+// Holds a serialized connection's own mutex, so that several calls run as one.
+class ConnectionLock
+{
+public:
+    explicit ConnectionLock(sqlite::Database& db) : mutex_(sqlite3_db_mutex(db.handle()))
+    {
+        sqlite3_mutex_enter(mutex_);
+    }
+    ~ConnectionLock() { sqlite3_mutex_leave(mutex_); }
+    ConnectionLock(const ConnectionLock&) = delete;
+    ConnectionLock& operator=(const ConnectionLock&) = delete;
+
+private:
+    sqlite3_mutex* mutex_;
+};
+
+// One batch of rows as stored, copied out under the connection's lock and folded after it.
+struct Batch
+{
+    std::vector<std::int64_t> ids;
+    std::array<std::string, FindIndex::KeyCount> text;
+    std::array<std::vector<std::optional<std::pair<std::size_t, std::size_t>>>, FindIndex::KeyCount> spans;
+
+    void clear()
+    {
+        ids.clear();
+        for (auto& t : text)
+            t.clear();
+        for (auto& s : spans)
+            s.clear();
+    }
+};
+
 } // namespace
+
+RecipeSearch::~RecipeSearch() = default;
 
 QByteArray RecipeSearch::schema()
 {
@@ -32,42 +93,146 @@ QByteArray RecipeSearch::schema()
     for (Field f : FindIndex::KeyFields)
         columns += ", " + RecipeTable::quotedColumn(f) + " TEXT";
     const QByteArray copy = "    INSERT OR REPLACE INTO RecipeFindKeys VALUES (" + newColumns() + ");\n";
-    return "CREATE TABLE RecipeFindKeys (id INTEGER PRIMARY KEY" + columns + ");\n"
-           "CREATE TRIGGER RecipeFindKeysInsert AFTER INSERT ON Recipes BEGIN\n" + copy + "END;\n"
+    return "CREATE TABLE RecipeFindKeys (id INTEGER PRIMARY KEY" + columns +
+           ");\n"
+           "CREATE TRIGGER RecipeFindKeysInsert AFTER INSERT ON Recipes BEGIN\n" +
+           copy +
+           "END;\n"
            "CREATE TRIGGER RecipeFindKeysUpdate AFTER UPDATE ON Recipes BEGIN\n"
-           "    DELETE FROM RecipeFindKeys WHERE id = old.rowid;\n" + copy + "END;\n"
+           "    DELETE FROM RecipeFindKeys WHERE id = old.rowid;\n" +
+           copy +
+           "END;\n"
            "CREATE TRIGGER RecipeFindKeysDelete AFTER DELETE ON Recipes BEGIN\n"
            "    DELETE FROM RecipeFindKeys WHERE id = old.rowid;\n"
            "END;\n";
 }
 
+void RecipeSearch::startLoading(sqlite::Database& db)
+{
+    startLoading(db, LoadOptions());
+}
+
+void RecipeSearch::startLoading(sqlite::Database& db, LoadOptions options)
+{
+    clear();
+    loader_ = std::jthread([this, &db, options = std::move(options)](std::stop_token stop) {
+        loadInBackground(db, options, stop);
+    });
+}
+
+void RecipeSearch::loadInBackground(sqlite::Database& db, const LoadOptions& options,
+                                    const std::stop_token& stop)
+{
+    try {
+        QByteArray sql;
+        {
+            const ConnectionLock lock(db);
+            loadedVersion_ = dataVersion(db);
+            sql = keyRowsSql(haveKeyTable(db), true);
+        }
+        loaded_.beginLoad();
+        Batch batch;
+        std::int64_t after = std::numeric_limits<std::int64_t>::min();
+        for (;;) {
+            batch.clear();
+            {
+                // Each batch is its own statement, finished before the lock is left: a statement
+                // left running would keep the window's connection busy between batches.
+                const ConnectionLock lock(db);
+                sqlite::Statement rows(db, sql.constData(), ReadAction);
+                rows.bind(1, after);
+                rows.bind(2, std::int64_t(options.batchRows));
+                while (rows.step()) {
+                    batch.ids.push_back(rows.int64(0));
+                    for (int k = 0; k < FindIndex::KeyCount; ++k) {
+                        int size = 0;
+                        const char* data = rows.utf8(k + 1, &size);
+                        auto& span = batch.spans[size_t(k)].emplace_back();
+                        if (data) {
+                            span.emplace(batch.text[size_t(k)].size(), size_t(size));
+                            batch.text[size_t(k)].append(data, size_t(size));
+                        }
+                    }
+                }
+            }
+            for (std::size_t i = 0; i < batch.ids.size(); ++i) {
+                FindIndex::StoredKeys keys;
+                for (int k = 0; k < FindIndex::KeyCount; ++k)
+                    if (const auto& span = batch.spans[size_t(k)][i])
+                        keys[size_t(k)] =
+                            std::string_view(batch.text[size_t(k)]).substr(span->first, span->second);
+                loaded_.addLoaded(batch.ids[i], keys);
+            }
+            if (stop.stop_requested())
+                return;
+            if (int(batch.ids.size()) < options.batchRows)
+                break;
+            after = batch.ids.back();
+            if (options.afterBatch)
+                options.afterBatch();
+        }
+        loaded_.endLoad();
+        loadComplete_ = true;
+    } catch (const StoreError&) {
+        // Left to the search, which loads the index itself and reports what fails.
+    }
+}
+
+// Adopts the worker's index once it is complete, with the changes made meanwhile.
+void RecipeSearch::finishLoading()
+{
+    if (!loader_.joinable())
+        return;
+    loader_.join();
+    if (loadComplete_) {
+        index_ = std::move(loaded_);
+        dataVersion_ = loadedVersion_;
+        for (const Note& n : notes_)
+            apply(n);
+    }
+    loaded_ = {};
+    loadComplete_ = false;
+    notes_.clear();
+}
+
+void RecipeSearch::note(Note note)
+{
+    if (loader_.joinable())
+        notes_.push_back(std::move(note));
+    else
+        apply(note);
+}
+
+void RecipeSearch::apply(const Note& note)
+{
+    switch (note.kind) {
+    case Note::Added:
+        index_.noteAppended(note.id, note.values);
+        break;
+    case Note::Changed:
+        index_.noteChanged(note.id, note.values);
+        break;
+    case Note::Deleted:
+        index_.noteDeleted(note.id);
+        break;
+    }
+}
+
 // Another program's change shows in the engine's data version; the index is then read anew.
 void RecipeSearch::loadIfStale(sqlite::Database& db)
 {
-    std::int64_t version = 0;
-    {
-        sqlite::Statement v(db, "PRAGMA data_version", ReadAction);
-        if (v.step())
-            version = v.int64(0);
-    }
+    finishLoading();
+    const std::int64_t version = dataVersion(db);
     if (index_.loaded() && version == dataVersion_)
         return;
-    bool haveKeyTable = false;
-    {
-        sqlite::Statement probe(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'RecipeFindKeys'",
-                                QStringLiteral("read"));
-        haveKeyTable = probe.step();
-    }
-    const QByteArray keys = RecipeTable::columnList(FindIndex::KeyFields);
-    const QByteArray sql = haveKeyTable ? "SELECT id, " + keys + " FROM RecipeFindKeys ORDER BY id"
-                                        : "SELECT rowid, " + keys + " FROM Recipes ORDER BY rowid";
-    sqlite::Statement rows(db, sql.constData(), QStringLiteral("read"));
+    sqlite::Statement rows(db, keyRowsSql(haveKeyTable(db), false).constData(), ReadAction);
     index_.load(rows);
     dataVersion_ = version;
 }
 
 std::optional<std::int64_t> RecipeSearch::findAfter(sqlite::Database& db, const SearchCondition& condition,
-                                                    std::int64_t afterId, std::span<const std::int64_t> snapshot)
+                                                    std::int64_t afterId,
+                                                    std::span<const std::int64_t> snapshot)
 {
     if (!condition.usesOnly(FindIndex::KeyFields))
         return scanTable(db, condition, afterId, snapshot);
@@ -82,7 +247,8 @@ std::optional<std::int64_t> RecipeSearch::findAfter(sqlite::Database& db, const 
 }
 
 std::optional<std::int64_t> RecipeSearch::scanTable(sqlite::Database& db, const SearchCondition& condition,
-                                                    std::int64_t afterId, std::span<const std::int64_t> snapshot)
+                                                    std::int64_t afterId,
+                                                    std::span<const std::int64_t> snapshot)
 {
     const QByteArray sql =
         "SELECT rowid, " + RecipeTable::columnList() + " FROM Recipes WHERE rowid > ? ORDER BY rowid";
@@ -103,25 +269,33 @@ std::optional<std::int64_t> RecipeSearch::scanTable(sqlite::Database& db, const 
 
 void RecipeSearch::noteAdded(std::int64_t id, const RecipeValues& values)
 {
-    index_.noteAppended(id, values);
+    note({Note::Added, id, values});
 }
 
-void RecipeSearch::noteChanged(std::int64_t id, const RecipeValues& values, const std::bitset<FieldCount>& changed)
+void RecipeSearch::noteChanged(std::int64_t id, const RecipeValues& values,
+                               const std::bitset<FieldCount>& changed)
 {
     for (Field f : FindIndex::KeyFields)
         if (changed.test(fieldIndex(f))) {
-            index_.noteChanged(id, values);
+            note({Note::Changed, id, values});
             return;
         }
 }
 
 void RecipeSearch::noteDeleted(std::int64_t id)
 {
-    index_.noteDeleted(id);
+    note({Note::Deleted, id, {}});
 }
 
 void RecipeSearch::clear()
 {
+    if (loader_.joinable()) {
+        loader_.request_stop();
+        loader_.join();
+    }
+    loaded_ = {};
+    loadComplete_ = false;
+    notes_.clear();
     index_.clear();
     dataVersion_ = -1;
 }

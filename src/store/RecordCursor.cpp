@@ -68,8 +68,8 @@ std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options op
 std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options options, Backup backup)
 {
     checkFileKind(path);
-    // One thread uses the connection, so the engine's own locking is only overhead.
-    sqlite::Database db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+    // Serialized: the search index loads through this connection on a worker thread.
+    sqlite::Database db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX);
     sqlite3_busy_timeout(db.handle(), options.busyTimeoutMs);
 
     if (options.mode == OpenMode::Exclusive) {
@@ -106,6 +106,8 @@ std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options op
     cursor->loadSnapshot();
     cursor->pos_ = cursor->ids_.empty() ? -1 : 0;
     cursor->loadCurrent();
+    // Loaded while the window shows the first recipe, so that the first search finds it ready.
+    cursor->search_.startLoading(cursor->db_);
     return cursor;
 }
 

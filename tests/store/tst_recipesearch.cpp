@@ -1,0 +1,169 @@
+#include "store/RecipeSearch.h"
+#include "store/RecipeTable.h"
+#include "store/Sqlite.h"
+#include "support/TestSupport.h"
+
+#include <atomic>
+#include <chrono>
+#include <numeric>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <semaphore>
+#include <sqlite3.h>
+#include <thread>
+
+using namespace pantrio;
+using namespace pantrio::test;
+
+namespace {
+
+constexpr int RowCount = 40;
+
+QString writeRecipes(const QTemporaryDir& dir, int count, const QString& lastName = {})
+{
+    const QString path = dir.filePath(QStringLiteral("recipes.mdb"));
+    int i = 0;
+    RecipeTable::createFile(path, [&](RecipeValues& row) {
+        if (i++ == count)
+            return false;
+        row = recipe(QStringLiteral("Soups"),
+                     i == count && !lastName.isEmpty() ? lastName : QStringLiteral("Recipe %1").arg(i));
+        return true;
+    });
+    return path;
+}
+
+sqlite::Database openSerialized(const QString& path)
+{
+    return sqlite::Database(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX);
+}
+
+SearchCondition nameContains(const char* text)
+{
+    return SearchCondition::anyContains({Field::FoodCategoryID, Field::RecipeName}, QLatin1String(text));
+}
+
+std::vector<std::int64_t> idsUpTo(int last)
+{
+    std::vector<std::int64_t> ids(static_cast<std::size_t>(last));
+    std::iota(ids.begin(), ids.end(), 1);
+    return ids;
+}
+
+void rename(sqlite::Database& db, std::int64_t id, const char* name)
+{
+    sqlite::Statement s(db, "UPDATE Recipes SET RecipeName = ?1 WHERE rowid = ?2", QStringLiteral("save"));
+    s.bind(1, QString::fromLatin1(name));
+    s.bind(2, id);
+    s.step();
+}
+
+} // namespace
+
+class TestRecipeSearch : public QObject
+{
+    Q_OBJECT
+private slots:
+    void changeDuringLoadIsFound_data();
+    void changeDuringLoadIsFound();
+    void searchDuringLoadSeesEveryRow();
+};
+
+void TestRecipeSearch::changeDuringLoadIsFound_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected"); // 0: no match
+
+    QTest::newRow("changed, already loaded") << "change 3"
+                                             << "zucchini" << 3;
+    QTest::newRow("changed, not loaded yet") << "change 35"
+                                             << "zucchini" << 35;
+    QTest::newRow("old text of a changed row") << "change 7"
+                                               << "Recipe 7" << 0;
+    QTest::newRow("added") << "add"
+                           << "zucchini" << RowCount + 1;
+    QTest::newRow("deleted, already loaded") << "delete 5"
+                                             << "Recipe 5" << 0;
+    QTest::newRow("deleted, not loaded yet") << "delete 36"
+                                             << "Recipe 36" << 0;
+    QTest::newRow("another program's change") << "other 30"
+                                              << "zucchini" << 30;
+}
+
+// The load is held after its first batch while the file changes, as when a recipe is saved
+// in the first moments after the window opens.
+void TestRecipeSearch::changeDuringLoadIsFound()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+
+    QTemporaryDir dir;
+    const QString path = writeRecipes(dir, RowCount);
+    sqlite::Database db = openSerialized(path);
+    RecipeSearch search;
+
+    std::binary_semaphore held(0), resume(0);
+    bool first = true;
+    search.startLoading(db, {10, [&] {
+                                 if (std::exchange(first, false)) {
+                                     held.release();
+                                     resume.acquire();
+                                 }
+                             }});
+    held.acquire();
+
+    const QStringList words = change.split(u' ');
+    const std::int64_t id = words.size() > 1 ? words[1].toLongLong() : RowCount + 1;
+    RecipeValues values = recipe(QStringLiteral("Soups"), QStringLiteral("Zucchini bread"));
+    std::bitset<FieldCount> changed;
+    changed.set(fieldIndex(Field::RecipeName));
+    if (words[0] == u"change") {
+        rename(db, id, "Zucchini bread");
+        search.noteChanged(id, values, changed);
+    } else if (words[0] == u"add") {
+        sqlite::Statement s(db, "INSERT INTO Recipes (rowid, RecipeName) VALUES (?1, 'Zucchini bread')",
+                            QStringLiteral("save"));
+        s.bind(1, id);
+        s.step();
+        search.noteAdded(id, values);
+    } else if (words[0] == u"delete") {
+        sqlite::Statement s(db, "DELETE FROM Recipes WHERE rowid = ?1", QStringLiteral("delete"));
+        s.bind(1, id);
+        s.step();
+        search.noteDeleted(id);
+    } else {
+        sqlite::Database other(path, SQLITE_OPEN_READWRITE);
+        rename(other, id, "Zucchini bread");
+    }
+    resume.release();
+
+    const auto hit = search.findAfter(db, nameContains(text.toLatin1().constData()),
+                                      std::numeric_limits<std::int64_t>::min(), idsUpTo(RowCount + 1));
+    QCOMPARE(hit.value_or(0), expected);
+}
+
+// A search issued while the load runs waits for it: a match in the last row is found.
+void TestRecipeSearch::searchDuringLoadSeesEveryRow()
+{
+    constexpr int count = 200;
+    QTemporaryDir dir;
+    const QString path = writeRecipes(dir, count, QStringLiteral("Zucchini bread"));
+    sqlite::Database db = openSerialized(path);
+    RecipeSearch search;
+
+    std::atomic<int> batches = 0;
+    search.startLoading(db, {1, [&] {
+                                 ++batches;
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                             }});
+    const int loadedBeforeSearch = batches;
+    const auto hit = search.findAfter(db, nameContains("zucchini"), std::numeric_limits<std::int64_t>::min(),
+                                      idsUpTo(count));
+    QVERIFY2(loadedBeforeSearch < count - 1, "the load ended before the search began");
+    QCOMPARE(hit.value_or(0), count);
+}
+
+QTEST_GUILESS_MAIN(TestRecipeSearch)
+#include "tst_recipesearch.moc"
