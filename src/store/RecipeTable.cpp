@@ -3,8 +3,8 @@
 #include "RecipeSearch.h"
 #include "Sqlite.h"
 
+#include <QDir>
 #include <QFileInfo>
-
 #include <sqlite3.h>
 
 namespace pantrio::RecipeTable {
@@ -57,15 +57,19 @@ QByteArray tableSchema()
 void createFile(const QString& path, const std::function<bool(RecipeValues&)>& next)
 {
     if (QFileInfo::exists(path))
-        throw StoreError(StoreError::Kind::Other,
-                         QStringLiteral("Pantrio will not create \"%1\": the file already exists.").arg(path));
+        throw StoreError(
+            StoreError::Kind::Other,
+            QStringLiteral("Pantrio will not create \"%1\": the file already exists.").arg(path));
     sqlite::Database db(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     const QString action = QStringLiteral("create");
+    // Takes effect with the first table, so it comes before the schema.
+    db.exec(("PRAGMA page_size = " + QByteArray::number(PageSize)).constData(), action);
     db.exec(("BEGIN;\n" + tableSchema() + RecipeSearch::schema() + "COMMIT;\n").constData(), action);
     if (!next)
         return;
     db.exec("BEGIN", action);
-    const QByteArray sql = "INSERT INTO Recipes (" + columnList() + ") VALUES (" + placeholders(FieldCount) + ")";
+    const QByteArray sql =
+        "INSERT INTO Recipes (" + columnList() + ") VALUES (" + placeholders(FieldCount) + ")";
     sqlite::Statement insert(db, sql.constData(), action);
     RecipeValues row;
     while (next(row)) {
@@ -75,6 +79,43 @@ void createFile(const QString& path, const std::function<bool(RecipeValues&)>& n
         insert.reset();
     }
     db.exec("COMMIT", action);
+}
+
+namespace {
+
+int pageSizeOf(sqlite::Database& db)
+{
+    sqlite::Statement size(db, "PRAGMA page_size", QStringLiteral("read"));
+    return size.step() ? int(size.int64(0)) : 0;
+}
+
+} // namespace
+
+Compaction compactFile(const QString& path)
+{
+    const QString action = QStringLiteral("compact");
+    Compaction result;
+    result.bytesBefore = QFileInfo(path).size();
+    sqlite::Database db(path, SQLITE_OPEN_READWRITE);
+    // No waiting: a lock held now is a window that has the file open.
+    sqlite3_busy_timeout(db.handle(), 0);
+    db.exec("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;", action);
+    {
+        sqlite::Statement table(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'Recipes'",
+                                action);
+        if (!table.step())
+            throw StoreError(StoreError::Kind::TableMissing,
+                             QStringLiteral("Pantrio could not compact \"%1\": it holds no table of recipes.")
+                                 .arg(QDir::toNativeSeparators(path)));
+    }
+    result.pageSizeBefore = pageSizeOf(db);
+    // The copy keeps every rowid (the engine copies whole records into the empty new table),
+    // so bookmarks, the table's order and the key table stay as they were.
+    db.exec(("PRAGMA page_size = " + QByteArray::number(PageSize) + "; VACUUM;").constData(), action);
+    result.pageSizeAfter = pageSizeOf(db);
+    db.close();
+    result.bytesAfter = QFileInfo(path).size();
+    return result;
 }
 
 } // namespace pantrio::RecipeTable
