@@ -1,9 +1,8 @@
 #pragma once
 
+#include <array>
 #include <QString>
 #include <QWidget>
-
-#include <array>
 
 class QLabel;
 class QToolButton;
@@ -25,6 +24,9 @@ public:
 
 signals:
     void arrowPressed(pantrio::RecordBar::Arrow arrow);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     std::array<QToolButton*, 4> arrows_{};
