@@ -192,8 +192,9 @@ int run(const QString& path)
     std::printf("recipes %lld count\n", static_cast<long long>(count));
     figure("open", open, "ms");
 
-    // The first search of a cursor's life also loads the search index: each run on a fresh
-    // cursor. The last one stays open for everything below, its index loaded.
+    // The first search right after opening waits for the search index, which starts loading
+    // when the cursor opens: each run on a fresh cursor. The last one stays open for
+    // everything below, its index loaded.
     const SearchCondition noMatch = findBoth(bench::NoMatchText);
     const double cold = measure(
         "find_first_cold", big ? 11 : Runs,
