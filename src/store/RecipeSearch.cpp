@@ -4,6 +4,7 @@
 #include "Sqlite.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <sqlite3.h>
 
@@ -58,12 +59,27 @@ public:
     {
         sqlite3_mutex_enter(mutex_);
     }
-    ~ConnectionLock() { sqlite3_mutex_leave(mutex_); }
+    ~ConnectionLock()
+    {
+        if (held_)
+            sqlite3_mutex_leave(mutex_);
+    }
+    void unlock()
+    {
+        sqlite3_mutex_leave(mutex_);
+        held_ = false;
+    }
+    void relock()
+    {
+        sqlite3_mutex_enter(mutex_);
+        held_ = true;
+    }
     ConnectionLock(const ConnectionLock&) = delete;
     ConnectionLock& operator=(const ConnectionLock&) = delete;
 
 private:
     sqlite3_mutex* mutex_;
+    bool held_ = true;
 };
 
 // One batch of rows as stored, copied out under the connection's lock and folded after it.
@@ -138,7 +154,16 @@ void RecipeSearch::loadInBackground(sqlite::Database& db, const LoadOptions& opt
             {
                 // Each batch is its own statement, finished before the lock is left: a statement
                 // left running would keep the window's connection busy between batches.
-                const ConnectionLock lock(db);
+                ConnectionLock lock(db);
+                // Only what is committed: a save the cursor is in the middle of may still be
+                // rolled back, and would then never be noted.
+                while (!sqlite3_get_autocommit(db.handle())) {
+                    lock.unlock();
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    if (stop.stop_requested())
+                        return;
+                    lock.relock();
+                }
                 sqlite::Statement rows(db, sql.constData(), ReadAction);
                 rows.bind(1, after);
                 rows.bind(2, std::int64_t(options.batchRows));
@@ -173,7 +198,7 @@ void RecipeSearch::loadInBackground(sqlite::Database& db, const LoadOptions& opt
         }
         loaded_.endLoad();
         loadComplete_ = true;
-    } catch (const StoreError&) {
+    } catch (...) {
         // Left to the search, which loads the index itself and reports what fails.
     }
 }
