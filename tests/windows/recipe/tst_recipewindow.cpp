@@ -664,7 +664,8 @@ void TestRecipeWindow::saveFailureKeepsTypedText()
     QProcess other;
     other.start(QStringLiteral("sqlite3"), {h.path()});
     QVERIFY(other.waitForStarted());
-    other.write("BEGIN EXCLUSIVE;\nSELECT 'locked';\n");
+    // It waits out the brief read locks of the search index loading after the open.
+    other.write(".timeout 5000\nBEGIN EXCLUSIVE;\nSELECT 'locked';\n");
     QVERIFY(other.waitForReadyRead(10000));
     h.arrow(2);
     QCOMPARE(h.messages.shown.size(), 1);
