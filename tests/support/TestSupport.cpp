@@ -97,7 +97,10 @@ int runSqlite(const QString& path, const QString& sql, QString* output)
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), path, sql});
+    // Waits out brief read locks, such as the search index loading just after an open; a file
+    // held for good still fails.
+    p.start(QStringLiteral("sqlite3"),
+            {QStringLiteral("-batch"), QStringLiteral("-cmd"), QStringLiteral(".timeout 500"), path, sql});
     if (!p.waitForFinished(30000))
         return -1;
     if (output)
