@@ -1,6 +1,6 @@
 // Measures the recipe store on one collection file, one line per figure: `name value unit`.
 //
-//   pantrio-bench <file>
+//   pantrio-bench [--help] [--] <file>
 //
 // The file is changed (recipes are added and deleted); run it on a copy.
 // Each figure is the median of repeated runs. Every run checks its result, so a wrong
@@ -10,6 +10,7 @@
 #include "store/RecipeTable.h"
 #include "store/RecordCursor.h"
 #include "store/StoreError.h"
+#include "ToolArguments.h"
 
 #include <algorithm>
 #include <chrono>
@@ -344,11 +345,15 @@ int run(const QString& path)
 
 int main(int argc, char* argv[])
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "Usage: pantrio-bench <file>   (the file is changed: use a copy)\n");
+    using namespace pantrio;
+    const char* const usage = "[--help] [--] <file>   (the file is changed: use a copy)";
+    const QStringList args = tools::toolArguments(
+        argc, argv, usage, "Measures the recipe store on one collection file, one line per figure.");
+    if (args.size() != 1) {
+        std::fprintf(stderr, "Usage: pantrio-bench %s\n", usage);
         return 1;
     }
-    const QString path = QFile::decodeName(argv[1]);
+    const QString path = args.at(0);
     try {
         return run(path);
     } catch (const StoreError& e) {

@@ -1,9 +1,10 @@
 // Writes a benchmark collection of N generated recipes.
 //
-//   pantrio-bench-generate N <file>
+//   pantrio-bench-generate [--help] [--] N <file>
 
 #include "RecipeGenerator.h"
 #include "store/StoreError.h"
+#include "ToolArguments.h"
 
 #include <chrono>
 #include <cstdio>
@@ -15,18 +16,21 @@
 int main(int argc, char* argv[])
 {
     using namespace pantrio;
-    if (argc != 3) {
-        std::fprintf(stderr, "Usage: pantrio-bench-generate N <file>\n");
+    const char* const usage = "[--help] [--] N <file>";
+    const QStringList args =
+        tools::toolArguments(argc, argv, usage, "Writes a benchmark collection of N generated recipes.");
+    if (args.size() != 2) {
+        std::fprintf(stderr, "Usage: pantrio-bench-generate %s\n", usage);
         return 1;
     }
-    char* end = nullptr;
-    const long long count = std::strtoll(argv[1], &end, 10);
-    if (*end || count < bench::MinimumCount) {
+    bool isNumber = false;
+    const long long count = args.at(0).toLongLong(&isNumber);
+    if (!isNumber || count < bench::MinimumCount) {
         std::fprintf(stderr, "pantrio-bench-generate: N must be a whole number of at least %lld recipes\n",
                      static_cast<long long>(bench::MinimumCount));
         return 1;
     }
-    const QString path = QFile::decodeName(argv[2]);
+    const QString path = args.at(1);
 
     const auto start = std::chrono::steady_clock::now();
     try {

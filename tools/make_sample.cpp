@@ -1,11 +1,12 @@
 // Writes a small recipe collection to start with, so a fresh install has something to browse.
 //
-//   pantrio-make-sample <folder>/Savorix.mdb
+//   pantrio-make-sample [--help] [--] <folder>/Savorix.mdb
 //
 // Never overwrites: an existing file may hold someone's own recipes.
 
 #include "store/RecipeTable.h"
 #include "store/StoreError.h"
+#include "ToolArguments.h"
 
 #include <cstdio>
 #include <iterator>
@@ -352,6 +353,8 @@ Salt and white pepper)",
      R"(Ricing the potatoes instead of mashing gives the smoothest result.)"},
 };
 
+const char* const Usage = "[--help] [--] <folder>/Savorix.mdb";
+
 void print(std::FILE* to, const QString& text)
 {
     std::fputs(text.toLocal8Bit().constData(), to);
@@ -368,14 +371,17 @@ QString fromUtf8(const char* text)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 2) {
-        print(stderr, QStringLiteral("Usage: pantrio-make-sample <folder>/Savorix.mdb"));
-        print(stderr,
-              QStringLiteral("Writes a new recipe file holding %1 sample recipes.").arg(std::size(Recipes)));
+    const QByteArray about =
+        QStringLiteral("Writes a new recipe file holding %1 sample recipes; an existing file is left as it "
+                       "is.")
+            .arg(std::size(Recipes))
+            .toLocal8Bit();
+    const QStringList args = pantrio::tools::toolArguments(argc, argv, Usage, about.constData());
+    if (args.size() != 1) {
+        std::fprintf(stderr, "Usage: pantrio-make-sample %s\n%s\n", Usage, about.constData());
         return 1;
     }
-    const QString path = args.at(1);
+    const QString path = args.at(0);
     const QString shown = QDir::toNativeSeparators(path);
     if (QFileInfo::exists(path)) {
         print(stderr,
