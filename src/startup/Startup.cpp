@@ -6,6 +6,7 @@
 #include "platform/ScreenMetrics.h"
 #include "platform/Services.h"
 #include "platform/SettingsKeys.h"
+#include "store/ShortText.h"
 #include "windows/recipe/RecipeWindow.h"
 
 namespace pantrio {
@@ -33,7 +34,8 @@ void Startup::run()
         services_.messages.show(
             QStringLiteral("Pantrio cannot start: its first-run setting (%1, section %2, key %3) holds \"%4\", "
                            "which is not a number.")
-                .arg(QString(FirstRunKey.app), QString(FirstRunKey.section), QString(FirstRunKey.name), flag),
+                .arg(QString(FirstRunKey.app), QString(FirstRunKey.section), QString(FirstRunKey.name),
+                     shortText(flag)),
             services_.program.title, MessageIcon::Critical);
         return;
     }

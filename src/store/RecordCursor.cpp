@@ -2,6 +2,7 @@
 
 #include "CollectionBackup.h"
 #include "RecipeTable.h"
+#include "ShortText.h"
 
 #include <QDir>
 #include <QFile>
@@ -204,7 +205,8 @@ FieldValue RecordCursor::field(const QString& name) const
 {
     const auto f = fieldByName(name);
     if (!f)
-        throw StoreError(StoreError::Kind::Other, QStringLiteral("There is no field \"%1\".").arg(name));
+        throw StoreError(StoreError::Kind::Other,
+                         QStringLiteral("There is no field \"%1\".").arg(shortText(name)));
     return field(*f);
 }
 

@@ -1,4 +1,5 @@
 #include "SearchCondition.h"
+#include "ShortText.h"
 
 #include "StoreError.h"
 
@@ -137,8 +138,9 @@ public:
     }
     [[noreturn]] void bad(const QString& why) const
     {
-        throw StoreError(StoreError::Kind::BadCondition,
-                         QStringLiteral("The search condition \"%1\" cannot be used: %2.").arg(s_, why));
+        throw StoreError(
+            StoreError::Kind::BadCondition,
+            QStringLiteral("The search condition \"%1\" cannot be used: %2.").arg(shortText(s_), why));
     }
 
 private:
@@ -167,7 +169,7 @@ private:
             bad(QStringLiteral("a field name is missing"));
         const auto field = fieldByName(name);
         if (!field)
-            bad(QStringLiteral("there is no field \"%1\"").arg(name));
+            bad(QStringLiteral("there is no field \"%1\"").arg(shortText(name)));
         return *field;
     }
     QString quoted()
