@@ -13,6 +13,7 @@
 #include <limits>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace pantrio {
 
@@ -32,11 +33,18 @@ const QString DeleteAction = QStringLiteral("delete the recipe from");
 // Catches what the engine would only call "not a database", with a more helpful cause.
 void checkFileKind(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
+    struct stat info{};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         openFailure(StoreError::Kind::FileMissing, path, QStringLiteral("the file does not exist"));
-    if (!info.isFile())
+    // Checked before reading: opening a pipe would wait for a writer forever.
+    if (S_ISDIR(info.st_mode))
         openFailure(StoreError::Kind::NotADatabase, path, QStringLiteral("it is a folder, not a file"));
+    if (S_ISFIFO(info.st_mode))
+        openFailure(StoreError::Kind::NotADatabase, path, QStringLiteral("it is a named pipe, not a file"));
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        openFailure(StoreError::Kind::NotADatabase, path, QStringLiteral("it is a device, not a file"));
+    if (!S_ISREG(info.st_mode))
+        openFailure(StoreError::Kind::NotADatabase, path, QStringLiteral("it is not an ordinary file"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         openFailure(StoreError::Kind::IoError, path,

@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace pantrio::sqlite {
 
@@ -29,7 +31,10 @@ static QString causeOf(int code, const char* detail)
     case SQLITE_NOTADB: return QStringLiteral("the file is not a recipe database");
     case SQLITE_BUSY:
     case SQLITE_LOCKED: return QStringLiteral("the file is in use by another program");
-    case SQLITE_READONLY: return QStringLiteral("the file is read-only");
+    case SQLITE_READONLY:
+        if (code == SQLITE_READONLY_DIRECTORY)
+            return QStringLiteral("the folder that holds it is read-only, so no change can be saved there");
+        return QStringLiteral("the file is read-only");
     case SQLITE_FULL: return QStringLiteral("the disk is full");
     case SQLITE_CORRUPT: return QStringLiteral("the file is damaged");
     case SQLITE_IOERR: return QStringLiteral("the disk could not be read or written");
@@ -53,9 +58,10 @@ Database::Database(const QString& path, int flags) : path_(path)
         const QString detail = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString();
         sqlite3_close_v2(db_);
         db_ = nullptr;
-        fail(rc, QStringLiteral("open"), path, detail.toUtf8().constData());
+        sqlite::fail(rc, QStringLiteral("open"), path, detail.toUtf8().constData());
     }
     sqlite3_extended_result_codes(db_, 1);
+    known_ = stateOf(path_);
 }
 
 Database::~Database()
@@ -63,7 +69,8 @@ Database::~Database()
     close();
 }
 
-Database::Database(Database&& other) noexcept : db_(other.db_), path_(std::move(other.path_))
+Database::Database(Database&& other) noexcept
+    : db_(other.db_), path_(std::move(other.path_)), known_(std::move(other.known_))
 {
     other.db_ = nullptr;
 }
@@ -74,6 +81,7 @@ Database& Database::operator=(Database&& other) noexcept
         close();
         db_ = other.db_;
         path_ = std::move(other.path_);
+        known_ = std::move(other.known_);
         other.db_ = nullptr;
     }
     return *this;
@@ -94,8 +102,48 @@ void Database::exec(const char* sql, const QString& action)
     if (rc != SQLITE_OK) {
         const QByteArray detail = error ? QByteArray(error) : QByteArray();
         sqlite3_free(error);
-        fail(rc, action, path_, detail.constData());
+        fail(rc, action, detail.constData());
     }
+    noteOwnWrite();
+}
+
+std::optional<Database::FileState> Database::stateOf(const QString& path)
+{
+    struct stat info{};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return FileState{std::uint64_t(info.st_dev), std::uint64_t(info.st_ino), std::int64_t(info.st_size),
+                     std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+void Database::noteOwnWrite()
+{
+    if (known_)
+        known_ = stateOf(path_);
+}
+
+void Database::fail(int code, const QString& action, const char* detail) const
+{
+    if (known_) {
+        const std::optional<FileState> now = stateOf(path_);
+        const QString file = QDir::toNativeSeparators(path_);
+        if (!now)
+            throw StoreError(StoreError::Kind::FileMissing,
+                             QStringLiteral("Pantrio could not %1 \"%2\": the file was moved or deleted "
+                                            "while Pantrio had it open.")
+                                 .arg(action, file));
+        const bool replaced = now->device != known_->device || now->inode != known_->inode;
+        // The engine reads someone else's bytes as damage or as a missing table.
+        const int primary = code & 0xff;
+        const bool unreadable = primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB
+                                || primary == SQLITE_ERROR || primary == SQLITE_IOERR;
+        if (replaced || (unreadable && *now != *known_))
+            throw StoreError(StoreError::Kind::Overwritten,
+                             QStringLiteral("Pantrio could not %1 \"%2\": another program overwrote the file "
+                                            "while Pantrio had it open.")
+                                 .arg(action, file));
+    }
+    sqlite::fail(code, action, path_, detail);
 }
 
 std::int64_t Database::lastInsertRowid() const
@@ -117,7 +165,7 @@ Statement::Statement(Database& db, const char* sql, const QString& action) : db_
 {
     const int rc = sqlite3_prepare_v2(db.handle(), sql, -1, &stmt_, nullptr);
     if (rc != SQLITE_OK)
-        fail(rc, action_, db_.path(), sqlite3_errmsg(db.handle()));
+        db_.fail(rc, action_, sqlite3_errmsg(db.handle()));
 }
 
 Statement::~Statement()
@@ -140,7 +188,7 @@ void Statement::bind(int index, const std::optional<QString>& value)
     const int rc = sqlite3_bind_text64(stmt_, index, utf8.constData(), sqlite3_uint64(utf8.size()),
                                        SQLITE_TRANSIENT, SQLITE_UTF8);
     if (rc != SQLITE_OK)
-        fail(rc, action_, db_.path(), sqlite3_errmsg(db_.handle()));
+        db_.fail(rc, action_, sqlite3_errmsg(db_.handle()));
 }
 
 bool Statement::step()
@@ -148,11 +196,14 @@ bool Statement::step()
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
         return true;
-    if (rc == SQLITE_DONE)
+    if (rc == SQLITE_DONE) {
+        if (!sqlite3_stmt_readonly(stmt_))
+            db_.noteOwnWrite();
         return false;
+    }
     const QByteArray detail = sqlite3_errmsg(db_.handle());
     sqlite3_reset(stmt_);
-    fail(rc, action_, db_.path(), detail.constData());
+    db_.fail(rc, action_, detail.constData());
 }
 
 void Statement::reset()

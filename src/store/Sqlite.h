@@ -35,14 +35,30 @@ public:
 
     // Runs statements without results; `action` words the error ("open", "save the recipe to").
     void exec(const char* sql, const QString& action);
+    // Like sqlite::fail, but first asks whether the file itself changed under the connection:
+    // the engine calls a moved file read-only and an overwritten one damaged.
+    [[noreturn]] void fail(int code, const QString& action, const char* detail = nullptr) const;
+    // Takes the file as it is now as this connection's own; after each change it writes.
+    void noteOwnWrite();
     std::int64_t lastInsertRowid() const;
     int changes() const;
     bool readOnly() const;
     void close();
 
 private:
+    struct FileState
+    {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = -1;
+        std::int64_t modifiedNs = -1;
+        bool operator==(const FileState&) const = default;
+    };
+    static std::optional<FileState> stateOf(const QString& path);
+
     sqlite3* db_ = nullptr;
     QString path_;
+    std::optional<FileState> known_; // the file as this connection last left it
 };
 
 // A prepared statement, reset on destruction so it never holds a read lock longer than needed.

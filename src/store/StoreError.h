@@ -12,6 +12,7 @@ class StoreError : public std::runtime_error
 public:
     enum class Kind {
         FileMissing,
+        Overwritten,
         NotADatabase,
         TableMissing,
         InUse,

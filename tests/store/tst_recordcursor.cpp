@@ -113,6 +113,9 @@ private slots:
     void openErrors();
     void lockedByAnotherProgram();
     void readOnlySaveFailsAndKeepsEdit();
+    void readOnlyFolderIsNamed();
+    void fileChangedWhileOpen_data();
+    void fileChangedWhileOpen();
 
     void backupBeforeFirstChange_data();
     void backupBeforeFirstChange();
@@ -650,6 +653,8 @@ void TestRecordCursor::openErrors_data()
                                      << "no table of recipes";
     QTest::newRow("missing field") << QByteArray("<short-table>") << int(StoreError::Kind::TableMissing) << "Notes";
     QTest::newRow("truncated") << QByteArray("<truncated>") << int(StoreError::Kind::Damaged) << "damaged";
+    QTest::newRow("named pipe") << QByteArray("<fifo>") << int(StoreError::Kind::NotADatabase)
+                                << "named pipe";
 }
 
 void TestRecordCursor::openErrors()
@@ -671,6 +676,8 @@ void TestRecordCursor::openErrors()
         makeRecipeFile(dir_->path(), rows);
         QFile f(path);
         QVERIFY(f.resize(f.size() / 3));
+    } else if (content == "<fifo>") {
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     } else if (content != "<missing>") {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -790,6 +797,81 @@ void TestRecordCursor::backupSkipsLargeFile()
     c->setField(Field::Notes, QStringLiteral("n"));
     c->update();
     QVERIFY(filesIn(folder).isEmpty());
+}
+
+void TestRecordCursor::readOnlyFolderIsNamed()
+{
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    // Root may write anywhere: the save runs as nobody, in a folder only root may change.
+    const bool root = geteuid() == 0;
+    const uid_t nobody = 65534;
+    if (root) {
+        // Root's own groups would otherwise meet a closed group entry first.
+        const auto readable = QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        QVERIFY(QFile::setPermissions(dir_->path(),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | readable));
+        QCOMPARE(chown(QFile::encodeName(path).constData(), nobody, gid_t(-1)), 0);
+        QCOMPARE(seteuid(nobody), 0);
+    } else {
+        QVERIFY(QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::ExeOwner));
+    }
+    auto restore = qScopeGuard([&] {
+        if (root)
+            QCOMPARE(seteuid(0), 0);
+        else
+            QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    auto c = openCursor(path);
+    c->setField(Field::RecipeName, QStringLiteral("Typed"));
+    try {
+        c->update();
+        QFAIL("a save into a read-only folder succeeded");
+    } catch (const StoreError& e) {
+        QCOMPARE(e.kind(), StoreError::Kind::ReadOnly);
+        QVERIFY2(e.message().contains(QStringLiteral("folder")), qPrintable(e.message()));
+    }
+    QCOMPARE(nameOf(*c), QStringLiteral("Typed"));
+}
+
+void TestRecordCursor::fileChangedWhileOpen_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("deleted") << "delete" << int(StoreError::Kind::FileMissing);
+    QTest::newRow("moved") << "move" << int(StoreError::Kind::FileMissing);
+    QTest::newRow("replaced by another file") << "replace" << int(StoreError::Kind::Overwritten);
+    QTest::newRow("overwritten in place") << "overwrite" << int(StoreError::Kind::Overwritten);
+}
+
+void TestRecordCursor::fileChangedWhileOpen()
+{
+    QFETCH(QString, change);
+    QFETCH(int, kind);
+    const QString path = makeRecipeFile(dir_->path(), twelveRecipes());
+    const QString other = dir_->filePath(QStringLiteral("other.mdb"));
+    QVERIFY(QFile::copy(path, other));
+    // A shared connection reads the file afresh, so it meets the new bytes.
+    auto c = openCursor(path, change == QLatin1String("overwrite") ? OpenMode::Shared : OpenMode::Exclusive);
+    if (change == QLatin1String("delete")) {
+        QVERIFY(QFile::remove(path));
+    } else if (change == QLatin1String("move")) {
+        QVERIFY(QFile::rename(path, dir_->filePath(QStringLiteral("moved.mdb"))));
+    } else if (change == QLatin1String("replace")) {
+        QCOMPARE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+    } else {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly)); // truncates, as a copy over the file would
+        f.write(QByteArray(8192, 'x'));
+    }
+    c->setField(Field::RecipeName, QStringLiteral("Typed"));
+    try {
+        c->update();
+        QFAIL("a save to a changed file succeeded");
+    } catch (const StoreError& e) {
+        QVERIFY2(int(e.kind()) == kind, qPrintable(e.message()));
+        QVERIFY(e.message().contains(path));
+    }
+    QCOMPARE(nameOf(*c), QStringLiteral("Typed"));
 }
 
 QTEST_GUILESS_MAIN(TestRecordCursor)
