@@ -1,6 +1,7 @@
 #include "Printer.h"
 
 #include "platform/MessageBoxes.h"
+#include "store/ShortText.h"
 
 #include <QApplication>
 #include <QDir>
@@ -35,6 +36,16 @@ QString cupsRefusal()
     return QString::fromUtf8(lastErrorString());
 }
 
+// Only the fields up to `isDefault` are read; the library owns the list.
+struct CupsDest
+{
+    char* name;
+    char* instance;
+    int isDefault;
+    int optionCount;
+    void* options;
+};
+
 QPageSize localPaperSize()
 {
     return QPageSize(QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
@@ -53,8 +64,35 @@ QString suggestedPdfPath(const QString& documentName)
 
 } // namespace
 
-QtPrinter::QtPrinter(MessageBoxes& messages, AskSavePath askSavePath, FindPrinter findPrinter)
-    : messages_(messages), askSavePath_(std::move(askSavePath)), findPrinter_(std::move(findPrinter))
+NoPrinterCause noPrinterCause()
+{
+    if (!QPrinterInfo::availablePrinterNames().isEmpty())
+        return NoPrinterCause::NoDefault;
+    // Qt lists no printers both when there are none and when the service is down; CUPS tells.
+    QLibrary cups(QStringLiteral("cups"), 2);
+    using GetDests = int (*)(void* http, CupsDest** dests);
+    using FreeDests = void (*)(int count, CupsDest* dests);
+    using LastError = int (*)();
+    const auto getDests = reinterpret_cast<GetDests>(cups.resolve("cupsGetDests2"));
+    const auto freeDests = reinterpret_cast<FreeDests>(cups.resolve("cupsFreeDests"));
+    const auto lastError = reinterpret_cast<LastError>(cups.resolve("cupsLastError"));
+    if (!getDests || !freeDests || !lastError)
+        return NoPrinterCause::NoneSetUp;
+    CupsDest* dests = nullptr;
+    const int count = getDests(nullptr, &dests);
+    freeDests(count, dests);
+    constexpr int serviceUnavailable = 0x0502;
+    if (count == 0 && lastError() == serviceUnavailable)
+        return NoPrinterCause::ServiceStopped;
+    return count > 0 ? NoPrinterCause::NoDefault : NoPrinterCause::NoneSetUp;
+}
+
+QtPrinter::QtPrinter(MessageBoxes& messages, AskSavePath askSavePath, FindPrinter findPrinter,
+                     WhyNoPrinter whyNoPrinter)
+    : messages_(messages),
+      askSavePath_(std::move(askSavePath)),
+      findPrinter_(std::move(findPrinter)),
+      whyNoPrinter_(std::move(whyNoPrinter))
 {
 }
 
@@ -90,8 +128,8 @@ PrintResult QtPrinter::printOn(const QPrinterInfo& target, const QString& docume
 
 PrintResult QtPrinter::offerPdf(const QString& documentName, const DrawPage& draw)
 {
-    if (messages_.show(printer_text::noPrinter(), printer_text::noPrinterTitle(), MessageIcon::Exclamation,
-                       MessageButtons::OkCancel)
+    if (messages_.show(printer_text::noPrinter(whyNoPrinter_()), printer_text::noPrinterTitle(),
+                       MessageIcon::Exclamation, MessageButtons::OkCancel)
         != MessageAnswer::Ok)
         return {PrintResult::Status::NoPrinter, {}};
 
@@ -148,10 +186,24 @@ QString noPrinterTitle()
     return QStringLiteral("No printer");
 }
 
-QString noPrinter()
+QString noPrinter(NoPrinterCause cause)
 {
-    return QStringLiteral("No printer is set up on this computer, so the page cannot be printed.\n\n"
-                          "Save the page as a PDF file instead?");
+    QString text;
+    switch (cause) {
+    case NoPrinterCause::NoneSetUp:
+        text = QStringLiteral("No printer is set up on this computer, so the page cannot be printed.");
+        break;
+    case NoPrinterCause::ServiceStopped:
+        text = QStringLiteral("The printing service of this computer is not running, so the page cannot be "
+                              "printed. Starting it again, or restarting the computer, may help.");
+        break;
+    case NoPrinterCause::NoDefault:
+        text = QStringLiteral("None of the printers on this computer is set as the default printer, so the "
+                              "page cannot be printed. Choose a default printer in the system's printer "
+                              "settings.");
+        break;
+    }
+    return text + QStringLiteral("\n\nSave the page as a PDF file instead?");
 }
 
 QString failedTitle()
@@ -161,7 +213,8 @@ QString failedTitle()
 
 QString printFailed(const QString& printerName, const QString& printerWords)
 {
-    QString text = QStringLiteral("The page could not be printed on \u201C%1\u201D.").arg(printerName);
+    QString text =
+        QStringLiteral("The page could not be printed on \u201C%1\u201D.").arg(shortText(printerName));
     if (!printerWords.isEmpty())
         text += QStringLiteral("\n\nThe printer reports: %1").arg(printerWords);
     return text;

@@ -38,6 +38,16 @@ public:
     virtual PrintResult printPage(const QString& documentName, const DrawPage& draw) = 0;
 };
 
+// Why the system names no default printer.
+enum class NoPrinterCause {
+    NoneSetUp,      // the print service knows no printer
+    ServiceStopped, // the print service does not answer
+    NoDefault,      // printers are set up, none of them as the default
+};
+
+// Asks the print service why there is no default printer.
+NoPrinterCause noPrinterCause();
+
 // The system's default printer, no print dialog, one copy. Without a printer the user is
 // offered a PDF file instead.
 class QtPrinter final : public Printer
@@ -46,9 +56,11 @@ public:
     // Returns the chosen file, or an empty string when the user cancels.
     using AskSavePath = std::function<QString(const QString& suggestedPath)>;
     using FindPrinter = std::function<QPrinterInfo()>;
+    using WhyNoPrinter = std::function<NoPrinterCause()>;
 
     explicit QtPrinter(MessageBoxes& messages, AskSavePath askSavePath = askWithSaveDialog,
-                       FindPrinter findPrinter = &QPrinterInfo::defaultPrinter);
+                       FindPrinter findPrinter = &QPrinterInfo::defaultPrinter,
+                       WhyNoPrinter whyNoPrinter = &noPrinterCause);
 
     PrintResult printPage(const QString& documentName, const DrawPage& draw) override;
 
@@ -63,12 +75,13 @@ private:
     MessageBoxes& messages_;
     AskSavePath askSavePath_;
     FindPrinter findPrinter_;
+    WhyNoPrinter whyNoPrinter_;
 };
 
 // What the printer says to the user.
 namespace printer_text {
 QString noPrinterTitle();
-QString noPrinter();
+QString noPrinter(NoPrinterCause cause = NoPrinterCause::NoneSetUp);
 QString failedTitle();
 QString printFailed(const QString& printerName, const QString& printerWords);
 QString pdfFailed(const QString& path, const QString& systemWords);

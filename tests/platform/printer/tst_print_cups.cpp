@@ -9,11 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLibrary>
 #include <QLineEdit>
 #include <QPageLayout>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace pantrio;
@@ -60,6 +63,8 @@ private slots:
     void initTestCase();
     void recipesPrintAsOnePageEach();
     void refusedJobIsReportedInThePrintersWords();
+    void missingDefaultIsExplained_data();
+    void missingDefaultIsExplained();
 
 private:
     QString queue_, refusingQueue_, pdfDir_;
@@ -159,6 +164,39 @@ void TestPrintCups::refusedJobIsReportedInThePrintersWords()
     QCOMPARE(messages.shown.size(), 1);
     QCOMPARE(messages.shown[0].title, printer_text::failedTitle());
     QCOMPARE(messages.shown[0].text, printer_text::printFailed(refusingQueue_, result.detail));
+}
+
+void TestPrintCups::missingDefaultIsExplained_data()
+{
+    QTest::addColumn<bool>("serverRuns");
+    QTest::addColumn<int>("cause");
+    // The server has printers; a default the system does not name is the missing one.
+    QTest::newRow("printers, none the default") << true << int(NoPrinterCause::NoDefault);
+    QTest::newRow("print service stopped") << false << int(NoPrinterCause::ServiceStopped);
+}
+
+void TestPrintCups::missingDefaultIsExplained()
+{
+    QFETCH(bool, serverRuns);
+    QFETCH(int, cause);
+    // CUPS keeps its server per thread: pointing this one at a socket nobody serves stops it.
+    using SetServer = void (*)(const char*);
+    const auto setServer =
+        reinterpret_cast<SetServer>(QLibrary::resolve(QStringLiteral("cups"), 2, "cupsSetServer"));
+    QVERIFY(setServer);
+    QTemporaryDir dir;
+    if (!serverRuns)
+        setServer(QFile::encodeName(dir.filePath(QStringLiteral("stopped.sock"))).constData());
+    const auto restore = qScopeGuard([&] { setServer(nullptr); });
+
+    QCOMPARE(int(noPrinterCause()), cause);
+    test::FakeMessageBoxes messages;
+    messages.answers = {MessageAnswer::Cancel};
+    QtPrinter printer(messages, QtPrinter::askWithSaveDialog, [] { return QPrinterInfo(); });
+    RecipePrintPage copy;
+    QCOMPARE(printRecipe(copy, RecipeValues{}, printer).status, Status::NoPrinter);
+    QCOMPARE(messages.shown.size(), 1);
+    QCOMPARE(messages.shown[0].text, printer_text::noPrinter(NoPrinterCause(cause)));
 }
 
 QTEST_MAIN(TestPrintCups)

@@ -64,7 +64,7 @@ void TestQtPrinter::withoutPrinterOffersPdf()
             suggested = suggestion;
             return path;
         },
-        [] { return QPrinterInfo(); });
+        [] { return QPrinterInfo(); }, [] { return NoPrinterCause::NoneSetUp; });
 
     int draws = 0;
     const PrintResult result = printer.printPage(QStringLiteral("Apple Pie"), [&](QPainter& painter) {
@@ -106,7 +106,8 @@ void TestQtPrinter::savedPdfIsTheRecipePage()
 
     const QString path = dir_.filePath(QStringLiteral("recipe.pdf"));
     test::FakeMessageBoxes messages;
-    QtPrinter printer(messages, [&](const QString&) { return path; }, [] { return QPrinterInfo(); });
+    QtPrinter printer(messages, [&](const QString&) { return path; }, [] { return QPrinterInfo(); },
+                      [] { return NoPrinterCause::NoneSetUp; });
     RecipePrintPage copy;
     const RecipeValues recipe = test::recipe(QStringLiteral("Soups"), QStringLiteral("Minestrone"),
                                              QStringLiteral("Freezes well."), QStringLiteral("2 carrots"),
