@@ -8,6 +8,8 @@
 #include <QPicture>
 #include <QPlainTextEdit>
 
+#include <limits>
+
 namespace pantrio {
 
 namespace {
@@ -32,6 +34,7 @@ QLabel* label(QWidget* window, const char* name, const QString& caption, const Q
 QLineEdit* oneLineBox(QWidget* window, const char* name, const QRect& geometry)
 {
     auto* box = new QLineEdit(window);
+    box->setMaxLength(std::numeric_limits<int>::max()); // the page shows what is stored, not a cut of it
     box->setObjectName(QLatin1String(name));
     box->setGeometry(geometry);
     return box;

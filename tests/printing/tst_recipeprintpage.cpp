@@ -84,6 +84,7 @@ private slots:
     void fieldsWithoutValueGiveEmptyBoxes();
     void lineBreaksBreakLines();
     void oneLineBoxShowsTheBeginning();
+    void oneLineBoxesKeepLongValues();
     void longIngredientsAreCutOffAtTheBox();
     void pageIsDrawnAtThePrinterResolution();
     void printerGetsLinesAndTextNotABitmap();
@@ -269,6 +270,18 @@ void TestRecipePrintPage::oneLineBoxShowsTheBeginning()
     const QColor background = copy.palette().color(QPalette::Base);
     QVERIFY(allOf(longName, QRect(box.right() + 1, box.top(), copy.width() - box.right() - 1, box.height()),
                   background));
+}
+
+void TestRecipePrintPage::oneLineBoxesKeepLongValues()
+{
+    RecipePrintPage copy;
+    ImagePrinter printer;
+    RecipeValues recipe = fullRecipe();
+    recipe[Field::FoodCategoryID] = QString(40000, QLatin1Char('c'));
+    recipe[Field::RecipeName] = QString(50000, QLatin1Char('n'));
+    printRecipe(copy, recipe, printer);
+    QCOMPARE(copy.categoryBox()->text(), *recipe[Field::FoodCategoryID]);
+    QCOMPARE(copy.nameBox()->text(), *recipe[Field::RecipeName]);
 }
 
 void TestRecipePrintPage::longIngredientsAreCutOffAtTheBox()

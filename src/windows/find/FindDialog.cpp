@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <limits>
+
 namespace pantrio {
 
 FindDialog::FindDialog(SettingsStore& settings, QWidget* parent)
@@ -18,6 +20,7 @@ FindDialog::FindDialog(SettingsStore& settings, QWidget* parent)
 
     searchBox_ = new QLineEdit(this);
     searchBox_->setObjectName(QStringLiteral("txtFind"));
+    searchBox_->setMaxLength(std::numeric_limits<int>::max());
     searchBox_->setGeometry(0, 8, 313, 19);
     // No label says what the box is for; a screen reader needs a name all the same.
     searchBox_->setAccessibleName(QStringLiteral("Text to find"));
@@ -33,6 +36,7 @@ FindDialog::FindDialog(SettingsStore& settings, QWidget* parent)
 
     savedTextBox_ = new QLineEdit(this);
     savedTextBox_->setObjectName(QStringLiteral("txtNext"));
+    savedTextBox_->setMaxLength(std::numeric_limits<int>::max());
     savedTextBox_->setGeometry(120, 48, 73, 19);
     savedTextBox_->setAccessibleName(QStringLiteral("Last text found"));
     savedTextBox_->hide();

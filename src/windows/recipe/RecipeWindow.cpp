@@ -30,6 +30,7 @@
 #include <QScreen>
 #include <QShortcut>
 
+#include <limits>
 #include <map>
 
 namespace pantrio {
@@ -157,7 +158,10 @@ void RecipeWindow::buildControls()
             edit->setTabChangesFocus(true);
             box = edit;
         } else {
-            box = new QLineEdit(this);
+            auto* line = new QLineEdit(this);
+            // Other programs store longer values than Qt's default limit; a cut one would be saved cut.
+            line->setMaxLength(std::numeric_limits<int>::max());
+            box = line;
         }
         box->setObjectName(QLatin1String(row.name));
         // A screen reader names each box by the label beside it.
