@@ -2,6 +2,7 @@
 
 #include "RecipePrintPage.h"
 #include "platform/MessageBoxes.h"
+#include "windows/LongText.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -20,7 +21,10 @@ void copyInto(QLineEdit& box, const FieldValue& value)
 
 void copyInto(QPlainTextEdit& box, const FieldValue& value)
 {
-    box.setPlainText(value.value_or(QString()));
+    const QString text = value.value_or(QString());
+    box.clear(); // the last recipe's text is never laid out in this one's wrap mode
+    box.setWordWrapMode(wrapModeFor(text));
+    box.setPlainText(text);
 }
 
 } // namespace

@@ -107,6 +107,8 @@ private slots:
     void editSavedOnMove();
     void editSavedOnClose();
     void unchangedBoxIsNotWritten();
+    void longValuesRoundTrip_data();
+    void longValuesRoundTrip();
     void pointerAfterEveryMove();
     void positionDisplayKeepsTextWithoutCursor();
 
@@ -529,6 +531,46 @@ void TestRecipeWindow::unchangedBoxIsNotWritten()
     c->moveNext();
     QCOMPARE(*c->field(Field::RecipeName), QStringLiteral("Renamed"));
     QVERIFY(!c->field(Field::Notes).has_value());
+}
+
+void TestRecipeWindow::longValuesRoundTrip_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("value");
+    QString lines;
+    while (lines.size() < (4 << 20))
+        lines += QStringLiteral("Fold in the egg whites, one spoonful at a time, %1.\n").arg(lines.size());
+    QTest::newRow("one-line box, 40,000 characters") << 1 << QString(40000, QLatin1Char('n'));
+    QTest::newRow("one-line box, 1 MB without a line break") << 2 << QString(1 << 20, QLatin1Char('d'));
+    QTest::newRow("multi-line box, 4 MB of lines") << 5 << lines;
+    QTest::newRow("multi-line box, 1 MB without a break") << 6 << QString(1 << 20, QLatin1Char('o'));
+}
+
+void TestRecipeWindow::longValuesRoundTrip()
+{
+    QFETCH(int, box);
+    QFETCH(QString, value);
+    RecipeHarness h;
+    auto rows = sampleRows(3);
+    const Field field = RecipeLayout::full().boxes[size_t(box)].field;
+    rows[1][field] = value;
+    h.open(RecipeLayout::full(), &rows);
+    h.arrow(2);
+    QCOMPARE(h.box(box), value); // shown whole
+    // Typed at the very end, saved, and still whole after moving off and back.
+    QWidget* w = h.textBox(box);
+    w->setFocus();
+    QTest::keyClick(w, Qt::Key_End, qobject_cast<QLineEdit*>(w) ? Qt::NoModifier : Qt::ControlModifier);
+    QTest::keyClicks(w, QStringLiteral("!"));
+    h.button(Command::Update)->click();
+    QVERIFY(h.messages.shown.isEmpty());
+    h.arrow(2);
+    h.arrow(1);
+    QCOMPARE(h.box(box), value + QLatin1Char('!'));
+    h.window->close();
+    auto c = RecordCursor::open(h.path(), {});
+    c->moveNext();
+    QCOMPARE(*c->field(field), value + QLatin1Char('!'));
 }
 
 void TestRecipeWindow::pointerAfterEveryMove()
