@@ -4,12 +4,48 @@
 #include "platform/Services.h"
 #include "platform/SettingsKeys.h"
 #include "platform/richtext/RtfReader.h"
+#include "windows/LongText.h"
 #include "windows/WindowUnits.h"
 
+#include <QFile>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTextEdit>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace pantrio {
+
+namespace {
+
+// Far beyond any real introduction, yet small enough to lay out at once.
+constexpr qint64 MaxIntroBytes = 1024 * 1024;
+
+enum class IntroRead { Read, Unreadable, TooLarge };
+
+// Reads only a regular file, never waiting on a pipe or device that shares the name.
+IntroRead readIntro(const QString& path, QByteArray& rtf)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return IntroRead::Unreadable;
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return IntroRead::Unreadable;
+    }
+    struct stat info{};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return IntroRead::Unreadable;
+    if (info.st_size > MaxIntroBytes)
+        return IntroRead::TooLarge;
+    rtf = file.read(MaxIntroBytes + 1); // it may have grown since
+    return rtf.size() > MaxIntroBytes ? IntroRead::TooLarge : IntroRead::Read;
+}
+
+} // namespace
 
 IntroWindow::IntroWindow(Services& services, std::function<void()> openRecipeWindow, QWidget* parent)
     : QWidget(parent),
@@ -45,7 +81,22 @@ IntroWindow::IntroWindow(Services& services, std::function<void()> openRecipeWin
 void IntroWindow::loadDocument()
 {
     // A missing or unreadable document leaves the box empty; OK still leads on.
-    RtfReader::readFile(services_.program.introductionPath(), *documentView_->document());
+    QByteArray rtf;
+    switch (readIntro(services_.program.introductionPath(), rtf)) {
+    case IntroRead::Read:
+        if (rtf.size() > 10000) { // it may hold an unbroken run that word wrapping lays out for ages
+            QTextDocument probe;
+            RtfReader::read(rtf, probe);
+            documentView_->setWordWrapMode(wrapModeFor(probe.toPlainText()));
+        }
+        RtfReader::read(rtf, *documentView_->document());
+        break;
+    case IntroRead::Unreadable: documentView_->clear(); break;
+    case IntroRead::TooLarge:
+        documentView_->setPlainText(QStringLiteral("The introduction is not shown: the file intro.rtf is "
+                                                   "larger than 1 MB. Click OK to go on to your recipes."));
+        break;
+    }
     documentView_->moveCursor(QTextCursor::Start);
 }
 

@@ -18,6 +18,8 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace pantrio;
 
 namespace {
@@ -111,6 +113,8 @@ private slots:
     void showsDocumentFromProgramFolder();
     void missingOrUnreadableDocument_data();
     void missingOrUnreadableDocument();
+    void bigDocument_data();
+    void bigDocument();
     void textIsReadOnly();
     void shippedIntroFits();
 };
@@ -258,6 +262,7 @@ void TestIntroWindow::missingOrUnreadableDocument_data()
     QTest::newRow("missing") << "missing";
     QTest::newRow("a folder of that name") << "folder";
     QTest::newRow("not rich text") << "plain";
+    QTest::newRow("a named pipe of that name") << "pipe";
 }
 
 void TestIntroWindow::missingOrUnreadableDocument()
@@ -268,6 +273,9 @@ void TestIntroWindow::missingOrUnreadableDocument()
         QVERIFY(QDir(f.folder.path()).mkdir(QStringLiteral("intro.rtf")));
     else if (kind == QLatin1String("plain"))
         f.writeIntro("Welcome, but not in RTF");
+    else if (kind == QLatin1String("pipe")) // nobody writes to it: reading would wait forever
+        QCOMPARE(mkfifo(QFile::encodeName(f.program.pathOf(QStringLiteral("intro.rtf"))).constData(), 0600),
+                 0);
 
     IntroWindow* w = f.open();
     QVERIFY(documentView(w)->document()->isEmpty()); // nor the design-time text
@@ -277,6 +285,36 @@ void TestIntroWindow::missingOrUnreadableDocument()
     QTest::mouseClick(okButton(w), Qt::LeftButton);
     QCOMPARE(f.recipeWindowsOpened, 1);
     QCOMPARE(firstRunFlag(f.settings), QStringLiteral("1"));
+    QTRY_VERIFY(f.window.isNull());
+}
+
+void TestIntroWindow::bigDocument_data()
+{
+    QTest::addColumn<int>("words"); // characters of one unbroken paragraph
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("just under the limit") << 1000000 << true;
+    QTest::newRow("over the limit") << (3 << 20) << false;
+}
+
+void TestIntroWindow::bigDocument()
+{
+    QFETCH(int, words);
+    QFETCH(bool, shown);
+    Fixture f;
+    // Laid out with word wrapping, one paragraph of this size keeps a window busy for minutes.
+    f.writeIntro("{\\rtf1\\ansi " + QByteArray(words, 'w') + "}");
+    IntroWindow* w = f.open();
+    const QString text = documentView(w)->toPlainText();
+    if (shown) {
+        QCOMPARE(text.size(), qsizetype(words));
+    } else {
+        QVERIFY2(text.size() < 500, qPrintable(text.left(500)));
+        QVERIFY(text.contains(QStringLiteral("intro.rtf")));
+    }
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QTest::mouseClick(okButton(w), Qt::LeftButton);
+    QCOMPARE(f.recipeWindowsOpened, 1);
     QTRY_VERIFY(f.window.isNull());
 }
 
