@@ -5,6 +5,7 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 
 namespace pantrio {
 
@@ -22,6 +23,49 @@ bool boxEdited(QWidget* box)
     if (auto* line = qobject_cast<QLineEdit*>(box))
         return line->isModified();
     return static_cast<QPlainTextEdit*>(box)->document()->isModified();
+}
+
+// Block by block, so that a big document is never copied out whole.
+bool documentHolds(const QTextDocument& doc, const QString& text)
+{
+    if (doc.characterCount() - 1 != text.size())
+        return false;
+    qsizetype at = 0;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        if (at > 0) {
+            if (text.at(at - 1) != QLatin1Char('\n'))
+                return false;
+        }
+        const QString line = block.text();
+        if (QStringView(text).mid(at, line.size()) != line)
+            return false;
+        at += line.size() + 1;
+    }
+    return at == text.size() + 1;
+}
+
+// True when the box already holds `text` with nothing to undo that setting it would drop.
+bool holds(QWidget* box, const QString& text)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(box))
+        return !line->isUndoAvailable() && !line->isRedoAvailable() && line->text() == text;
+    return documentHolds(*static_cast<QPlainTextEdit*>(box)->document(), text);
+}
+
+// Leaves a box that holds its value as setting the value would have left it.
+void settle(QWidget* box, const QString& text)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(box)) {
+        line->setCursorPosition(0);
+        line->setModified(false);
+        return;
+    }
+    auto* edit = static_cast<QPlainTextEdit*>(box);
+    edit->document()->clearUndoRedoStacks();
+    if (edit->wordWrapMode() != wrapModeFor(text))
+        edit->setWordWrapMode(wrapModeFor(text));
+    edit->moveCursor(QTextCursor::Start);
+    edit->document()->setModified(false);
 }
 
 void setBoxText(QWidget* box, const QString& text)
@@ -42,43 +86,6 @@ void setBoxText(QWidget* box, const QString& text)
     edit->document()->setModified(false);
 }
 
-// True when the box still shows `text` just as setBoxText left it (no typing, nothing to undo),
-// so that setting it again would only lay the text out anew. Never copies a box's text.
-bool showsUntouched(QWidget* box, const QString& text)
-{
-    if (auto* line = qobject_cast<QLineEdit*>(box))
-        return !line->isModified() && !line->isUndoAvailable() && !line->isRedoAvailable()
-               && line->text().size() == text.size();
-    const QTextDocument* doc = static_cast<QPlainTextEdit*>(box)->document();
-    return !doc->isModified() && !doc->isUndoAvailable() && !doc->isRedoAvailable()
-           && doc->characterCount() - 1 == text.size();
-}
-
-// Back to the beginning, as setting the text would have gone.
-void rewind(QWidget* box)
-{
-    if (auto* line = qobject_cast<QLineEdit*>(box))
-        line->setCursorPosition(0);
-    else
-        static_cast<QPlainTextEdit*>(box)->moveCursor(QTextCursor::Start);
-}
-
-// After a save, a multi-line box holds what was just stored: taking its text as shown costs a
-// comparison where showing the value again would lay out the whole document.
-bool keepTyped(QWidget* box, const QString& text)
-{
-    auto* edit = qobject_cast<QPlainTextEdit*>(box);
-    if (!edit || !edit->document()->isModified() || edit->document()->characterCount() - 1 != text.size()
-        || edit->toPlainText() != text)
-        return false;
-    edit->document()->clearUndoRedoStacks();
-    edit->document()->setModified(false);
-    if (edit->wordWrapMode() != wrapModeFor(text))
-        edit->setWordWrapMode(wrapModeFor(text));
-    edit->moveCursor(QTextCursor::Start);
-    return true;
-}
-
 } // namespace
 
 FieldBinder::FieldBinder(RecipeBrowser& browser, QObject* parent) : QObject(parent), browser_(browser)
@@ -89,24 +96,19 @@ FieldBinder::FieldBinder(RecipeBrowser& browser, QObject* parent) : QObject(pare
 
 void FieldBinder::bind(QWidget* box, Field field)
 {
-    bound_.push_back({box, field, QString()});
+    bound_.emplace_back(box, field);
 }
 
 void FieldBinder::showCurrent()
 {
-    for (Binding& b : bound_) {
-        QString value = browser_.value(b.field).value_or(QString());
-        // Laying out a big value again costs seconds, and an untouched box already shows it.
-        if (value == b.shown && showsUntouched(b.box, value)) {
-            rewind(b.box);
-            continue;
-        }
-        if (keepTyped(b.box, value)) {
-            b.shown = std::move(value);
-            continue;
-        }
-        setBoxText(b.box, value);
-        b.shown = std::move(value);
+    for (const auto& [box, field] : bound_) {
+        const QString value = browser_.value(field).value_or(QString());
+        // Laying out a big value again costs seconds; a box that holds it already (the same
+        // value on the next recipe, or the text just saved) is only brought back to its start.
+        if (holds(box, value))
+            settle(box, value);
+        else
+            setBoxText(box, value);
     }
 }
 
@@ -116,9 +118,9 @@ void FieldBinder::stageEdits()
         return;
     // A box typed back to clean (undo) still hands over its text, so that an edit staged
     // earlier is dropped.
-    for (const Binding& b : bound_)
-        if (boxEdited(b.box) || browser_.isStaged(b.field))
-            browser_.stage(b.field, boxText(b.box));
+    for (const auto& [box, field] : bound_)
+        if (boxEdited(box) || browser_.isStaged(field))
+            browser_.stage(field, boxText(box));
 }
 
 } // namespace pantrio

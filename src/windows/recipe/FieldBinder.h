@@ -3,8 +3,8 @@
 #include "store/RecipeFields.h"
 
 #include <QObject>
-#include <QString>
 
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -28,15 +28,8 @@ public:
 private:
     void stageEdits();
 
-    struct Binding
-    {
-        QWidget* box;
-        Field field;
-        QString shown; // the value the box was last given
-    };
-
     RecipeBrowser& browser_;
-    std::vector<Binding> bound_;
+    std::vector<std::pair<QWidget*, Field>> bound_;
 };
 
 } // namespace pantrio
