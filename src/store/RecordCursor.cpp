@@ -88,6 +88,7 @@ std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options op
         db.exec("PRAGMA locking_mode = EXCLUSIVE", OpenAction);
         if (!db.readOnly())
             db.exec("BEGIN EXCLUSIVE; COMMIT;", OpenAction);
+        db.expectSoleWriter();
     }
 
     {

@@ -70,7 +70,10 @@ Database::~Database()
 }
 
 Database::Database(Database&& other) noexcept
-    : db_(other.db_), path_(std::move(other.path_)), known_(std::move(other.known_))
+    : db_(other.db_),
+      path_(std::move(other.path_)),
+      known_(std::move(other.known_)),
+      soleWriter_(other.soleWriter_)
 {
     other.db_ = nullptr;
 }
@@ -82,6 +85,7 @@ Database& Database::operator=(Database&& other) noexcept
         db_ = other.db_;
         path_ = std::move(other.path_);
         known_ = std::move(other.known_);
+        soleWriter_ = other.soleWriter_;
         other.db_ = nullptr;
     }
     return *this;
@@ -120,6 +124,12 @@ void Database::noteOwnWrite()
 {
     if (known_)
         known_ = stateOf(path_);
+}
+
+void Database::checkUnchanged(const QString& action) const
+{
+    if (soleWriter_ && known_ && stateOf(path_) != known_)
+        fail(SQLITE_CORRUPT, action);
 }
 
 void Database::fail(int code, const QString& action, const char* detail) const
@@ -193,6 +203,8 @@ void Statement::bind(int index, const std::optional<QString>& value)
 
 bool Statement::step()
 {
+    if (!sqlite3_stmt_readonly(stmt_))
+        db_.checkUnchanged(action_);
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
         return true;

@@ -40,6 +40,10 @@ public:
     [[noreturn]] void fail(int code, const QString& action, const char* detail = nullptr) const;
     // Takes the file as it is now as this connection's own; after each change it writes.
     void noteOwnWrite();
+    // While no other program may write the file (exclusive locking), any change this connection
+    // did not make is someone else's bytes: writes are then refused rather than mixed in.
+    void expectSoleWriter() { soleWriter_ = true; }
+    void checkUnchanged(const QString& action) const;
     std::int64_t lastInsertRowid() const;
     int changes() const;
     bool readOnly() const;
@@ -59,6 +63,7 @@ private:
     sqlite3* db_ = nullptr;
     QString path_;
     std::optional<FileState> known_; // the file as this connection last left it
+    bool soleWriter_ = false;
 };
 
 // A prepared statement, reset on destruction so it never holds a read lock longer than needed.

@@ -841,6 +841,8 @@ void TestRecordCursor::fileChangedWhileOpen_data()
     QTest::newRow("moved") << "move" << int(StoreError::Kind::FileMissing);
     QTest::newRow("replaced by another file") << "replace" << int(StoreError::Kind::Overwritten);
     QTest::newRow("overwritten in place") << "overwrite" << int(StoreError::Kind::Overwritten);
+    QTest::newRow("overwritten in place while held alone")
+        << "overwrite alone" << int(StoreError::Kind::Overwritten);
 }
 
 void TestRecordCursor::fileChangedWhileOpen()
@@ -852,6 +854,7 @@ void TestRecordCursor::fileChangedWhileOpen()
     QVERIFY(QFile::copy(path, other));
     // A shared connection reads the file afresh, so it meets the new bytes.
     auto c = openCursor(path, change == QLatin1String("overwrite") ? OpenMode::Shared : OpenMode::Exclusive);
+    const QByteArray theirs(8192, 'x');
     if (change == QLatin1String("delete")) {
         QVERIFY(QFile::remove(path));
     } else if (change == QLatin1String("move")) {
@@ -861,7 +864,7 @@ void TestRecordCursor::fileChangedWhileOpen()
     } else {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly)); // truncates, as a copy over the file would
-        f.write(QByteArray(8192, 'x'));
+        f.write(theirs);
     }
     c->setField(Field::RecipeName, QStringLiteral("Typed"));
     try {
@@ -872,6 +875,11 @@ void TestRecordCursor::fileChangedWhileOpen()
         QVERIFY(e.message().contains(path));
     }
     QCOMPARE(nameOf(*c), QStringLiteral("Typed"));
+    if (change.startsWith(QLatin1String("overwrite"))) { // what the other program wrote is left alone
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), theirs);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRecordCursor)
