@@ -101,6 +101,7 @@ void Database::close()
 
 void Database::exec(const char* sql, const QString& action)
 {
+    checkUnchanged(action);
     char* error = nullptr;
     const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &error);
     if (rc != SQLITE_OK) {
@@ -122,13 +123,19 @@ std::optional<Database::FileState> Database::stateOf(const QString& path)
 
 void Database::noteOwnWrite()
 {
-    if (known_)
-        known_ = stateOf(path_);
+    // Inside a transaction the file is not final yet; the commit is noted when it ends. A file
+    // that is gone or has another in its place is not ours to adopt: failures still say so.
+    if (!known_ || !sqlite3_get_autocommit(db_))
+        return;
+    const std::optional<FileState> now = stateOf(path_);
+    if (now && now->device == known_->device && now->inode == known_->inode)
+        known_ = now;
 }
 
 void Database::checkUnchanged(const QString& action) const
 {
-    if (soleWriter_ && known_ && stateOf(path_) != known_)
+    // Checked before a transaction starts: within one, the engine may write out pages itself.
+    if (soleWriter_ && known_ && sqlite3_get_autocommit(db_) && stateOf(path_) != known_)
         fail(SQLITE_CORRUPT, action);
 }
 

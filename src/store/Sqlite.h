@@ -38,7 +38,7 @@ public:
     // Like sqlite::fail, but first asks whether the file itself changed under the connection:
     // the engine calls a moved file read-only and an overwritten one damaged.
     [[noreturn]] void fail(int code, const QString& action, const char* detail = nullptr) const;
-    // Takes the file as it is now as this connection's own; after each change it writes.
+    // Takes the file as it is now as this connection's own, after each change it commits.
     void noteOwnWrite();
     // While no other program may write the file (exclusive locking), any change this connection
     // did not make is someone else's bytes: writes are then refused rather than mixed in.
