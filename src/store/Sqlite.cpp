@@ -121,8 +121,27 @@ std::optional<Database::FileState> Database::stateOf(const QString& path)
                      std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
 }
 
+namespace {
+
+// The index loads on another thread through the same connection: what this connection
+// remembers of its file is guarded by the connection's own (recursive) mutex.
+class HeldMutex
+{
+public:
+    explicit HeldMutex(sqlite3* db) : mutex_(sqlite3_db_mutex(db)) { sqlite3_mutex_enter(mutex_); }
+    ~HeldMutex() { sqlite3_mutex_leave(mutex_); }
+    HeldMutex(const HeldMutex&) = delete;
+    HeldMutex& operator=(const HeldMutex&) = delete;
+
+private:
+    sqlite3_mutex* mutex_;
+};
+
+} // namespace
+
 void Database::noteOwnWrite()
 {
+    const HeldMutex held(db_);
     // Inside a transaction the file is not final yet; the commit is noted when it ends. A file
     // that is gone or has another in its place is not ours to adopt: failures still say so.
     if (!known_ || !sqlite3_get_autocommit(db_))
@@ -134,6 +153,7 @@ void Database::noteOwnWrite()
 
 void Database::checkUnchanged(const QString& action) const
 {
+    const HeldMutex held(db_);
     // Checked before a transaction starts: within one, the engine may write out pages itself.
     if (soleWriter_ && known_ && sqlite3_get_autocommit(db_) && stateOf(path_) != known_)
         fail(SQLITE_CORRUPT, action);
@@ -141,7 +161,12 @@ void Database::checkUnchanged(const QString& action) const
 
 void Database::fail(int code, const QString& action, const char* detail) const
 {
-    if (known_) {
+    std::optional<FileState> known;
+    {
+        const HeldMutex held(db_);
+        known = known_;
+    }
+    if (known) {
         const std::optional<FileState> now = stateOf(path_);
         const QString file = QDir::toNativeSeparators(path_);
         if (!now)
@@ -149,12 +174,12 @@ void Database::fail(int code, const QString& action, const char* detail) const
                              QStringLiteral("Pantrio could not %1 \"%2\": the file was moved or deleted "
                                             "while Pantrio had it open.")
                                  .arg(action, file));
-        const bool replaced = now->device != known_->device || now->inode != known_->inode;
+        const bool replaced = now->device != known->device || now->inode != known->inode;
         // The engine reads someone else's bytes as damage or as a missing table.
         const int primary = code & 0xff;
         const bool unreadable = primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB
                                 || primary == SQLITE_ERROR || primary == SQLITE_IOERR;
-        if (replaced || (unreadable && *now != *known_))
+        if (replaced || (unreadable && *now != *known))
             throw StoreError(StoreError::Kind::Overwritten,
                              QStringLiteral("Pantrio could not %1 \"%2\": another program overwrote the file "
                                             "while Pantrio had it open.")
