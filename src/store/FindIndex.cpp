@@ -34,13 +34,15 @@ void FindIndex::beginLoad()
         c.starts.push_back(0);
 }
 
-void FindIndex::addLoaded(std::int64_t id, const StoredKeys& keys)
+// One row onto the end of every column; `write` puts a present key's folded text into a column.
+template <typename KeyArray, typename Write>
+void FindIndex::appendRow(std::int64_t id, const KeyArray& keys, Write write)
 {
     std::uint8_t flags = 0;
     for (int f = 0; f < KeyCount; ++f) {
         Column& c = columns_[size_t(f)];
         if (const auto& key = keys[size_t(f)])
-            appendFolded(c.text, *key);
+            write(c.text, *key);
         else
             flags |= std::uint8_t(1u << f);
         c.text += '\0';
@@ -48,6 +50,11 @@ void FindIndex::addLoaded(std::int64_t id, const StoredKeys& keys)
     }
     ids_.push_back(id);
     flags_.push_back(flags);
+}
+
+void FindIndex::addLoaded(std::int64_t id, const StoredKeys& keys)
+{
+    appendRow(id, keys, [](std::string& text, std::string_view stored) { appendFolded(text, stored); });
 }
 
 void FindIndex::load(sqlite::Statement& rows)
@@ -86,18 +93,7 @@ FindIndex::KeyTerms FindIndex::keyTerms(const SearchCondition& condition)
 
 void FindIndex::append(std::int64_t id, const Keys& keys)
 {
-    std::uint8_t flags = 0;
-    for (int f = 0; f < KeyCount; ++f) {
-        Column& c = columns_[size_t(f)];
-        if (keys[size_t(f)])
-            c.text += *keys[size_t(f)];
-        else
-            flags |= std::uint8_t(1u << f);
-        c.text += '\0';
-        c.starts.push_back(c.text.size());
-    }
-    ids_.push_back(id);
-    flags_.push_back(flags);
+    appendRow(id, keys, [](std::string& text, const std::string& folded) { text += folded; });
 }
 
 std::optional<std::size_t> FindIndex::rowOf(std::int64_t id) const

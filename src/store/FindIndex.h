@@ -61,6 +61,8 @@ private:
     static Keys keysOf(const RecipeValues& values);
     static KeyTerms keyTerms(const SearchCondition& condition);
     void append(std::int64_t id, const Keys& keys);
+    template <typename KeyArray, typename Write>
+    void appendRow(std::int64_t id, const KeyArray& keys, Write write);
     std::optional<std::size_t> rowOf(std::int64_t id) const;
     bool rowMatches(std::size_t row, const KeyTerms& terms) const;
     static bool keysMatch(const Keys& keys, const KeyTerms& terms);
