@@ -36,6 +36,12 @@ bool RecipeBrowser::isOpen() const
     return cursor_ && cursor_->isOpen();
 }
 
+void RecipeBrowser::startBackgroundWork()
+{
+    if (isOpen())
+        cursor_->startBackgroundWork();
+}
+
 RecordCursor& RecipeBrowser::cursor() const
 {
     if (!cursor_)

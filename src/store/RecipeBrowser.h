@@ -38,6 +38,9 @@ public:
     // Where a copy of the file is made before the first change after opening; empty for none.
     void setBackupFolder(const QString& folder) { backupFolder_ = folder; }
     bool isOpen() const;
+    // Reads ahead what later moves and searches need, on worker threads; for once the window
+    // shows the first recipe. Commands work without it.
+    void startBackgroundWork();
     const QString& openError() const { return openError_; }
 
     int position() const; // of the current recipe from 0; -1 when there is none

@@ -51,37 +51,6 @@ QByteArray keyRowsSql(bool keyTable, bool batched)
            (batched ? " LIMIT ?2" : "");
 }
 
-// Holds a serialized connection's own mutex, so that several calls run as one.
-class ConnectionLock
-{
-public:
-    explicit ConnectionLock(sqlite::Database& db) : mutex_(sqlite3_db_mutex(db.handle()))
-    {
-        sqlite3_mutex_enter(mutex_);
-    }
-    ~ConnectionLock()
-    {
-        if (held_)
-            sqlite3_mutex_leave(mutex_);
-    }
-    void unlock()
-    {
-        sqlite3_mutex_leave(mutex_);
-        held_ = false;
-    }
-    void relock()
-    {
-        sqlite3_mutex_enter(mutex_);
-        held_ = true;
-    }
-    ConnectionLock(const ConnectionLock&) = delete;
-    ConnectionLock& operator=(const ConnectionLock&) = delete;
-
-private:
-    sqlite3_mutex* mutex_;
-    bool held_ = true;
-};
-
 // One batch of rows as stored, copied out under the connection's lock and folded after it.
 struct Batch
 {
@@ -142,7 +111,7 @@ void RecipeSearch::loadInBackground(sqlite::Database& db, const LoadOptions& opt
     try {
         QByteArray sql;
         {
-            const ConnectionLock lock(db);
+            const sqlite::ConnectionLock lock(db);
             loadedVersion_ = dataVersion(db);
             sql = keyRowsSql(haveKeyTable(db), true);
         }
@@ -154,7 +123,7 @@ void RecipeSearch::loadInBackground(sqlite::Database& db, const LoadOptions& opt
             {
                 // Each batch is its own statement, finished before the lock is left: a statement
                 // left running would keep the window's connection busy between batches.
-                ConnectionLock lock(db);
+                sqlite::ConnectionLock lock(db);
                 // Only what is committed: a save the cursor is in the middle of may still be
                 // rolled back, and would then never be noted.
                 while (!sqlite3_get_autocommit(db.handle())) {

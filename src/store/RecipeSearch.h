@@ -26,7 +26,7 @@ class Database;
 // Files written by another program lack the key table; the index is then loaded from the rows.
 //
 // At a million recipes loading the index takes a noticeable part of a second, so a cursor
-// starts it on a worker thread when it opens the file. The worker reads through the cursor's
+// starts it on a worker thread once the window shows the first recipe. The worker reads through the cursor's
 // own connection: in exclusive mode that connection holds the file's write lock, so a second
 // one could not read at all, and taking a reader's lock before it would only make the open
 // wait for the reader. The connection is serialized by the engine, and the worker holds it

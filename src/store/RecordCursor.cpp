@@ -113,12 +113,34 @@ std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options op
 
     std::unique_ptr<RecordCursor> cursor(new RecordCursor(std::move(db), options, std::move(backup)));
     cursor->readOnly_ = cursor->db_.readOnly() || !QFileInfo(path).isWritable();
-    cursor->loadSnapshot();
+    cursor->openSnapshot();
     cursor->pos_ = cursor->ids_.empty() ? -1 : 0;
     cursor->loadCurrent();
-    // Loaded while the window shows the first recipe, so that the first search finds it ready.
-    cursor->search_.startLoading(cursor->db_);
     return cursor;
+}
+
+void RecordCursor::startBackgroundWork()
+{
+    if (!db_.isOpen() || backgroundStarted_)
+        return;
+    backgroundStarted_ = true;
+    startSnapshotLoader();
+    // Loaded while the window shows the first recipe, so that the first search finds it ready.
+    search_.startLoading(db_);
+}
+
+void RecordCursor::startSnapshotLoader()
+{
+    if (snapshotComplete_ || snapshotLoader_.joinable())
+        return;
+    snapshotLoader_ = std::jthread([this, after = ids_.back()](std::stop_token stop) {
+        try {
+            readSnapshotRest(after, loadedRest_, stop);
+            restLoaded_ = !stop.stop_requested();
+        } catch (...) {
+            // Left to the operation that needs the rest: it reads it again and reports what fails.
+        }
+    });
 }
 
 namespace {
@@ -136,14 +158,109 @@ void collectDone(sqlite3_context* context)
 
 } // namespace
 
+namespace {
+
+constexpr int SnapshotStartRows = 256; // read at open: the first moves need not wait for the rest
+constexpr int SnapshotBatchRows = 8192;
+
+bool hasOrderIndex(sqlite::Database& db)
+{
+    sqlite::Statement probe(db, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'RecipesInOrder'",
+                            ReadAction);
+    return probe.step();
+}
+
+} // namespace
+
+// Only while no other program can change the table: another program's add or delete between
+// the count and the rest would make them disagree. Otherwise, and in files without the order
+// index (whose rest could not be read without the wide rows), the whole snapshot is read now.
+void RecordCursor::openSnapshot()
+{
+    if (options_.mode != OpenMode::Exclusive || !hasOrderIndex(db_)) {
+        loadSnapshot();
+        return;
+    }
+    stopSnapshotLoad();
+    std::vector<std::int64_t> ids;
+    {
+        sqlite::Statement rows(db_, "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder LIMIT ?", ReadAction);
+        rows.bind(1, std::int64_t(SnapshotStartRows));
+        while (rows.step())
+            ids.push_back(rows.int64(0));
+    }
+    std::int64_t count = std::int64_t(ids.size());
+    if (count == SnapshotStartRows) {
+        sqlite::Statement rows(db_, "SELECT count(*) FROM Recipes", ReadAction);
+        count = rows.step() ? rows.int64(0) : 0;
+    }
+    ids_ = std::move(ids);
+    snapshotCount_ = int(count);
+    snapshotComplete_ = count <= std::int64_t(ids_.size());
+    if (snapshotComplete_ && !ids_.empty())
+        highestId_ = std::max(highestId_, ids_.back());
+    gap_ = 0;
+}
+
+// On the loader thread, or on the cursor's own when the rest is needed before the loader
+// finished. One statement for the whole rest, since the order index cannot seek to a rowid;
+// the connection is left between batches so that the window's reads go on meanwhile.
+void RecordCursor::readSnapshotRest(std::int64_t after, std::vector<std::int64_t>& out,
+                                    const std::stop_token& stop)
+{
+    sqlite::ConnectionLock lock(db_);
+    sqlite::Statement rows(db_, "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder WHERE rowid > ?", ReadAction);
+    rows.bind(1, after);
+    int inBatch = 0;
+    while (rows.step()) {
+        out.push_back(rows.int64(0));
+        if (++inBatch < SnapshotBatchRows)
+            continue;
+        inBatch = 0;
+        lock.unlock();
+        if (stop.stop_requested()) {
+            lock.relock();
+            return;
+        }
+        lock.relock();
+    }
+}
+
+void RecordCursor::completeSnapshot()
+{
+    if (snapshotComplete_)
+        return;
+    if (snapshotLoader_.joinable())
+        snapshotLoader_.join();
+    std::vector<std::int64_t> rest = std::move(loadedRest_);
+    if (!restLoaded_) {
+        rest.clear();
+        readSnapshotRest(ids_.back(), rest, {});
+    }
+    loadedRest_ = {};
+    restLoaded_ = false;
+    ids_.insert(ids_.end(), rest.begin(), rest.end());
+    if (!std::is_sorted(ids_.begin(), ids_.end()))
+        std::sort(ids_.begin(), ids_.end());
+    snapshotComplete_ = true;
+    if (!ids_.empty())
+        highestId_ = std::max(highestId_, ids_.back());
+}
+
+void RecordCursor::stopSnapshotLoad()
+{
+    if (snapshotLoader_.joinable()) {
+        snapshotLoader_.request_stop();
+        snapshotLoader_.join();
+    }
+    loadedRest_ = {};
+    restLoaded_ = false;
+}
+
 void RecordCursor::loadSnapshot()
 {
-    bool ordered = false;
-    {
-        sqlite::Statement probe(db_, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'RecipesInOrder'",
-                                ReadAction);
-        ordered = probe.step();
-    }
+    stopSnapshotLoad();
+    const bool ordered = hasOrderIndex(db_);
     std::vector<std::int64_t> ids;
     const int rc = sqlite3_create_function(db_.handle(), "pantrio_collect", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &ids,
                                            nullptr, collectId, collectDone);
@@ -162,13 +279,16 @@ void RecordCursor::loadSnapshot()
     if (!std::is_sorted(ids.begin(), ids.end()))
         std::sort(ids.begin(), ids.end());
     ids_ = std::move(ids);
+    snapshotComplete_ = true;
     if (!ids_.empty())
         highestId_ = std::max(highestId_, ids_.back());
     gap_ = 0;
 }
 
-int RecordCursor::indexOf(std::int64_t id) const
+int RecordCursor::indexOf(std::int64_t id)
 {
+    if (!snapshotComplete_ && (ids_.empty() || id > ids_.back()))
+        completeSnapshot();
     const auto it = std::lower_bound(ids_.begin(), ids_.end(), id);
     return it != ids_.end() && *it == id ? int(it - ids_.begin()) : -1;
 }
@@ -178,6 +298,8 @@ void RecordCursor::loadCurrent()
     current_ = {};
     if (pos_ < 0)
         return;
+    if (pos_ >= int(ids_.size()))
+        completeSnapshot();
     static const QByteArray sql = "SELECT " + RecipeTable::columnList() + " FROM Recipes WHERE rowid = ?";
     sqlite::Statement row(db_, sql.constData(), ReadAction);
     row.bind(1, ids_[size_t(pos_)]);
@@ -286,6 +408,8 @@ void RecordCursor::savePending()
         return;
     if (readOnly_)
         failSave(SQLITE_READONLY, nullptr);
+    // No write while the loader reads: a rolled-back one would end its statement.
+    completeSnapshot();
     backUpOnce();
 
     if (adding_) {
@@ -404,8 +528,8 @@ void RecordCursor::moveFirst()
 void RecordCursor::moveLast()
 {
     validate();
-    gap_ = int(ids_.size());
-    goTo(int(ids_.size()) - 1);
+    gap_ = recordCount();
+    goTo(recordCount() - 1);
 }
 
 void RecordCursor::movePrevious()
@@ -424,8 +548,8 @@ void RecordCursor::moveNext()
 {
     validate();
     const int target = pos_ >= 0 ? pos_ + 1 : gap_;
-    if (target >= int(ids_.size())) {
-        gap_ = int(ids_.size());
+    if (target >= recordCount()) {
+        gap_ = recordCount();
         goTo(-1);
     } else {
         goTo(target);
@@ -480,6 +604,7 @@ void RecordCursor::deleteCurrent()
         onValidate();
     if (readOnly_)
         sqlite::fail(SQLITE_READONLY, DeleteAction, db_.path());
+    completeSnapshot();
     backUpOnce();
     const std::int64_t id = ids_[size_t(pos_)];
     sqlite::Statement del(db_, "DELETE FROM Recipes WHERE rowid = ?", DeleteAction);
@@ -525,6 +650,7 @@ Bookmark RecordCursor::lastModified() const
 void RecordCursor::find(const SearchCondition& condition, bool afterCurrent)
 {
     validate(); // it may save a new record, so the starting place is read after it
+    completeSnapshot();
     std::int64_t after = std::numeric_limits<std::int64_t>::min();
     if (afterCurrent && pos_ >= 0)
         after = ids_[size_t(pos_)];
@@ -549,7 +675,9 @@ void RecordCursor::findNext(const SearchCondition& condition)
 void RecordCursor::refresh()
 {
     validate();
-    loadSnapshot();
+    openSnapshot();
+    if (backgroundStarted_)
+        startSnapshotLoader();
     noMatch_ = false;
     goTo(ids_.empty() ? -1 : 0);
 }
@@ -559,6 +687,7 @@ bool RecordCursor::transact(const std::function<bool(sqlite::Database&, std::int
     validate();
     if (readOnly_)
         failSave(SQLITE_READONLY, nullptr);
+    completeSnapshot();
     backUpOnce(); // a read-only pass (an export) may take a copy it did not need; it is made once
     db_.exec("BEGIN IMMEDIATE", SaveAction);
     bool commit = false;
@@ -594,6 +723,7 @@ void RecordCursor::close()
     if (!db_.isOpen())
         return;
     validate();
+    stopSnapshotLoad();
     search_.clear();
     db_.close();
     pos_ = -1;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace pantrio {
@@ -51,6 +52,8 @@ public:
 
     // Opens the file and stands on the first recipe (if any). Throws StoreError.
     // Does not raise Reposition; the owner shows the first recipe itself.
+    // Held exclusively, a large table is only counted and its first rows read: the rest of the
+    // snapshot is read by startBackgroundWork(), or when an operation first needs it.
     static std::unique_ptr<RecordCursor> open(const QString& path, Options options);
     static std::unique_ptr<RecordCursor> open(const QString& path, Options options, Backup backup);
     ~RecordCursor();
@@ -63,7 +66,13 @@ public:
     const QString& path() const { return db_.path(); }
     bool isOpen() const { return db_.isOpen(); }
 
-    int recordCount() const { return int(ids_.size()); }
+    // Reads the rest of the snapshot and the search index on worker threads, so that a later
+    // move or search need not wait for them. Meant for once the owner has shown the first
+    // recipe: started at open they would compete with the start-up. Without it every
+    // operation still works, reading what it needs when it needs it.
+    void startBackgroundWork();
+
+    int recordCount() const { return snapshotComplete_ ? int(ids_.size()) : snapshotCount_; }
     int absolutePosition() const { return adding_ ? -1 : pos_; } // -1: no current record
     bool hasCurrent() const { return !adding_ && pos_ >= 0; }
     bool isAdding() const { return adding_; }
@@ -118,6 +127,11 @@ public:
 private:
     RecordCursor(sqlite::Database db, Options options, Backup backup);
     void loadSnapshot();
+    void openSnapshot();
+    void completeSnapshot();
+    void startSnapshotLoader();
+    void stopSnapshotLoad();
+    void readSnapshotRest(std::int64_t after, std::vector<std::int64_t>& out, const std::stop_token& stop);
     void loadCurrent();
     void validate();      // raises Validate and saves what it staged
     void savePending();
@@ -127,14 +141,23 @@ private:
     void requireOpen() const;
     void requireRecord(const char* what) const;
     void find(const SearchCondition& condition, bool afterCurrent);
-    int indexOf(std::int64_t id) const;
+    int indexOf(std::int64_t id);
     [[noreturn]] void failSave(int code, const char* detail) const;
 
     sqlite::Database db_;
     Options options_;
     Backup backup_;
     bool readOnly_ = false;
-    std::vector<std::int64_t> ids_; // the snapshot, ascending rowids = table order
+    std::vector<std::int64_t> ids_; // the snapshot, ascending rowids = table order; while it is
+                                    // not complete, only its start
+    // The current row is always among the ids read: an operation that reaches past them (or
+    // changes the list) completes the snapshot first.
+    bool snapshotComplete_ = true;
+    int snapshotCount_ = 0;                 // rows in the whole snapshot
+    std::vector<std::int64_t> loadedRest_;  // written by the loader only; read after joining it
+    bool restLoaded_ = false;
+    std::jthread snapshotLoader_;           // after what it writes: joined before they go
+    bool backgroundStarted_ = false;
     int pos_ = -1;                  // current row, -1 for none
     int gap_ = 0;                   // with no current row: the row a moveNext reaches
     bool adding_ = false;

@@ -277,4 +277,27 @@ const char* Statement::utf8(int column, int* size) const
     return data;
 }
 
+ConnectionLock::ConnectionLock(Database& db) : mutex_(sqlite3_db_mutex(db.handle()))
+{
+    sqlite3_mutex_enter(mutex_);
+}
+
+ConnectionLock::~ConnectionLock()
+{
+    if (held_)
+        sqlite3_mutex_leave(mutex_);
+}
+
+void ConnectionLock::unlock()
+{
+    sqlite3_mutex_leave(mutex_);
+    held_ = false;
+}
+
+void ConnectionLock::relock()
+{
+    sqlite3_mutex_enter(mutex_);
+    held_ = true;
+}
+
 } // namespace pantrio::sqlite

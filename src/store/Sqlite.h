@@ -9,6 +9,7 @@
 #include <optional>
 
 struct sqlite3;
+struct sqlite3_mutex;
 struct sqlite3_stmt;
 
 namespace pantrio::sqlite {
@@ -90,6 +91,23 @@ private:
     Database& db_;
     sqlite3_stmt* stmt_ = nullptr;
     QString action_;
+};
+
+// Holds a serialized connection's own mutex, so that several calls from one thread run as one
+// while a worker shares the connection.
+class ConnectionLock
+{
+public:
+    explicit ConnectionLock(Database& db);
+    ~ConnectionLock();
+    ConnectionLock(const ConnectionLock&) = delete;
+    ConnectionLock& operator=(const ConnectionLock&) = delete;
+    void unlock();
+    void relock();
+
+private:
+    sqlite3_mutex* mutex_;
+    bool held_ = true;
 };
 
 } // namespace pantrio::sqlite

@@ -63,6 +63,18 @@ QStringList filesIn(const QString& folder)
     return QDir(folder).entryList(QDir::Files, QDir::Name);
 }
 
+// Recipes "Dish 0." to "Dish <n - 1>.", each name its position; the stop keeps one from matching another.
+QString makeDishes(const QString& folder, int n)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("Savorix.mdb"));
+    int i = 0;
+    RecipeTable::createFile(path, [&](RecipeValues& row) {
+        row = recipe(QStringLiteral("Dishes"), QStringLiteral("Dish %1.").arg(i));
+        return i++ < n;
+    });
+    return path;
+}
+
 const QString FindBoth = QStringLiteral("FoodCategoryID like '*%1*' or RecipeName like '*%1*'");
 
 SearchCondition findBoth(const QString& text)
@@ -104,6 +116,11 @@ private slots:
     void valuesSurviveRoundTrip_data();
     void valuesSurviveRoundTrip();
     void manyRecipes();
+    void farReachBeforeRestIsRead_data();
+    void farReachBeforeRestIsRead();
+    void snapshotOfAnySize_data();
+    void snapshotOfAnySize();
+    void sharedSnapshotKeepsOthersDeletes();
 
     void exclusiveLocksOutOthers();
     void sharedLetsOthersAdd();
@@ -566,6 +583,119 @@ void TestRecordCursor::manyRecipes()
     c->setField(Field::RecipeName, QStringLiteral("One more"));
     c->update();
     QCOMPARE(c->recordCount(), n + 1);
+}
+
+// A large collection opens on its first rows; whatever reaches past them, before the rest has
+// been read or while it is read ahead, lands where a fully read collection would.
+void TestRecordCursor::farReachBeforeRestIsRead_data()
+{
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<bool>("readAhead");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("name");
+    const struct
+    {
+        const char* op;
+        int position;
+        int count;
+        const char* name;
+    } rows[] = {
+        {"last", 999, 1000, "Dish 999."},         {"next", 300, 1000, "Dish 300."},
+        {"offEndAndBack", 999, 1000, "Dish 999."}, {"find", 900, 1000, "Dish 900."},
+        {"add", 1000, 1001, "Added"},             {"deleteThenLast", 998, 999, "Dish 999."},
+        {"refreshThenLast", 999, 1000, "Dish 999."},
+    };
+    for (const auto& r : rows)
+        for (const bool readAhead : {false, true})
+            QTest::addRow("%s%s", r.op, readAhead ? ", reading ahead" : "")
+                << QString::fromLatin1(r.op) << readAhead << r.position << r.count << QString::fromLatin1(r.name);
+}
+
+void TestRecordCursor::farReachBeforeRestIsRead()
+{
+    QFETCH(QString, op);
+    QFETCH(bool, readAhead);
+    QFETCH(int, position);
+    QFETCH(int, count);
+    QFETCH(QString, name);
+    auto c = openCursor(makeDishes(dir_->path(), 1000));
+    if (readAhead)
+        c->startBackgroundWork();
+    QCOMPARE(c->recordCount(), 1000);
+    if (op == QLatin1String("last")) {
+        c->moveLast();
+    } else if (op == QLatin1String("next")) {
+        for (int i = 0; i < 300; ++i)
+            c->moveNext();
+    } else if (op == QLatin1String("offEndAndBack")) {
+        c->moveLast();
+        c->moveNext();
+        QVERIFY(!c->hasCurrent());
+        c->movePrevious();
+    } else if (op == QLatin1String("find")) {
+        c->findFirst(findBoth(QStringLiteral("Dish 900.")));
+    } else if (op == QLatin1String("add")) {
+        c->addNew();
+        c->setField(Field::RecipeName, QStringLiteral("Added"));
+        c->update();
+        QCOMPARE(c->recordCount(), count);
+        c->moveLast();
+    } else if (op == QLatin1String("deleteThenLast")) {
+        c->deleteCurrent();
+        c->moveLast();
+    } else if (op == QLatin1String("refreshThenLast")) {
+        c->refresh();
+        c->moveLast();
+    }
+    QCOMPARE(c->absolutePosition(), position);
+    QCOMPARE(c->recordCount(), count);
+    QCOMPARE(nameOf(*c), name);
+    // A bookmark taken here still leads back after the whole snapshot is in.
+    const Bookmark mark = c->bookmark();
+    c->moveFirst();
+    c->setBookmark(mark);
+    QCOMPARE(c->absolutePosition(), position);
+}
+
+// Around the number of rows read at open: the count and the last row stay right.
+void TestRecordCursor::snapshotOfAnySize_data()
+{
+    QTest::addColumn<int>("n");
+    for (const int n : {1, 255, 256, 257, 513})
+        QTest::addRow("%d", n) << n;
+}
+
+void TestRecordCursor::snapshotOfAnySize()
+{
+    QFETCH(int, n);
+    auto c = openCursor(makeDishes(dir_->path(), n));
+    QCOMPARE(c->recordCount(), n);
+    c->moveLast();
+    QCOMPARE(c->absolutePosition(), n - 1);
+    QCOMPARE(nameOf(*c), QStringLiteral("Dish %1.").arg(n - 1));
+    c->moveNext();
+    c->movePrevious();
+    QCOMPARE(c->absolutePosition(), n - 1);
+}
+
+// Shared, the snapshot is taken whole at open: another program's changes afterwards neither
+// shift the positions nor the count until Refresh.
+void TestRecordCursor::sharedSnapshotKeepsOthersDeletes()
+{
+    const QString path = makeDishes(dir_->path(), 1000);
+    auto c = openCursor(path, OpenMode::Shared);
+    QCOMPARE(runSqlite(path, QStringLiteral("DELETE FROM Recipes WHERE RecipeName = 'Dish 500.'; "
+                                            "INSERT INTO Recipes (RecipeName) VALUES ('Theirs');")),
+             0);
+    QCOMPARE(c->recordCount(), 1000);
+    c->moveLast();
+    QCOMPARE(c->absolutePosition(), 999);
+    QCOMPARE(nameOf(*c), QStringLiteral("Dish 999."));
+    c->refresh();
+    QCOMPARE(c->recordCount(), 1000);
+    c->moveLast();
+    QCOMPARE(nameOf(*c), QStringLiteral("Theirs"));
 }
 
 void TestRecordCursor::exclusiveLocksOutOthers()

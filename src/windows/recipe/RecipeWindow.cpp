@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 
 #include <limits>
 #include <map>
@@ -223,6 +224,11 @@ void RecipeWindow::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.drawPixmap(0, 0, background_);
+    if (backgroundWorkDue_) {
+        backgroundWorkDue_ = false;
+        // After this paint, with the first recipe's, has gone to the screen.
+        QTimer::singleShot(0, browser_, &RecipeBrowser::startBackgroundWork);
+    }
 }
 
 bool RecipeWindow::eventFilter(QObject* watched, QEvent* event)
@@ -257,9 +263,19 @@ void RecipeWindow::open()
 {
     load();
     const QString path = services_.program.collectionPath();
-    if (!browser_->open(path) && !offerConversion(path))
+    if (!openCollection(path) && !offerConversion(path))
         tell(browser_->openError(), MessageIcon::Exclamation);
     boxes_[0]->setFocus();
+}
+
+bool RecipeWindow::openCollection(const QString& path)
+{
+    if (!browser_->open(path))
+        return false;
+    // Reading ahead in a large collection would only delay the first recipe on screen.
+    backgroundWorkDue_ = true;
+    update();
+    return true;
 }
 
 // The earlier version kept the collection in a Microsoft Access file. Converting it is the
@@ -284,7 +300,7 @@ bool RecipeWindow::offerConversion(const QString& path)
         return true;
     }
     services_.pointer.setBusy(false);
-    if (!browser_->open(path))
+    if (!openCollection(path))
         tell(browser_->openError(), MessageIcon::Exclamation);
     return true;
 }

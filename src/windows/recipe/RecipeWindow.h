@@ -52,6 +52,7 @@ protected:
 private:
     void buildControls();
     void load();
+    bool openCollection(const QString& path);
     bool offerConversion(const QString& path);
     bool takeFileDrop(QEvent* event); // true when the event was files, handled here
     void importDropped(const QStringList& files);
@@ -102,6 +103,7 @@ private:
     QPointer<AboutWindow> aboutWindow_;
     bool unloaded_ = false;
     bool backupFailureTold_ = false;
+    bool backgroundWorkDue_ = false; // started after the next paint
 };
 
 } // namespace pantrio
