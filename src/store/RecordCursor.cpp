@@ -133,9 +133,11 @@ void RecordCursor::startSnapshotLoader()
 {
     if (snapshotComplete_ || snapshotLoader_.joinable())
         return;
-    snapshotLoader_ = std::jthread([this, after = ids_.back()](std::stop_token stop) {
+    // The loader extends its own copy of the start, which then replaces the cursor's whole.
+    snapshotLoader_ = std::jthread([this, ids = ids_](std::stop_token stop) mutable {
         try {
-            readSnapshotRest(after, loadedRest_, stop);
+            readSnapshotRest(ids, stop);
+            loadedRest_ = std::move(ids);
             restLoaded_ = !stop.stop_requested();
         } catch (...) {
             // Left to the operation that needs the rest: it reads it again and reports what fails.
@@ -205,15 +207,14 @@ void RecordCursor::openSnapshot()
 // On the loader thread, or on the cursor's own when the rest is needed before the loader
 // finished. One statement for the whole rest, since the order index cannot seek to a rowid;
 // the connection is left between batches so that the window's reads go on meanwhile.
-void RecordCursor::readSnapshotRest(std::int64_t after, std::vector<std::int64_t>& out,
-                                    const std::stop_token& stop)
+void RecordCursor::readSnapshotRest(std::vector<std::int64_t>& ids, const std::stop_token& stop)
 {
     sqlite::ConnectionLock lock(db_);
     sqlite::Statement rows(db_, "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder WHERE rowid > ?", ReadAction);
-    rows.bind(1, after);
+    rows.bind(1, ids.back());
     int inBatch = 0;
     while (rows.step()) {
-        out.push_back(rows.int64(0));
+        ids.push_back(rows.int64(0));
         if (++inBatch < SnapshotBatchRows)
             continue;
         inBatch = 0;
@@ -232,16 +233,12 @@ void RecordCursor::completeSnapshot()
         return;
     if (snapshotLoader_.joinable())
         snapshotLoader_.join();
-    std::vector<std::int64_t> rest = std::move(loadedRest_);
-    if (!restLoaded_) {
-        rest.clear();
-        readSnapshotRest(ids_.back(), rest, {});
-    }
+    if (restLoaded_)
+        ids_ = std::move(loadedRest_);
+    else
+        readSnapshotRest(ids_, {});
     loadedRest_ = {};
     restLoaded_ = false;
-    ids_.insert(ids_.end(), rest.begin(), rest.end());
-    if (!std::is_sorted(ids_.begin(), ids_.end()))
-        std::sort(ids_.begin(), ids_.end());
     snapshotComplete_ = true;
     if (!ids_.empty())
         highestId_ = std::max(highestId_, ids_.back());
@@ -675,9 +672,7 @@ void RecordCursor::findNext(const SearchCondition& condition)
 void RecordCursor::refresh()
 {
     validate();
-    openSnapshot();
-    if (backgroundStarted_)
-        startSnapshotLoader();
+    loadSnapshot();
     noMatch_ = false;
     goTo(ids_.empty() ? -1 : 0);
 }

@@ -131,7 +131,7 @@ private:
     void completeSnapshot();
     void startSnapshotLoader();
     void stopSnapshotLoad();
-    void readSnapshotRest(std::int64_t after, std::vector<std::int64_t>& out, const std::stop_token& stop);
+    void readSnapshotRest(std::vector<std::int64_t>& ids, const std::stop_token& stop);
     void loadCurrent();
     void validate();      // raises Validate and saves what it staged
     void savePending();
@@ -154,7 +154,8 @@ private:
     // changes the list) completes the snapshot first.
     bool snapshotComplete_ = true;
     int snapshotCount_ = 0;                 // rows in the whole snapshot
-    std::vector<std::int64_t> loadedRest_;  // written by the loader only; read after joining it
+    std::vector<std::int64_t> loadedRest_;  // the whole snapshot, written by the loader only;
+                                            // read after joining it
     bool restLoaded_ = false;
     std::jthread snapshotLoader_;           // after what it writes: joined before they go
     bool backgroundStarted_ = false;
