@@ -38,7 +38,7 @@ public:
     // Where a copy of the file is made before the first change after opening; empty for none.
     void setBackupFolder(const QString& folder) { backupFolder_ = folder; }
     bool isOpen() const;
-    // Reads ahead what later moves and searches need, on worker threads; for once the window
+    // Reads ahead what later moves and searches need, on a worker thread; for once the window
     // shows the first recipe. Commands work without it.
     void startBackgroundWork();
     const QString& openError() const { return openError_; }

@@ -108,6 +108,8 @@ void RecipeSearch::startLoading(sqlite::Database& db, LoadOptions options)
 void RecipeSearch::loadInBackground(sqlite::Database& db, const LoadOptions& options,
                                     const std::stop_token& stop)
 {
+    if (options.first)
+        options.first();
     try {
         QByteArray sql;
         {

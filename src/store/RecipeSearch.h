@@ -42,6 +42,9 @@ public:
     {
         int batchRows = 4096;
         std::function<void()> afterBatch; // on the worker, between batches
+        // On the worker, always, before the index: other reading through the connection that is
+        // wanted sooner, done there so that it does not compete with the index for the connection.
+        std::function<void()> first = {};
     };
 
     RecipeSearch() = default;

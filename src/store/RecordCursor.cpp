@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -124,28 +125,36 @@ void RecordCursor::startBackgroundWork()
     if (!db_.isOpen() || backgroundStarted_)
         return;
     backgroundStarted_ = true;
-    startSnapshotLoader();
+    RecipeSearch::LoadOptions options;
+    std::shared_ptr<RestLoad> load;
+    if (!snapshotComplete_) {
+        load = std::make_shared<RestLoad>();
+        load->ids.reserve(size_t(snapshotCount_));
+        load->ids = ids_;
+        options.first = [this, load] {
+            std::vector<std::int64_t> ids = std::move(load->ids);
+            bool complete = false;
+            try {
+                readSnapshotRest(ids);
+                complete = true;
+            } catch (...) {
+                // Left to the operation that needs the rest: it reads it again and reports what fails.
+            }
+            const std::lock_guard lock(load->mutex);
+            load->ids = std::move(ids);
+            load->complete = complete;
+            load->done = true;
+            load->ended.notify_all();
+        };
+    }
     // Loaded while the window shows the first recipe, so that the first search finds it ready.
-    search_.startLoading(db_);
-}
-
-void RecordCursor::startSnapshotLoader()
-{
-    if (snapshotComplete_ || snapshotLoader_.joinable())
-        return;
-    // The loader extends its own copy of the start, which then replaces the cursor's whole.
-    snapshotLoader_ = std::jthread([this, ids = ids_](std::stop_token stop) mutable {
-        try {
-            readSnapshotRest(ids, stop);
-            loadedRest_ = std::move(ids);
-            restLoaded_ = !stop.stop_requested();
-        } catch (...) {
-            // Left to the operation that needs the rest: it reads it again and reports what fails.
-        }
-    });
+    search_.startLoading(db_, std::move(options));
+    restLoad_ = std::move(load);
 }
 
 namespace {
+
+constexpr int SnapshotStartRows = 256; // read at open: the first moves need not wait for the rest
 
 // Gathers every rowid of a scan inside the engine: one call instead of a step per row.
 void collectId(sqlite3_context* context, int, sqlite3_value** args)
@@ -158,13 +167,6 @@ void collectDone(sqlite3_context* context)
     sqlite3_result_null(context);
 }
 
-} // namespace
-
-namespace {
-
-constexpr int SnapshotStartRows = 256; // read at open: the first moves need not wait for the rest
-constexpr int SnapshotBatchRows = 8192;
-
 bool hasOrderIndex(sqlite::Database& db)
 {
     sqlite::Statement probe(db, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'RecipesInOrder'",
@@ -174,16 +176,36 @@ bool hasOrderIndex(sqlite::Database& db)
 
 } // namespace
 
-// Only while no other program can change the table: another program's add or delete between
-// the count and the rest would make them disagree. Otherwise, and in files without the order
-// index (whose rest could not be read without the wide rows), the whole snapshot is read now.
+// Appends the rowids that `sql` hands to pantrio_collect(), bound to `after` when given.
+void RecordCursor::collectIds(std::vector<std::int64_t>& ids, const char* sql, std::optional<std::int64_t> after)
+{
+    // Held throughout, so that no statement of the search index's worker is running when the
+    // function is registered or goes again.
+    const sqlite::ConnectionLock lock(db_);
+    const int rc = sqlite3_create_function(db_.handle(), "pantrio_collect", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &ids,
+                                           nullptr, collectId, collectDone);
+    if (rc != SQLITE_OK)
+        sqlite::fail(rc, ReadAction, db_.path());
+    const auto unregister = qScopeGuard([this] {
+        sqlite3_create_function(db_.handle(), "pantrio_collect", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
+    });
+    sqlite::Statement rows(db_, sql, ReadAction);
+    if (after)
+        rows.bind(1, *after);
+    rows.step();
+}
+
+// Held exclusively, the table cannot change under the cursor: the count and the first rows
+// stand for the whole snapshot until an operation needs the rest. Shared, another program's
+// add or delete between two reads would make them disagree, and a file without the order
+// index could not be read in parts without reading the wide rows: the whole snapshot is
+// read now.
 void RecordCursor::openSnapshot()
 {
     if (options_.mode != OpenMode::Exclusive || !hasOrderIndex(db_)) {
         loadSnapshot();
         return;
     }
-    stopSnapshotLoad();
     std::vector<std::int64_t> ids;
     {
         sqlite::Statement rows(db_, "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder LIMIT ?", ReadAction);
@@ -199,80 +221,44 @@ void RecordCursor::openSnapshot()
     ids_ = std::move(ids);
     snapshotCount_ = int(count);
     snapshotComplete_ = count <= std::int64_t(ids_.size());
-    if (snapshotComplete_ && !ids_.empty())
+    if (!ids_.empty())
         highestId_ = std::max(highestId_, ids_.back());
     gap_ = 0;
 }
 
-// On the loader thread, or on the cursor's own when the rest is needed before the loader
-// finished. One statement for the whole rest, since the order index cannot seek to a rowid;
-// the connection is left between batches so that the window's reads go on meanwhile.
-void RecordCursor::readSnapshotRest(std::vector<std::int64_t>& ids, const std::stop_token& stop)
+// Appends the ids after the last one held. The order index cannot seek to a rowid; the rows
+// before it are passed over inside the engine.
+void RecordCursor::readSnapshotRest(std::vector<std::int64_t>& ids)
 {
-    sqlite::ConnectionLock lock(db_);
-    sqlite::Statement rows(db_, "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder WHERE rowid > ?", ReadAction);
-    rows.bind(1, ids.back());
-    int inBatch = 0;
-    while (rows.step()) {
-        ids.push_back(rows.int64(0));
-        if (++inBatch < SnapshotBatchRows)
-            continue;
-        inBatch = 0;
-        lock.unlock();
-        if (stop.stop_requested()) {
-            lock.relock();
-            return;
-        }
-        lock.relock();
-    }
+    collectIds(ids, "SELECT pantrio_collect(rowid) FROM Recipes INDEXED BY RecipesInOrder WHERE rowid > ?",
+               ids.back());
 }
 
+// Takes the rest as the search index's worker read it, waiting for it if need be, or reads it now.
 void RecordCursor::completeSnapshot()
 {
     if (snapshotComplete_)
         return;
-    if (snapshotLoader_.joinable())
-        snapshotLoader_.join();
-    if (restLoaded_)
-        ids_ = std::move(loadedRest_);
-    else
-        readSnapshotRest(ids_, {});
-    loadedRest_ = {};
-    restLoaded_ = false;
-    snapshotComplete_ = true;
-    if (!ids_.empty())
-        highestId_ = std::max(highestId_, ids_.back());
-}
-
-void RecordCursor::stopSnapshotLoad()
-{
-    if (snapshotLoader_.joinable()) {
-        snapshotLoader_.request_stop();
-        snapshotLoader_.join();
+    if (const auto load = std::exchange(restLoad_, nullptr)) {
+        std::unique_lock lock(load->mutex);
+        load->ended.wait(lock, [&] { return load->done; });
+        if (load->complete)
+            ids_ = std::move(load->ids);
     }
-    loadedRest_ = {};
-    restLoaded_ = false;
+    if (ids_.size() < size_t(snapshotCount_))
+        readSnapshotRest(ids_);
+    snapshotComplete_ = true;
+    highestId_ = std::max(highestId_, ids_.back());
 }
 
 void RecordCursor::loadSnapshot()
 {
-    stopSnapshotLoad();
-    const bool ordered = hasOrderIndex(db_);
+    restLoad_.reset(); // what the worker reads of the old snapshot is not wanted
     std::vector<std::int64_t> ids;
-    const int rc = sqlite3_create_function(db_.handle(), "pantrio_collect", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &ids,
-                                           nullptr, collectId, collectDone);
-    if (rc != SQLITE_OK)
-        sqlite::fail(rc, ReadAction, db_.path());
-    const auto unregister = qScopeGuard([this] {
-        sqlite3_create_function(db_.handle(), "pantrio_collect", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
-    });
-    {
-        sqlite::Statement rows(db_,
-                               ordered ? "SELECT pantrio_collect(rowid) FROM Recipes INDEXED BY RecipesInOrder"
-                                       : "SELECT pantrio_collect(rowid) FROM Recipes",
-                               ReadAction);
-        rows.step();
-    }
+    collectIds(ids,
+               hasOrderIndex(db_) ? "SELECT pantrio_collect(rowid) FROM Recipes INDEXED BY RecipesInOrder"
+                                  : "SELECT pantrio_collect(rowid) FROM Recipes",
+               std::nullopt);
     if (!std::is_sorted(ids.begin(), ids.end()))
         std::sort(ids.begin(), ids.end());
     ids_ = std::move(ids);
@@ -405,11 +391,10 @@ void RecordCursor::savePending()
         return;
     if (readOnly_)
         failSave(SQLITE_READONLY, nullptr);
-    // No write while the loader reads: a rolled-back one would end its statement.
-    completeSnapshot();
     backUpOnce();
 
     if (adding_) {
+        completeSnapshot(); // the new id goes at its end
         // Ids only grow, so a new recipe lands at the end of the table's order and never
         // takes the id of one deleted earlier while bookmarks to it may still be held.
         static const QByteArray sql = "INSERT INTO Recipes (rowid, " + RecipeTable::columnList()
@@ -718,7 +703,6 @@ void RecordCursor::close()
     if (!db_.isOpen())
         return;
     validate();
-    stopSnapshotLoad();
     search_.clear();
     db_.close();
     pos_ = -1;

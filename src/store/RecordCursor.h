@@ -9,10 +9,12 @@
 #include <QString>
 
 #include <bitset>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <thread>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 namespace pantrio {
@@ -52,8 +54,8 @@ public:
 
     // Opens the file and stands on the first recipe (if any). Throws StoreError.
     // Does not raise Reposition; the owner shows the first recipe itself.
-    // Held exclusively, a large table is only counted and its first rows read: the rest of the
-    // snapshot is read by startBackgroundWork(), or when an operation first needs it.
+    // Held exclusively, a large table is only counted and its first rows read; the rest of the
+    // snapshot is read by startBackgroundWork(), or when an operation first reaches past them.
     static std::unique_ptr<RecordCursor> open(const QString& path, Options options);
     static std::unique_ptr<RecordCursor> open(const QString& path, Options options, Backup backup);
     ~RecordCursor();
@@ -66,9 +68,9 @@ public:
     const QString& path() const { return db_.path(); }
     bool isOpen() const { return db_.isOpen(); }
 
-    // Reads the rest of the snapshot and the search index on worker threads, so that a later
-    // move or search need not wait for them. Meant for once the owner has shown the first
-    // recipe: started at open they would compete with the start-up. Without it every
+    // Reads the rest of the snapshot and then loads the search index on a worker thread, so
+    // that a later move or search need not wait for them. Meant for once the owner has shown
+    // the first recipe: started at open they would compete with the start-up. Without it every
     // operation still works, reading what it needs when it needs it.
     void startBackgroundWork();
 
@@ -129,9 +131,8 @@ private:
     void loadSnapshot();
     void openSnapshot();
     void completeSnapshot();
-    void startSnapshotLoader();
-    void stopSnapshotLoad();
-    void readSnapshotRest(std::vector<std::int64_t>& ids, const std::stop_token& stop);
+    void collectIds(std::vector<std::int64_t>& ids, const char* sql, std::optional<std::int64_t> after);
+    void readSnapshotRest(std::vector<std::int64_t>& ids);
     void loadCurrent();
     void validate();      // raises Validate and saves what it staged
     void savePending();
@@ -153,11 +154,17 @@ private:
     // The current row is always among the ids read: an operation that reaches past them (or
     // changes the list) completes the snapshot first.
     bool snapshotComplete_ = true;
-    int snapshotCount_ = 0;                 // rows in the whole snapshot
-    std::vector<std::int64_t> loadedRest_;  // the whole snapshot, written by the loader only;
-                                            // read after joining it
-    bool restLoaded_ = false;
-    std::jthread snapshotLoader_;           // after what it writes: joined before they go
+    int snapshotCount_ = 0; // rows in the whole snapshot
+    // The whole snapshot as the search index's worker reads it, before the index.
+    struct RestLoad
+    {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        bool complete = false;
+        std::vector<std::int64_t> ids;
+    };
+    std::shared_ptr<RestLoad> restLoad_;
     bool backgroundStarted_ = false;
     int pos_ = -1;                  // current row, -1 for none
     int gap_ = 0;                   // with no current row: the row a moveNext reaches

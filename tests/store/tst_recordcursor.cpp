@@ -585,8 +585,8 @@ void TestRecordCursor::manyRecipes()
     QCOMPARE(c->recordCount(), n + 1);
 }
 
-// A large collection opens on its first rows; whatever reaches past them, before the rest has
-// been read or while it is read ahead, lands where a fully read collection would.
+// A large collection opens on its first rows; whatever reaches past them lands where a fully
+// read collection would, also while the rest and the search index are read ahead.
 void TestRecordCursor::farReachBeforeRestIsRead_data()
 {
     QTest::addColumn<QString>("op");

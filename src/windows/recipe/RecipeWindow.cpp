@@ -272,7 +272,7 @@ bool RecipeWindow::openCollection(const QString& path)
 {
     if (!browser_->open(path))
         return false;
-    // Reading ahead in a large collection would only delay the first recipe on screen.
+    // Reading ahead in a large collection now would only delay the first recipe on screen.
     backgroundWorkDue_ = true;
     update();
     return true;
