@@ -169,15 +169,16 @@ void collectDone(sqlite3_context* context)
 
 bool hasOrderIndex(sqlite::Database& db)
 {
-    sqlite::Statement probe(db, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'RecipesInOrder'",
-                            ReadAction);
+    sqlite::Statement probe(
+        db, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'RecipesInOrder'", ReadAction);
     return probe.step();
 }
 
 } // namespace
 
 // Appends the rowids that `sql` hands to pantrio_collect(), bound to `after` when given.
-void RecordCursor::collectIds(std::vector<std::int64_t>& ids, const char* sql, std::optional<std::int64_t> after)
+void RecordCursor::collectIds(std::vector<std::int64_t>& ids, const char* sql,
+                              std::optional<std::int64_t> after)
 {
     // Held throughout, so that no statement of the search index's worker is running when the
     // function is registered or goes again.
@@ -208,7 +209,8 @@ void RecordCursor::openSnapshot()
     }
     std::vector<std::int64_t> ids;
     {
-        sqlite::Statement rows(db_, "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder LIMIT ?", ReadAction);
+        sqlite::Statement rows(db_, "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder LIMIT ?",
+                               ReadAction);
         rows.bind(1, std::int64_t(SnapshotStartRows));
         while (rows.step())
             ids.push_back(rows.int64(0));

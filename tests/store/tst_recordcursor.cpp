@@ -601,15 +601,19 @@ void TestRecordCursor::farReachBeforeRestIsRead_data()
         int count;
         const char* name;
     } rows[] = {
-        {"last", 999, 1000, "Dish 999."},         {"next", 300, 1000, "Dish 300."},
-        {"offEndAndBack", 999, 1000, "Dish 999."}, {"find", 900, 1000, "Dish 900."},
-        {"add", 1000, 1001, "Added"},             {"deleteThenLast", 998, 999, "Dish 999."},
+        {"last", 999, 1000, "Dish 999."},
+        {"next", 300, 1000, "Dish 300."},
+        {"offEndAndBack", 999, 1000, "Dish 999."},
+        {"find", 900, 1000, "Dish 900."},
+        {"add", 1000, 1001, "Added"},
+        {"deleteThenLast", 998, 999, "Dish 999."},
         {"refreshThenLast", 999, 1000, "Dish 999."},
     };
     for (const auto& r : rows)
         for (const bool readAhead : {false, true})
             QTest::addRow("%s%s", r.op, readAhead ? ", reading ahead" : "")
-                << QString::fromLatin1(r.op) << readAhead << r.position << r.count << QString::fromLatin1(r.name);
+                << QString::fromLatin1(r.op) << readAhead << r.position << r.count
+                << QString::fromLatin1(r.name);
 }
 
 void TestRecordCursor::farReachBeforeRestIsRead()
