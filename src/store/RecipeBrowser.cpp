@@ -237,6 +237,16 @@ bool RecipeBrowser::findNext(const QString& text, const std::function<void()>& n
     return search(nameOrCategoryContains(text), true, noMatch);
 }
 
+bool RecipeBrowser::findAnywhere(const QString& text, const std::function<void()>& noMatch)
+{
+    return search(SearchCondition::anyContainsLoosely(allFields, text), false, noMatch);
+}
+
+bool RecipeBrowser::findAnywhereNext(const QString& text, const std::function<void()>& noMatch)
+{
+    return search(SearchCondition::anyContainsLoosely(allFields, text), true, noMatch);
+}
+
 bool RecipeBrowser::findField(const QString& pattern, const QString& fieldName)
 {
     if (!cursor_)

@@ -78,6 +78,9 @@ public:
     // `noMatch` runs and the browser returns to the recipe it stood on. True on a match.
     bool find(const QString& text, const std::function<void()>& noMatch);
     bool findNext(const QString& text, const std::function<void()>& noMatch);
+    // The same over all seven fields, ignoring accents as well as letter case.
+    bool findAnywhere(const QString& text, const std::function<void()>& noMatch);
+    bool findAnywhereNext(const QString& text, const std::function<void()>& noMatch);
     // The next recipe (wrapping) whose field is like `pattern`; false for no match or a
     // pattern the condition language cannot hold.
     bool findField(const QString& pattern, const QString& fieldName);

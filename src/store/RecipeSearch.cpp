@@ -230,7 +230,8 @@ std::optional<std::int64_t> RecipeSearch::findAfter(sqlite::Database& db, const 
                                                     std::int64_t afterId,
                                                     std::span<const std::int64_t> snapshot)
 {
-    if (!condition.usesOnly(FindIndex::KeyFields))
+    // The index holds its fields folded for letter case only.
+    if (condition.ignoresAccents() || !condition.usesOnly(FindIndex::KeyFields))
         return scanTable(db, condition, afterId, snapshot);
     loadIfStale(db);
     std::int64_t from = afterId;

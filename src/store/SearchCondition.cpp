@@ -2,6 +2,7 @@
 #include "ShortText.h"
 
 #include "StoreError.h"
+#include "TextFolding.h"
 
 #include <QStringList>
 
@@ -60,6 +61,17 @@ LikePattern LikePattern::containing(const QString& text)
     return p;
 }
 
+LikePattern LikePattern::containingLoosely(const QString& text)
+{
+    LikePattern p;
+    p.anchoredStart_ = false;
+    p.anchoredEnd_ = false;
+    p.loose_ = true;
+    if (!text.isEmpty())
+        p.pieces_.push_back(foldLoosely(text.toStdString()));
+    return p;
+}
+
 std::optional<std::string_view> LikePattern::containedText() const
 {
     if (!anchoredStart_ && !anchoredEnd_ && pieces_.size() == 1 && !pieces_.front().empty()
@@ -103,7 +115,9 @@ bool LikePattern::matchesFolded(std::string_view value) const
 
 bool LikePattern::matches(const FieldValue& value) const
 {
-    return value && matchesFolded(foldForMatch(*value));
+    if (!value)
+        return false;
+    return matchesFolded(loose_ ? foldLoosely(value->toStdString()) : foldForMatch(*value));
 }
 
 namespace {
@@ -212,6 +226,14 @@ SearchCondition SearchCondition::anyContains(std::initializer_list<Field> fields
     return anyContains(std::span(fields.begin(), fields.size()), text);
 }
 
+SearchCondition SearchCondition::anyContainsLoosely(std::span<const Field> fields, const QString& text)
+{
+    SearchCondition c;
+    for (Field f : fields)
+        c.terms_.push_back({f, LikePattern::containingLoosely(text)});
+    return c;
+}
+
 SearchCondition SearchCondition::anyLike(std::span<const Field> fields, const QString& pattern)
 {
     SearchCondition c;
@@ -253,6 +275,11 @@ bool SearchCondition::usesOnly(std::span<const Field> fields) const
     return std::all_of(terms_.begin(), terms_.end(), [&](const Term& t) {
         return std::find(fields.begin(), fields.end(), t.field) != fields.end();
     });
+}
+
+bool SearchCondition::ignoresAccents() const
+{
+    return std::any_of(terms_.begin(), terms_.end(), [](const Term& t) { return t.pattern.ignoresAccents(); });
 }
 
 } // namespace pantrio

@@ -1,5 +1,6 @@
 #include "store/SearchCondition.h"
 #include "store/StoreError.h"
+#include "store/TextFolding.h"
 
 #include <QtTest>
 
@@ -20,6 +21,9 @@ private slots:
     void likeOnOneField_data();
     void likeOnOneField();
     void noValueNeverMatches();
+    void loose_data();
+    void loose();
+    void wordsHoldEveryPartOfAWord();
 };
 
 void TestCondition::pattern_data()
@@ -209,6 +213,54 @@ void TestCondition::noValueNeverMatches()
 {
     QVERIFY(!LikePattern(QStringLiteral("*")).matches(std::nullopt));
     QVERIFY(LikePattern(QStringLiteral("*")).matches(QString()));
+}
+
+void TestCondition::loose_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("match");
+
+    QTest::newRow("accents") << "creme brulee" << "Crème Brûlée" << true;
+    QTest::newRow("accents in the text") << "CRÈME" << "creme" << true;
+    QTest::newRow("case") << "CAFE" << "café" << true;
+    QTest::newRow("sharp s") << "straße" << "STRASSE" << true;
+    QTest::newRow("capital sharp s") << "STRASSE" << "STRAẞE" << true;
+    QTest::newRow("combining mark") << "jalapeno" << QString("jalapen\u0303o") << true;
+    QTest::newRow("ligature") << "fine" << QString("\uFB01ne") << true;
+    QTest::newRow("greek") << "σουπα" << "Σούπα" << true;
+    QTest::newRow("no blank for a line break") << "sugar salt" << "sugar\nsalt" << false;
+    QTest::newRow("absent") << "leek" << "onion" << false;
+    QTest::newRow("star is literal") << "a*b" << "axb" << false;
+}
+
+void TestCondition::loose()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, value);
+    QFETCH(bool, match);
+    RecipeValues values;
+    values[Field::Notes] = value;
+    QCOMPARE(SearchCondition::anyContainsLoosely(allFields, text).matches(values), match);
+}
+
+// Every word of a text found in a value lies inside one of the value's words, once cut to the
+// stride; long words come in pieces, so this holds across their seams too.
+void TestCondition::wordsHoldEveryPartOfAWord()
+{
+    const std::string value = foldLoosely("Crème de la crème, 1/2 cup " + std::string(70, 'x') +
+                                          "Supercalifragilisticexpialidocious-ish\nend");
+    std::vector<std::string> words;
+    forEachWord(value, [&](std::string_view w) { words.emplace_back(w); });
+    QVERIFY(std::all_of(words.begin(), words.end(), [](const std::string& w) { return w.size() <= MaxWordBytes; }));
+    for (std::size_t from = 0; from < value.size(); ++from)
+        for (std::size_t size = 1; from + size <= value.size() && size <= 48; ++size)
+            forEachWord(value.substr(from, size), [&](std::string_view piece) {
+                const std::string part(piece.substr(0, WordStrideBytes));
+                if (std::none_of(words.begin(), words.end(),
+                                 [&](const std::string& w) { return w.find(part) != std::string::npos; }))
+                    QFAIL(part.c_str());
+            });
 }
 
 QTEST_APPLESS_MAIN(TestCondition)
