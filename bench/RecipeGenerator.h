@@ -12,6 +12,7 @@ namespace pantrio::bench {
 inline constexpr const char* NoMatchText = "gazpacho";      // found nowhere
 inline constexpr const char* NearEndText = "bouillabaisse"; // in one recipe name near the end
 inline constexpr const char* DeletableText = "cassoulet";   // in a run of names mid-collection
+inline constexpr const char* CommonWordsText = "salt cup";  // both words nearly everywhere, never side by side
 inline constexpr std::int64_t DeletableCount = 101;
 inline constexpr std::int64_t MinimumCount = 1000;
 

@@ -152,6 +152,22 @@ double textBytes(const QString& path)
     return bytes;
 }
 
+// The word index's words and blocks as stored, without the engine's own overhead.
+double wordIndexMb(const QString& path)
+{
+    sqlite3* db = openReadOnly(path, "word_index_size");
+    sqlite3_stmt* stmt = nullptr;
+    double bytes = -1;
+    if (sqlite3_prepare_v2(db, "SELECT total(length(word) + length(blocks)) FROM RecipeWords", -1, &stmt,
+                           nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        bytes = sqlite3_column_double(stmt, 0);
+    sqlite3_finalize(stmt);
+    sqlite3_close_v2(db);
+    check(bytes >= 0, "word_index_size: the file has no word index");
+    return bytes / (1024.0 * 1024.0);
+}
+
 // The plain engine scan that the search index stands in for, on its own read-only connection.
 double likeScan(const QString& path, bool bigFile)
 {
@@ -270,6 +286,32 @@ int run(const QString& path)
     });
     figure("findnext_wrap", wrap, "ms");
 
+    // The search over every field, ignoring accents.
+    const auto anywhere = [](const char* text) {
+        return SearchCondition::anyContainsLoosely(allFields, QLatin1String(text));
+    };
+    const SearchCondition anywhereNoMatch = anywhere(bench::NoMatchText);
+    figure("findall_nomatch", measure("findall_nomatch", Runs, {}, [&] {
+               cursor->findFirst(anywhereNoMatch);
+               check(cursor->noMatch(), "findall_nomatch: found a recipe it should not");
+           }),
+           "ms");
+    const SearchCondition anywhereNearEnd = anywhere(bench::NearEndText);
+    figure("findall_match_near_end", measure("findall_match_near_end", Runs, {}, [&] {
+               cursor->findFirst(anywhereNearEnd);
+               check(!cursor->noMatch() && nameContains(*cursor, bench::NearEndText),
+                     "findall_match_near_end: no match");
+           }),
+           "ms");
+    check(cursor->absolutePosition() >= count * 9 / 10, "findall_match_near_end: the match is not near the end");
+    // Words that every part of the collection holds rule nothing out: every recipe is read.
+    const SearchCondition anywhereCommon = anywhere(bench::CommonWordsText);
+    figure("findall_common_words_nomatch", measure("findall_common_words_nomatch", Runs, {}, [&] {
+               cursor->findFirst(anywhereCommon);
+               check(cursor->noMatch(), "findall_common_words_nomatch: found a recipe it should not");
+           }, big ? 3 : 0, big ? 30'000 : 0),
+           "ms");
+
     const bench::RecipeGenerator generator(count);
     std::int64_t extra = count;
     RecipeValues newRecipe;
@@ -338,6 +380,7 @@ int run(const QString& path)
     const double like = likeScan(path, big);
     figure("like_scan", like, "ms");
     figure("find_vs_like_scan", like / findNoMatch, "x");
+    figure("word_index_size", wordIndexMb(path), "MB");
 
     figure("peak_memory", peakMemoryMb(), "MB");
     return 0;

@@ -2,9 +2,12 @@
 
 #include "RecipeTable.h"
 #include "Sqlite.h"
+#include "StoreError.h"
+#include "TextFolding.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <limits>
 #include <sqlite3.h>
 
@@ -230,8 +233,18 @@ std::optional<std::int64_t> RecipeSearch::findAfter(sqlite::Database& db, const 
                                                     std::int64_t afterId,
                                                     std::span<const std::int64_t> snapshot)
 {
+    if (condition.ignoresAccents()) {
+        // Text anywhere, the same text for every field: the word index can rule recipes out.
+        const auto& terms = condition.terms();
+        const auto text = terms.front().pattern.containedText();
+        if (text && std::all_of(terms.begin(), terms.end(), [&](const SearchCondition::Term& t) {
+                return t.pattern.ignoresAccents() && t.pattern.containedText() == text;
+            }))
+            return scanLoosely(db, condition, *text, afterId, snapshot);
+        return scanTable(db, condition, afterId, snapshot);
+    }
     // The index holds its fields folded for letter case only.
-    if (condition.ignoresAccents() || !condition.usesOnly(FindIndex::KeyFields))
+    if (!condition.usesOnly(FindIndex::KeyFields))
         return scanTable(db, condition, afterId, snapshot);
     loadIfStale(db);
     std::int64_t from = afterId;
@@ -262,6 +275,75 @@ std::optional<std::int64_t> RecipeSearch::scanTable(sqlite::Database& db, const 
             return id;
     }
     return std::nullopt;
+}
+
+std::optional<std::int64_t> RecipeSearch::scanLoosely(sqlite::Database& db, const SearchCondition& condition,
+                                                      std::string_view text, std::int64_t afterId,
+                                                      std::span<const std::int64_t> snapshot)
+{
+    const auto ranges = words_.candidates(db, text, afterId);
+    const QByteArray sql = "SELECT rowid, " + RecipeTable::columnList() + " FROM Recipes WHERE rowid BETWEEN ?1 AND ?2 ORDER BY rowid";
+    sqlite::Statement rows(db, sql.constData(), ReadAction);
+    std::string folded;
+    const auto search = [&](std::int64_t from, std::int64_t to) -> std::optional<std::int64_t> {
+        rows.reset();
+        rows.bind(1, from);
+        rows.bind(2, to);
+        while (rows.step()) {
+            const std::int64_t id = rows.int64(0);
+            if (!inSnapshot(snapshot, id))
+                continue;
+            for (const auto& term : condition.terms()) {
+                int size = 0;
+                const char* value = rows.utf8(int(fieldIndex(term.field)) + 1, &size);
+                if (!value)
+                    continue;
+                folded.clear();
+                appendFoldedLoosely(folded, std::string_view(value, std::size_t(size)));
+                if (memmem(folded.data(), folded.size(), text.data(), text.size()))
+                    return id;
+            }
+        }
+        return std::nullopt;
+    };
+    if (!ranges)
+        return search(afterId == std::numeric_limits<std::int64_t>::max() ? afterId : afterId + 1,
+                      std::numeric_limits<std::int64_t>::max());
+    for (const auto& [from, to] : *ranges)
+        if (const auto hit = search(from, to))
+            return hit;
+    return std::nullopt;
+}
+
+void RecipeSearch::noteSaved(sqlite::Database& db)
+{
+    // Below this many, reading the waiting recipes at a search costs well under a millisecond.
+    constexpr std::int64_t WaitingAtMost = 256;
+    try {
+        if (!WordIndex::presentIn(db) || WordIndex::pendingCount(db) < WaitingAtMost)
+            return;
+        db.exec("BEGIN IMMEDIATE", QStringLiteral("index the words of the recipe file"));
+    } catch (const StoreError&) {
+        return; // the recipes stay waiting, and are read at each search meanwhile
+    }
+    if (WordIndex::catchUpQuietly(db) &&
+        sqlite3_exec(db.handle(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        words_.forget();
+        return;
+    }
+    if (!sqlite3_get_autocommit(db.handle()))
+        sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void RecipeSearch::catchUpWords(sqlite::Database& db)
+{
+    words_.forget();
+    try {
+        if (WordIndex::presentIn(db))
+            WordIndex::catchUpQuietly(db);
+    } catch (const StoreError&) {
+        // The recipes stay waiting for the index; the bulk change itself goes on.
+    }
 }
 
 void RecipeSearch::noteAdded(std::int64_t id, const RecipeValues& values)
@@ -295,6 +377,7 @@ void RecipeSearch::clear()
     notes_.clear();
     index_.clear();
     dataVersion_ = -1;
+    words_.forget();
 }
 
 } // namespace pantrio

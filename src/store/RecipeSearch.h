@@ -2,6 +2,7 @@
 
 #include "FindIndex.h"
 #include "SearchCondition.h"
+#include "WordIndex.h"
 
 #include <bitset>
 #include <cstdint>
@@ -22,7 +23,8 @@ class Database;
 // - the key table `RecipeFindKeys`, a copy of the searched fields that triggers keep current
 //   whoever writes the table, so that loading the index reads a narrow table, not the wide rows;
 // - the in-memory FindIndex, so that a search over a large collection is a memory scan;
-// - a row-by-row pass over the recipe table, for conditions on fields the index does not hold.
+// - a row-by-row pass over the recipe table, for conditions on fields the index does not hold;
+//   for text anywhere in a recipe, over only the id ranges the word index leaves open.
 // Files written by another program lack the key table; the index is then loaded from the rows.
 //
 // At a million recipes loading the index takes a noticeable part of a second, so a cursor
@@ -69,6 +71,11 @@ public:
     void noteAdded(std::int64_t id, const RecipeValues& values);
     void noteChanged(std::int64_t id, const RecipeValues& values, const std::bitset<FieldCount>& changed);
     void noteDeleted(std::int64_t id);
+    // After a save: folds the recipes waiting for the word index into it once enough have
+    // gathered that reading them at every search would cost more. In its own transaction.
+    void noteSaved(sqlite::Database& db);
+    // Inside a bulk change's transaction, before it commits.
+    void catchUpWords(sqlite::Database& db);
     void clear();
 
 private:
@@ -86,9 +93,13 @@ private:
     void loadIfStale(sqlite::Database& db);
     std::optional<std::int64_t> scanTable(sqlite::Database& db, const SearchCondition& condition,
                                           std::int64_t afterId, std::span<const std::int64_t> snapshot);
+    std::optional<std::int64_t> scanLoosely(sqlite::Database& db, const SearchCondition& condition,
+                                            std::string_view text, std::int64_t afterId,
+                                            std::span<const std::int64_t> snapshot);
 
     FindIndex index_;
     std::int64_t dataVersion_ = -1;
+    WordIndex words_;
 
     std::vector<Note> notes_; // the cursor's changes while a load runs
     // Written by the worker only; read after joining it.

@@ -1,6 +1,7 @@
 #include "RecipeTable.h"
 
 #include "RecipeSearch.h"
+#include "WordIndex.h"
 #include "Sqlite.h"
 
 #include <QDir>
@@ -64,7 +65,7 @@ void createFile(const QString& path, const std::function<bool(RecipeValues&)>& n
     const QString action = QStringLiteral("create");
     // Takes effect with the first table, so it comes before the schema.
     db.exec(("PRAGMA page_size = " + QByteArray::number(PageSize)).constData(), action);
-    db.exec(("BEGIN;\n" + tableSchema() + RecipeSearch::schema() + "COMMIT;\n").constData(), action);
+    db.exec(("BEGIN;\n" + tableSchema() + RecipeSearch::schema() + WordIndex::schema() + "COMMIT;\n").constData(), action);
     if (!next)
         return;
     db.exec("BEGIN", action);
@@ -78,6 +79,7 @@ void createFile(const QString& path, const std::function<bool(RecipeValues&)>& n
         insert.step();
         insert.reset();
     }
+    WordIndex::catchUp(db);
     db.exec("COMMIT", action);
 }
 
@@ -109,6 +111,12 @@ Compaction compactFile(const QString& path)
                                  .arg(QDir::toNativeSeparators(path)));
     }
     result.pageSizeBefore = pageSizeOf(db);
+    // Files from before the word index get it now, while the file is rewritten anyway.
+    if (!WordIndex::presentIn(db)) {
+        db.exec("BEGIN", action);
+        WordIndex::addTo(db);
+        db.exec("COMMIT", action);
+    }
     // The copy keeps every rowid (the engine copies whole records into the empty new table),
     // so bookmarks, the table's order and the key table stay as they were.
     db.exec(("PRAGMA page_size = " + QByteArray::number(PageSize) + "; VACUUM;").constData(), action);

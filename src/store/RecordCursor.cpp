@@ -412,6 +412,7 @@ void RecordCursor::savePending()
         highestId_ = id;
         lastModified_ = id;
         search_.noteAdded(id, stagedValues_);
+        search_.noteSaved(db_);
         adding_ = false;
         staged_.reset();
         stagedValues_ = {};
@@ -426,6 +427,7 @@ void RecordCursor::savePending()
         if (staged_.test(fieldIndex(f)))
             current_[f] = stagedValues_[f];
     search_.noteChanged(id, current_, staged_);
+    search_.noteSaved(db_);
     lastModified_ = id;
     staged_.reset();
     stagedValues_ = {};
@@ -683,6 +685,7 @@ bool RecordCursor::transact(const std::function<bool(sqlite::Database&, std::int
         db_.exec("ROLLBACK", SaveAction);
         return false;
     }
+    search_.catchUpWords(db_);
     try {
         db_.exec("COMMIT", SaveAction);
     } catch (...) {

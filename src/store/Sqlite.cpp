@@ -261,6 +261,13 @@ std::int64_t Statement::int64(int column) const
     return sqlite3_column_int64(stmt_, column);
 }
 
+void Statement::bindBlob(int index, std::string_view bytes)
+{
+    const int rc = sqlite3_bind_blob64(stmt_, index, bytes.data(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK)
+        db_.fail(rc, action_, sqlite3_errmsg(db_.handle()));
+}
+
 std::optional<QString> Statement::text(int column) const
 {
     if (sqlite3_column_type(stmt_, column) == SQLITE_NULL)
@@ -298,6 +305,13 @@ void ConnectionLock::relock()
 {
     sqlite3_mutex_enter(mutex_);
     held_ = true;
+}
+
+std::string_view Statement::blob(int column) const
+{
+    const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+    const int size = sqlite3_column_bytes(stmt_, column);
+    return data ? std::string_view(data, std::size_t(size)) : std::string_view();
 }
 
 } // namespace pantrio::sqlite

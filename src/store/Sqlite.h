@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 struct sqlite3;
 struct sqlite3_mutex;
@@ -78,6 +79,7 @@ public:
 
     void bind(int index, std::int64_t value);
     void bind(int index, const std::optional<QString>& value);
+    void bindBlob(int index, std::string_view bytes); // copied
     // True while a row is available; throws on error.
     bool step();
     void reset();
@@ -86,6 +88,8 @@ public:
     std::optional<QString> text(int column) const;
     // Raw UTF-8 bytes of a text column; valid until the next step.
     const char* utf8(int column, int* size) const;
+    // Raw bytes of a blob column (empty for no value); valid until the next step.
+    std::string_view blob(int column) const;
 
 private:
     Database& db_;

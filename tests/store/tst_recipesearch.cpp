@@ -1,6 +1,7 @@
 #include "store/RecipeSearch.h"
 #include "store/RecipeTable.h"
 #include "store/Sqlite.h"
+#include "store/WordIndex.h"
 #include "support/TestSupport.h"
 
 #include <atomic>
@@ -67,6 +68,8 @@ private slots:
     void changeDuringLoadIsFound_data();
     void changeDuringLoadIsFound();
     void searchDuringLoadSeesEveryRow();
+    void wordIndexMissesNothing_data();
+    void wordIndexMissesNothing();
 };
 
 void TestRecipeSearch::changeDuringLoadIsFound_data()
@@ -171,6 +174,114 @@ void TestRecipeSearch::searchDuringLoadSeesEveryRow()
                                       idsUpTo(count));
     QVERIFY2(loadedBeforeSearch < count - 1, "the load ended before the search began");
     QCOMPARE(hit.value_or(0), count);
+}
+
+namespace {
+
+// Recipes made of a few words in varied order, with accents, line breaks and one long word,
+// spread over several of the word index's blocks.
+QString wordsRecipeFile(const QTemporaryDir& dir)
+{
+    static const QStringList pool = {
+        QStringLiteral("Crème"),  QStringLiteral("brûlée"), QStringLiteral("leeks"),   QStringLiteral("STRASSE"),
+        QStringLiteral("café"),   QStringLiteral("1/2"),    QStringLiteral("cup"),     QStringLiteral("salt,"),
+        QStringLiteral("sugar\n"), QStringLiteral("Jalapeño"), QStringLiteral("Grandma's"),
+        QStringLiteral("Pneumonoultramicroscopicsilicovolcanoconiosis-stew")};
+    const QString path = dir.filePath(QStringLiteral("words.mdb"));
+    std::uint32_t state = 7;
+    const auto next = [&] { return state = state * 1103515245u + 12345u; };
+    int i = 0;
+    RecipeTable::createFile(path, [&](RecipeValues& row) {
+        if (i++ == 300)
+            return false;
+        row = {};
+        for (Field f : allFields) {
+            if (next() % 4 == 0)
+                continue; // no value
+            QString text;
+            for (int w = int(next() % 5); w >= 0; --w)
+                text += pool[int(next() >> 8) % pool.size()] + QLatin1Char(' ');
+            row[f] = text;
+        }
+        return true;
+    });
+    return path;
+}
+
+std::vector<std::int64_t> allIds(sqlite::Database& db)
+{
+    std::vector<std::int64_t> ids;
+    sqlite::Statement s(db, "SELECT rowid FROM Recipes ORDER BY rowid", QStringLiteral("read"));
+    while (s.step())
+        ids.push_back(s.int64(0));
+    return ids;
+}
+
+std::vector<std::int64_t> matchingByReading(sqlite::Database& db, const SearchCondition& condition)
+{
+    std::vector<std::int64_t> ids;
+    const QByteArray sql = "SELECT rowid, " + RecipeTable::columnList() + " FROM Recipes ORDER BY rowid";
+    sqlite::Statement s(db, sql.constData(), QStringLiteral("read"));
+    while (s.step()) {
+        RecipeValues v;
+        for (Field f : allFields)
+            v[f] = s.text(int(fieldIndex(f)) + 1);
+        if (condition.matches(v))
+            ids.push_back(s.int64(0));
+    }
+    return ids;
+}
+
+} // namespace
+
+void TestRecipeSearch::wordIndexMissesNothing_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::newRow("as created") << "created";
+    QTest::newRow("another program's changes waiting") << "changed";
+    QTest::newRow("changes folded in") << "caught up";
+    QTest::newRow("file without the index") << "no index";
+}
+
+// Whatever the index holds, a search finds exactly the recipes that reading every one finds.
+void TestRecipeSearch::wordIndexMissesNothing()
+{
+    QFETCH(QString, state);
+    QTemporaryDir dir;
+    const QString path = wordsRecipeFile(dir);
+    sqlite::Database db = openSerialized(path);
+    if (state != QLatin1String("created")) {
+        db.exec("UPDATE Recipes SET Notes = 'Gazpacho andaluz' WHERE rowid % 7 = 0;"
+                "DELETE FROM Recipes WHERE rowid % 11 = 0;"
+                "INSERT INTO Recipes (rowid, RecipeName) VALUES (5000, 'Bouillabaisse');"
+                "INSERT INTO Recipes (rowid, Instructions) VALUES (-3, 'Stir the crème fraîche');",
+                QStringLiteral("change"));
+    }
+    RecipeSearch search;
+    if (state == QLatin1String("caught up")) {
+        db.exec("BEGIN", QStringLiteral("change"));
+        search.catchUpWords(db);
+        db.exec("COMMIT", QStringLiteral("change"));
+        QCOMPARE(WordIndex::pendingCount(db), std::int64_t(1)); // the negative id cannot be indexed
+    }
+    if (state == QLatin1String("no index"))
+        db.exec("DROP TABLE RecipeWords; DROP TABLE RecipeWordsPending;", QStringLiteral("change"));
+
+    const std::vector<std::int64_t> snapshot = allIds(db);
+    const char* texts[] = {"creme brulee", "CRÈME", "rûl", "strasse", "straße", "leek", "1/2 cup", "salt, sugar",
+                           "sugar cup", "gazpacho", "bouillabaisse", "fraiche", "silicovolcanoconiosis-st",
+                           "ultramicroscopicsilico", "'s", ", ", "absent"};
+    int withMatches = 0;
+    for (const char* text : texts) {
+        const auto condition = SearchCondition::anyContainsLoosely(allFields, QString::fromUtf8(text));
+        std::vector<std::int64_t> found;
+        std::int64_t after = std::numeric_limits<std::int64_t>::min();
+        while (const auto hit = search.findAfter(db, condition, after, snapshot))
+            found.push_back(after = *hit);
+        QCOMPARE(found, matchingByReading(db, condition));
+        withMatches += !found.empty();
+    }
+    QVERIFY(withMatches >= 12);
 }
 
 QTEST_GUILESS_MAIN(TestRecipeSearch)

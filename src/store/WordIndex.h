@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace pantrio {
+
+namespace sqlite {
+class Database;
+}
+
+// For every word of the recipes, folded as the search over every field folds them, which
+// blocks of 64 consecutive ids hold it: table `RecipeWords` in the recipe file. A search
+// looks its words up and reads only the blocks that hold all of them, so a rare word is found
+// at once in a million recipes; the index stays a few percent of the text, where one that
+// found text inside words directly would be as large as the text itself.
+//
+// Triggers note every added or changed recipe in `RecipeWordsPending`, whoever writes the
+// file; a search reads those recipes directly until catchUp() folds them into the index.
+// Deleted recipes leave their words behind: a block then holds a word it no longer has,
+// which costs a little reading, never a missed recipe.
+class WordIndex
+{
+public:
+    using IdRange = std::pair<std::int64_t, std::int64_t>; // inclusive
+
+    static constexpr int BlockShift = 6;
+
+    // The tables and triggers, as SQL run when a recipe file is created.
+    static QByteArray schema();
+    static bool presentIn(sqlite::Database& db);
+    // Adds the index to a file that lacks it and indexes every recipe; in the caller's transaction.
+    static void addTo(sqlite::Database& db);
+    // Folds the pending recipes into the index, in the caller's transaction.
+    static void catchUp(sqlite::Database& db);
+    // The same under a savepoint of its own, so that a failure only leaves the recipes pending:
+    // a save or an import never fails for its index.
+    static bool catchUpQuietly(sqlite::Database& db);
+    static std::int64_t pendingCount(sqlite::Database& db);
+
+    // The id ranges, ascending, after `afterId` that may hold a recipe with a field containing
+    // `foldedText`; every such recipe is inside them. None when the file has no index or the
+    // text holds no word: then every recipe may.
+    std::optional<std::vector<IdRange>> candidates(sqlite::Database& db, std::string_view foldedText,
+                                                   std::int64_t afterId);
+    // The words are read again at the next search; after this program's own writes.
+    void forget() { vocabularyVersion_ = -1; }
+
+private:
+    void loadVocabulary(sqlite::Database& db);
+    std::vector<std::string_view> wordsContaining(std::string_view part) const;
+
+    std::string vocabulary_; // every word, each followed by '\0'
+    std::int64_t vocabularyVersion_ = -1;
+};
+
+} // namespace pantrio
