@@ -65,21 +65,20 @@ void createFile(const QString& path, const std::function<bool(RecipeValues&)>& n
     const QString action = QStringLiteral("create");
     // Takes effect with the first table, so it comes before the schema.
     db.exec(("PRAGMA page_size = " + QByteArray::number(PageSize)).constData(), action);
-    db.exec(("BEGIN;\n" + tableSchema() + RecipeSearch::schema() + WordIndex::schema() + "COMMIT;\n").constData(), action);
-    if (!next)
-        return;
+    db.exec(("BEGIN;\n" + tableSchema() + RecipeSearch::schema() + "COMMIT;\n").constData(), action);
     db.exec("BEGIN", action);
     const QByteArray sql =
         "INSERT INTO Recipes (" + columnList() + ") VALUES (" + placeholders(FieldCount) + ")";
     sqlite::Statement insert(db, sql.constData(), action);
     RecipeValues row;
-    while (next(row)) {
+    while (next && next(row)) {
         for (Field f : allFields)
             insert.bind(int(fieldIndex(f)) + 1, row[f]);
         insert.step();
         insert.reset();
     }
-    WordIndex::catchUp(db);
+    // Indexed once all rows are in: nothing waits for the index, and no page is left empty.
+    WordIndex::addTo(db);
     db.exec("COMMIT", action);
 }
 

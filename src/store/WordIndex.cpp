@@ -128,7 +128,7 @@ void merge(sqlite::Database& db, const Postings& found)
 QByteArray WordIndex::schema()
 {
     const QByteArray note = " ON Recipes BEGIN\n    INSERT OR IGNORE INTO RecipeWordsPending VALUES (new.rowid);\nEND;\n";
-    return "CREATE TABLE RecipeWords (word BLOB PRIMARY KEY, blocks BLOB NOT NULL);\n"
+    return "CREATE TABLE RecipeWords (word BLOB PRIMARY KEY, blocks BLOB NOT NULL) WITHOUT ROWID;\n"
            "CREATE TABLE RecipeWordsPending (id INTEGER PRIMARY KEY);\n"
            "CREATE TRIGGER RecipeWordsInsert AFTER INSERT" +
            note + "CREATE TRIGGER RecipeWordsUpdate AFTER UPDATE" + note;
@@ -143,8 +143,13 @@ bool WordIndex::presentIn(sqlite::Database& db)
 
 void WordIndex::addTo(sqlite::Database& db)
 {
-    db.exec((schema() + "INSERT INTO RecipeWordsPending SELECT rowid FROM Recipes;").constData(), IndexAction);
-    catchUp(db);
+    db.exec(schema().constData(), IndexAction);
+    index(db, Rows::Every);
+}
+
+void WordIndex::catchUp(sqlite::Database& db)
+{
+    index(db, Rows::Pending);
 }
 
 bool WordIndex::catchUpQuietly(sqlite::Database& db)
@@ -166,13 +171,17 @@ std::int64_t WordIndex::pendingCount(sqlite::Database& db)
     return count.step() ? count.int64(0) : 0;
 }
 
-void WordIndex::catchUp(sqlite::Database& db)
+void WordIndex::index(sqlite::Database& db, Rows which)
 {
     // A batch of recipes at a time, so that the words found stay a modest amount of memory.
     constexpr int BatchRows = 65536;
-    const QByteArray sql = "SELECT p.id, " + RecipeTable::columnList() +
-                           " FROM RecipeWordsPending p JOIN Recipes ON Recipes.rowid = p.id"
-                           " WHERE p.id > ?1 AND p.id <= ?2 ORDER BY p.id LIMIT ?3";
+    const QByteArray sql =
+        which == Rows::Pending
+            ? "SELECT p.id, " + RecipeTable::columnList() +
+                  " FROM RecipeWordsPending p JOIN Recipes ON Recipes.rowid = p.id"
+                  " WHERE p.id > ?1 AND p.id <= ?2 ORDER BY p.id LIMIT ?3"
+            : "SELECT rowid, " + RecipeTable::columnList() +
+                  " FROM Recipes WHERE rowid > ?1 AND rowid <= ?2 ORDER BY rowid LIMIT ?3";
     sqlite::Statement rows(db, sql.constData(), IndexAction);
     Postings found;
     std::string folded;
@@ -209,9 +218,17 @@ void WordIndex::catchUp(sqlite::Database& db)
         if (count < BatchRows)
             break;
     }
-    sqlite::Statement done(db, "DELETE FROM RecipeWordsPending WHERE id >= 0 AND id <= ?1", IndexAction);
-    done.bind(1, HighestIndexedId);
-    done.step();
+    if (which == Rows::Pending) {
+        sqlite::Statement done(db, "DELETE FROM RecipeWordsPending WHERE id >= 0 AND id <= ?1", IndexAction);
+        done.bind(1, HighestIndexedId);
+        done.step();
+    } else {
+        // Those the index cannot hold are read at every search instead.
+        sqlite::Statement rest(db, "INSERT INTO RecipeWordsPending SELECT rowid FROM Recipes "
+                                   "WHERE rowid < 0 OR rowid > ?1", IndexAction);
+        rest.bind(1, HighestIndexedId);
+        rest.step();
+    }
 }
 
 void WordIndex::loadVocabulary(sqlite::Database& db)

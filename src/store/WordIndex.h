@@ -32,10 +32,11 @@ public:
 
     static constexpr int BlockShift = 6;
 
-    // The tables and triggers, as SQL run when a recipe file is created.
+    // The tables and triggers, as SQL.
     static QByteArray schema();
     static bool presentIn(sqlite::Database& db);
-    // Adds the index to a file that lacks it and indexes every recipe; in the caller's transaction.
+    // Adds the index to a file that lacks it, or has just been filled, and indexes every recipe;
+    // in the caller's transaction.
     static void addTo(sqlite::Database& db);
     // Folds the pending recipes into the index, in the caller's transaction.
     static void catchUp(sqlite::Database& db);
@@ -53,6 +54,8 @@ public:
     void forget() { vocabularyVersion_ = -1; }
 
 private:
+    enum class Rows { Pending, Every };
+    static void index(sqlite::Database& db, Rows which);
     void loadVocabulary(sqlite::Database& db);
     std::vector<std::string_view> wordsContaining(std::string_view part) const;
 
