@@ -80,22 +80,25 @@ const FoldTable& foldTable()
     return table;
 }
 
-bool isWordByte(unsigned char c)
-{
-    return c >= 0x80 || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 } // namespace
 
 void appendFoldedLoosely(std::string& out, std::string_view utf8)
 {
     const FoldTable* table = nullptr;
     std::size_t i = 0;
-    while (i < utf8.size()) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x80) {
-            out += char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-            ++i;
+    const std::size_t size = utf8.size();
+    while (i < size) {
+        // A run of ASCII at a time: most recipes are nearly all ASCII.
+        std::size_t end = i;
+        while (end < size && static_cast<unsigned char>(utf8[end]) < 0x80)
+            ++end;
+        if (end > i) {
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            char* to = out.data() + at;
+            for (const char* from = utf8.data() + i; from != utf8.data() + end; ++from, ++to)
+                *to = char(*from >= 'A' && *from <= 'Z' ? *from + ('a' - 'A') : *from);
+            i = end;
             continue;
         }
         const std::size_t at = i;
@@ -117,30 +120,6 @@ std::string foldLoosely(std::string_view utf8)
     std::string out;
     appendFoldedLoosely(out, utf8);
     return out;
-}
-
-void forEachWord(std::string_view folded, const std::function<void(std::string_view)>& word)
-{
-    std::size_t i = 0;
-    while (i < folded.size()) {
-        while (i < folded.size() && !isWordByte(static_cast<unsigned char>(folded[i])))
-            ++i;
-        const std::size_t start = i;
-        while (i < folded.size() && isWordByte(static_cast<unsigned char>(folded[i])))
-            ++i;
-        const std::string_view w = folded.substr(start, i - start);
-        if (w.empty())
-            break;
-        if (w.size() <= MaxWordBytes) {
-            word(w);
-            continue;
-        }
-        for (std::size_t at = 0;; at += WordStrideBytes) {
-            word(w.substr(at, MaxWordBytes));
-            if (at + MaxWordBytes >= w.size())
-                break;
-        }
-    }
 }
 
 } // namespace pantrio

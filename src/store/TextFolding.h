@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +19,37 @@ std::string foldLoosely(std::string_view utf8);
 // than WordStrideBytes lies whole inside one of them.
 inline constexpr std::size_t MaxWordBytes = 32;
 inline constexpr std::size_t WordStrideBytes = 16;
-void forEachWord(std::string_view folded, const std::function<void(std::string_view)>& word);
+template <typename F> void forEachWord(std::string_view folded, F&& word);
+
+inline bool isWordByte(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x80 || (u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
+}
+
+template <typename F> void forEachWord(std::string_view folded, F&& word)
+{
+    std::size_t i = 0;
+    const std::size_t size = folded.size();
+    while (i < size) {
+        while (i < size && !isWordByte(folded[i]))
+            ++i;
+        const std::size_t start = i;
+        while (i < size && isWordByte(folded[i]))
+            ++i;
+        const std::string_view w = folded.substr(start, i - start);
+        if (w.empty())
+            break;
+        if (w.size() <= MaxWordBytes) {
+            word(w);
+            continue;
+        }
+        for (std::size_t at = 0;; at += WordStrideBytes) {
+            word(w.substr(at, MaxWordBytes));
+            if (at + MaxWordBytes >= w.size())
+                break;
+        }
+    }
+}
 
 } // namespace pantrio
