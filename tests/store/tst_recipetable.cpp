@@ -1,4 +1,5 @@
 #include "store/RecipeTable.h"
+#include "store/WordIndex.h"
 #include "store/RecordCursor.h"
 #include "store/Sqlite.h"
 #include "support/TestSupport.h"
@@ -58,14 +59,16 @@ int pageSize(const QString& path)
     return out.trimmed().toInt();
 }
 
-// A collection as an older Pantrio wrote it: the engine's default 4 KB pages, with gaps in
-// the rowids where recipes were deleted.
+// A collection as an older Pantrio wrote it: the engine's default 4 KB pages, no word index,
+// and gaps in the rowids where recipes were deleted.
 QString oldCollection(const QTemporaryDir& dir)
 {
     const QString path = makeRecipeFile(dir.path(), fullRecipes(300));
     QString out;
     if (runSqlite(path,
-                  QStringLiteral("DELETE FROM Recipes WHERE rowid % 7 = 3; PRAGMA page_size = 4096; VACUUM;"),
+                  QStringLiteral("DROP TRIGGER RecipeWordsInsert; DROP TRIGGER RecipeWordsUpdate; DROP TABLE RecipeWords;"
+                                 "DROP TABLE RecipeWordsPending;"
+                                 "DELETE FROM Recipes WHERE rowid % 7 = 3; PRAGMA page_size = 4096; VACUUM;"),
                   &out) != 0)
         qFatal("sqlite3 failed: %s", qPrintable(out));
     return path;
@@ -109,6 +112,15 @@ void TestRecipeTable::compactionKeepsEveryRecipe()
     cursor->findFirst(SearchCondition::anyContains({Field::RecipeName}, QStringLiteral("Recipe 299")));
     QVERIFY(!cursor->noMatch());
     QCOMPARE(cursor->field(Field::RecipeName), FieldValue(QStringLiteral("Recipe 299")));
+    cursor.reset();
+
+    // It has gained a word index, with every recipe in it.
+    sqlite::Database db(path, SQLITE_OPEN_READONLY);
+    QVERIFY(WordIndex::presentIn(db));
+    QCOMPARE(WordIndex::pendingCount(db), std::int64_t(0));
+    WordIndex words;
+    const auto ranges = words.candidates(db, "299", 0);
+    QVERIFY(ranges && ranges->size() == 1 && ranges->front().first <= 299 && ranges->front().second >= 299);
 }
 
 void TestRecipeTable::compactionRefusesAnOpenCollection()
