@@ -282,7 +282,8 @@ std::optional<std::int64_t> RecipeSearch::scanLoosely(sqlite::Database& db, cons
                                                       std::span<const std::int64_t> snapshot)
 {
     const auto ranges = words_.candidates(db, text, afterId);
-    const QByteArray sql = "SELECT rowid, " + RecipeTable::columnList() + " FROM Recipes WHERE rowid BETWEEN ?1 AND ?2 ORDER BY rowid";
+    const QByteArray sql = "SELECT rowid, " + RecipeTable::columnList() +
+                           " FROM Recipes WHERE rowid BETWEEN ?1 AND ?2 ORDER BY rowid";
     sqlite::Statement rows(db, sql.constData(), ReadAction);
     std::string folded;
     const auto search = [&](std::int64_t from, std::int64_t to) -> std::optional<std::int64_t> {
@@ -319,20 +320,19 @@ void RecipeSearch::noteSaved(sqlite::Database& db)
 {
     // Below this many, reading the waiting recipes at a search costs well under a millisecond.
     constexpr std::int64_t WaitingAtMost = 256;
+    const QString action = QStringLiteral("index the words of the recipe file");
     try {
         if (!WordIndex::presentIn(db) || WordIndex::pendingCount(db) < WaitingAtMost)
             return;
-        db.exec("BEGIN IMMEDIATE", QStringLiteral("index the words of the recipe file"));
+        db.exec("BEGIN IMMEDIATE", action);
+        if (WordIndex::catchUpQuietly(db))
+            words_.forget();
+        db.exec("COMMIT", action); // through the connection, which notes the file as its own again
     } catch (const StoreError&) {
-        return; // the recipes stay waiting, and are read at each search meanwhile
+        // The recipes stay waiting, and are read at each search meanwhile.
+        if (!sqlite3_get_autocommit(db.handle()))
+            sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
     }
-    if (WordIndex::catchUpQuietly(db) &&
-        sqlite3_exec(db.handle(), "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
-        words_.forget();
-        return;
-    }
-    if (!sqlite3_get_autocommit(db.handle()))
-        sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void RecipeSearch::catchUpWords(sqlite::Database& db)

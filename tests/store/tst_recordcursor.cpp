@@ -1,5 +1,6 @@
 #include "store/RecipeTable.h"
 #include "store/RecordCursor.h"
+#include "store/WordIndex.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -138,6 +140,7 @@ private slots:
     void backupBeforeFirstChange();
     void backupKeepsNewestTen();
     void backupSkipsLargeFile();
+    void ownSavesReachTheWordIndex();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -700,6 +703,30 @@ void TestRecordCursor::sharedSnapshotKeepsOthersDeletes()
     QCOMPARE(c->recordCount(), 1000);
     c->moveLast();
     QCOMPARE(nameOf(*c), QStringLiteral("Theirs"));
+}
+
+// Enough saves that the word index takes them in; each save and the search after go on.
+void TestRecordCursor::ownSavesReachTheWordIndex()
+{
+    const QString path = makeRecipeFile(dir_->path(), {recipe(QStringLiteral("Soups"), QStringLiteral("Leek"))});
+    auto c = openCursor(path);
+    for (int i = 0; i < 300; ++i) {
+        c->addNew();
+        c->setField(Field::Notes, QStringLiteral("Crème n%1").arg(i));
+        c->update();
+    }
+    c->setField(Field::Instructions, QStringLiteral("Brûlée"));
+    c->update();
+    c.reset();
+    {
+        sqlite::Database db(path, SQLITE_OPEN_READONLY);
+        QVERIFY(WordIndex::pendingCount(db) < 256);
+    }
+    c = openCursor(path);
+    c->findFirst(SearchCondition::anyContainsLoosely(allFields, QStringLiteral("creme n299")));
+    QCOMPARE(c->absolutePosition(), 300);
+    c->findFirst(SearchCondition::anyContainsLoosely(allFields, QStringLiteral("BRULEE")));
+    QCOMPARE(c->absolutePosition(), 0);
 }
 
 void TestRecordCursor::exclusiveLocksOutOthers()
