@@ -11,7 +11,6 @@
 #include <cstring>
 #include <limits>
 #include <string>
-#include <unordered_map>
 
 namespace pantrio {
 
@@ -79,27 +78,107 @@ std::string encode(const Blocks& blocks)
     return bitmap;
 }
 
-// FNV-1a: words are short, and this is where indexing spends its time.
-struct WordHash
+// The words of one batch of recipes with their blocks: open addressing over keys kept in
+// place (a word is at most MaxWordBytes), since looking words up is where indexing spends its
+// time.
+class Postings
 {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const
-    {
-        std::uint64_t h = 14695981039346656037ULL;
-        for (char c : s)
-            h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-        return std::size_t(h);
-    }
-};
+public:
+    Postings() { slots_.resize(4096); }
 
-using Postings = std::unordered_map<std::string, Blocks, WordHash, std::equal_to<>>;
+    void add(std::string_view word, std::uint32_t block)
+    {
+        const std::uint64_t h = hash(word);
+        std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = std::size_t(h) & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (slot.entry == 0) {
+                Entry& e = entries_.emplace_back();
+                std::memcpy(e.key, word.data(), word.size());
+                e.size = std::uint8_t(word.size());
+                e.blocks.push_back(block);
+                slot = {h, std::uint32_t(entries_.size())};
+                if (entries_.size() * 2 > slots_.size())
+                    grow();
+                return;
+            }
+            if (slot.hash == h) {
+                Entry& e = entries_[slot.entry - 1];
+                if (e.size == word.size() && std::memcmp(e.key, word.data(), word.size()) == 0) {
+                    if (e.blocks.back() != block)
+                        e.blocks.push_back(block);
+                    return;
+                }
+            }
+        }
+    }
+
+    template <typename F> void forEach(F f) const
+    {
+        for (const Entry& e : entries_)
+            f(std::string_view(e.key, e.size), e.blocks);
+    }
+
+    void clear()
+    {
+        entries_.clear();
+        std::fill(slots_.begin(), slots_.end(), Slot());
+    }
+
+private:
+    struct Slot
+    {
+        std::uint64_t hash = 0;
+        std::uint32_t entry = 0; // 1-based into entries_; 0 for none
+    };
+    struct Entry
+    {
+        char key[MaxWordBytes];
+        std::uint8_t size;
+        Blocks blocks;
+    };
+
+    static std::uint64_t hash(std::string_view w)
+    {
+        std::uint64_t h = w.size() * 0x9E3779B97F4A7C15ULL;
+        std::size_t i = 0;
+        for (; i + 8 <= w.size(); i += 8) {
+            std::uint64_t v;
+            std::memcpy(&v, w.data() + i, 8);
+            h = (h ^ v) * 0xFF51AFD7ED558CCDULL;
+            h ^= h >> 32;
+        }
+        std::uint64_t v = 0;
+        std::memcpy(&v, w.data() + i, w.size() - i);
+        h = (h ^ v) * 0xC4CEB9FE1A85EC53ULL;
+        return h ^ (h >> 29);
+    }
+
+    void grow()
+    {
+        std::vector<Slot> bigger(slots_.size() * 2);
+        const std::size_t mask = bigger.size() - 1;
+        for (const Slot& slot : slots_) {
+            if (slot.entry == 0)
+                continue;
+            std::size_t i = std::size_t(slot.hash) & mask;
+            while (bigger[i].entry != 0)
+                i = (i + 1) & mask;
+            bigger[i] = slot;
+        }
+        slots_ = std::move(bigger);
+    }
+
+    std::vector<Slot> slots_; // a power of two of them
+    std::vector<Entry> entries_;
+};
 
 void merge(sqlite::Database& db, const Postings& found)
 {
     sqlite::Statement get(db, "SELECT blocks FROM RecipeWords WHERE word = ?1", IndexAction);
     sqlite::Statement put(db, "INSERT OR REPLACE INTO RecipeWords (word, blocks) VALUES (?1, ?2)", IndexAction);
     Blocks merged;
-    for (const auto& [word, blocks] : found) {
+    found.forEach([&](std::string_view word, const Blocks& blocks) {
         get.reset();
         get.bindBlob(1, word);
         merged.clear();
@@ -117,7 +196,7 @@ void merge(sqlite::Database& db, const Postings& found)
             });
             grows = grows || next != blocks.end();
             if (!grows)
-                continue;
+                return;
             merged.insert(merged.end(), next, blocks.end());
         } else {
             merged = blocks;
@@ -127,7 +206,7 @@ void merge(sqlite::Database& db, const Postings& found)
         put.bindBlob(1, word);
         put.bindBlob(2, encode(merged));
         put.step();
-    }
+    });
 }
 
 } // namespace
@@ -191,7 +270,6 @@ void WordIndex::index(sqlite::Database& db, Rows which)
                   " FROM Recipes WHERE rowid > ?1 AND rowid <= ?2 ORDER BY rowid LIMIT ?3";
     sqlite::Statement rows(db, sql.constData(), IndexAction);
     Postings found;
-    found.reserve(4096);
     std::string folded;
     std::int64_t after = -1;
     for (;;) {
@@ -212,13 +290,7 @@ void WordIndex::index(sqlite::Database& db, Rows which)
                     continue;
                 folded.clear();
                 appendFoldedLoosely(folded, std::string_view(text, std::size_t(size)));
-                forEachWord(folded, [&](std::string_view word) {
-                    auto it = found.find(word);
-                    if (it == found.end())
-                        it = found.emplace(std::string(word), Blocks()).first;
-                    if (it->second.empty() || it->second.back() != block)
-                        it->second.push_back(block);
-                });
+                forEachWord(folded, [&](std::string_view word) { found.add(word, block); });
             }
         }
         rows.reset();
