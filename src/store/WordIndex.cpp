@@ -84,7 +84,7 @@ std::string encode(const Blocks& blocks)
 class Postings
 {
 public:
-    Postings() { slots_.resize(4096); }
+    Postings() { slots_.resize(64); }
 
     void add(std::string_view word, std::uint32_t block)
     {
