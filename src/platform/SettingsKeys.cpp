@@ -28,14 +28,14 @@ bool setFirstRunFlag(SettingsStore& settings, const QString& value)
     return write(settings, FirstRunKey, value);
 }
 
-QString savedSearchText(const SettingsStore& settings)
+QString savedSearchText(const SettingsStore& settings, const SettingsKey& key)
 {
-    return read(settings, SavedSearchKey);
+    return read(settings, key);
 }
 
-bool saveSearchText(SettingsStore& settings, const QString& text)
+bool saveSearchText(SettingsStore& settings, const QString& text, const SettingsKey& key)
 {
-    return write(settings, SavedSearchKey, text);
+    return write(settings, key, text);
 }
 
 bool forgetSavedSearch(SettingsStore& settings)

@@ -23,15 +23,19 @@ inline constexpr SettingsKey FirstRunKey{QLatin1String("DezoruDozazor"), QLatin1
 // The text of the last Find, which Find Next looks for again.
 inline constexpr SettingsKey SavedSearchKey{QLatin1String("Pantrio"), QLatin1String("Find Next"),
                                             QLatin1String("Find")};
+// The text of the last search over every field (Ctrl+F). A key of its own, so that "Find" keeps
+// meaning the last Find; in the same section, so that it is forgotten with it.
+inline constexpr SettingsKey SavedAnywhereSearchKey{QLatin1String("Pantrio"), QLatin1String("Find Next"),
+                                                    QLatin1String("FindAnywhere")};
 
 // The stored first-run flag as text; empty when there is none.
 QString firstRunFlag(const SettingsStore& settings);
 // False when the store could not be changed.
 bool setFirstRunFlag(SettingsStore& settings, const QString& value = QStringLiteral("1"));
 
-// Empty when there is none.
-QString savedSearchText(const SettingsStore& settings);
-bool saveSearchText(SettingsStore& settings, const QString& text);
+// Empty when there is none. `key` is one of the two saved search texts above.
+QString savedSearchText(const SettingsStore& settings, const SettingsKey& key = SavedSearchKey);
+bool saveSearchText(SettingsStore& settings, const QString& text, const SettingsKey& key = SavedSearchKey);
 // Removes the whole section, as the recipe window does when it closes.
 bool forgetSavedSearch(SettingsStore& settings);
 

@@ -10,8 +10,9 @@
 
 namespace pantrio {
 
-FindDialog::FindDialog(SettingsStore& settings, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), settings_(settings)
+FindDialog::FindDialog(SettingsStore& settings, FindScope scope, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), settings_(settings),
+      scope_(scope)
 {
     setObjectName(QStringLiteral("frmFind"));
     setWindowTitle(QStringLiteral("Find"));
@@ -24,6 +25,14 @@ FindDialog::FindDialog(SettingsStore& settings, QWidget* parent)
     searchBox_->setGeometry(0, 8, 313, 19);
     // No label says what the box is for; a screen reader needs a name all the same.
     searchBox_->setAccessibleName(QStringLiteral("Text to find"));
+    if (scope == FindScope::EveryField) {
+        // Both searches look alike; only a screen reader can tell this one apart. The box has the
+        // focus when the dialog opens, so it says so as well.
+        const QString description =
+            QStringLiteral("Searches every field of every recipe, ignoring accents and letter case.");
+        setAccessibleDescription(description);
+        searchBox_->setAccessibleDescription(description);
+    }
 
     auto* findButton = new QPushButton(QStringLiteral("&Find"), this);
     findButton->setObjectName(QStringLiteral("cmdFind"));
@@ -58,19 +67,24 @@ void FindDialog::reject()
 QString FindDialog::GetString()
 {
     const QString text = searchBox_->text();
-    saveSearchText(settings_, text);
+    saveSearchText(settings_, text, savedTextKey(scope_));
     return text;
 }
 
 QString FindDialog::savedSearchText()
 {
-    savedTextBox_->setText(pantrio::savedSearchText(settings_));
+    savedTextBox_->setText(savedText(settings_, scope_));
     return savedTextBox_->text();
 }
 
-QString FindDialog::savedText(const SettingsStore& settings)
+const SettingsKey& FindDialog::savedTextKey(FindScope scope)
 {
-    return pantrio::savedSearchText(settings);
+    return scope == FindScope::EveryField ? SavedAnywhereSearchKey : SavedSearchKey;
+}
+
+QString FindDialog::savedText(const SettingsStore& settings, FindScope scope)
+{
+    return pantrio::savedSearchText(settings, savedTextKey(scope));
 }
 
 void FindDialog::forgetSavedText(SettingsStore& settings)

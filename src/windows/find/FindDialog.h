@@ -7,6 +7,13 @@ class QLineEdit;
 namespace pantrio {
 
 class SettingsStore;
+struct SettingsKey;
+
+// Which search the dialog asks for. Each keeps its own saved search text.
+enum class FindScope {
+    NameOrCategory, // Find Recipe
+    EveryField,     // Ctrl+F
+};
 
 // Asks for the text to look for and keeps it as the saved search text, from where Find Next
 // reads it again. Its buttons only hide it; the caller then collects the text with GetString
@@ -15,14 +22,19 @@ class FindDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit FindDialog(SettingsStore& settings, QWidget* parent = nullptr);
+    explicit FindDialog(SettingsStore& settings, FindScope scope = FindScope::NameOrCategory,
+                        QWidget* parent = nullptr);
 
-    // The typed text, stored as the saved search text. The caller unloads the dialog afterwards.
+    FindScope scope() const { return scope_; }
+
+    // The typed text, stored as the scope's saved search text. The caller unloads the dialog
+    // afterwards.
     QString GetString();
-    // The saved search text, through the hidden box that holds it; empty when there is none.
+    // The scope's saved search text, through the hidden box that holds it; empty when there is none.
     QString savedSearchText();
 
-    static QString savedText(const SettingsStore& settings);
+    static QString savedText(const SettingsStore& settings, FindScope scope = FindScope::NameOrCategory);
+    // Forgets both saved search texts.
     static void forgetSavedText(SettingsStore& settings);
 
 public slots:
@@ -30,7 +42,10 @@ public slots:
     void reject() override;
 
 private:
+    static const SettingsKey& savedTextKey(FindScope scope);
+
     SettingsStore& settings_;
+    FindScope scope_;
     QLineEdit* searchBox_;
     QLineEdit* savedTextBox_;
 };

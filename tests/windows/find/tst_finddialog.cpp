@@ -32,6 +32,8 @@ private slots:
     void answers_data();
     void answers();
     void geometry();
+    void scopeKeepsItsOwnText_data();
+    void scopeKeepsItsOwnText();
 };
 
 void TestFindDialog::answers_data()
@@ -96,6 +98,39 @@ void TestFindDialog::geometry()
     QVERIFY(lineEdit(&dialog, "txtNext")->isHidden());
     QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowSystemMenuHint));
+}
+
+void TestFindDialog::scopeKeepsItsOwnText_data()
+{
+    QTest::addColumn<int>("scope");
+    QTest::addColumn<QString>("ownKey");
+    QTest::addColumn<QString>("otherKey");
+    QTest::newRow("name or category") << int(FindScope::NameOrCategory) << "Find" << "FindAnywhere";
+    QTest::newRow("every field") << int(FindScope::EveryField) << "FindAnywhere" << "Find";
+}
+
+void TestFindDialog::scopeKeepsItsOwnText()
+{
+    QFETCH(int, scope);
+    QFETCH(QString, ownKey);
+    QFETCH(QString, otherKey);
+    const QString app = QStringLiteral("Pantrio"), section = QStringLiteral("Find Next");
+    test::FakeSettingsStore settings;
+    settings.write(app, section, ownKey, QStringLiteral("own"));
+    settings.write(app, section, otherKey, QStringLiteral("other"));
+    FindDialog dialog(settings, FindScope(scope));
+    // The two look alike; a screen reader is told which one this is.
+    QCOMPARE(dialog.accessibleDescription().contains(QStringLiteral("every field")),
+             FindScope(scope) == FindScope::EveryField);
+    QCOMPARE(dialog.savedSearchText(), QStringLiteral("own"));
+    QTimer::singleShot(0, [&] {
+        QTest::keyClicks(lineEdit(&dialog, "txtFind"), QStringLiteral("soup"));
+        QTest::keyClick(lineEdit(&dialog, "txtFind"), Qt::Key_Return);
+    });
+    dialog.exec();
+    QCOMPARE(dialog.GetString(), QStringLiteral("soup"));
+    QCOMPARE(settings.read(app, section, ownKey, QString()), QStringLiteral("soup"));
+    QCOMPARE(settings.read(app, section, otherKey, QString()), QStringLiteral("other"));
 }
 
 QTEST_MAIN(TestFindDialog)
