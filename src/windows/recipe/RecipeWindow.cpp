@@ -51,9 +51,17 @@ const std::array<std::pair<QKeySequence, RecordBar::Arrow>, 4>& recordKeys()
     return keys;
 }
 
-bool isRecordKey(const QKeyEvent* key)
+QKeySequence findEveryFieldKey()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_F);
+}
+
+// Keys of the window that work from every box.
+bool isWindowKey(const QKeyEvent* key)
 {
     const QKeySequence pressed(key->keyCombination());
+    if (pressed == findEveryFieldKey())
+        return true;
     for (const auto& entry : recordKeys())
         if (entry.first == pressed)
             return true;
@@ -74,7 +82,7 @@ void setTextColour(QWidget* w, QPalette::ColorRole role, const QColor& colour)
 } // namespace
 
 RecipeWindow::RecipeWindow(const RecipeLayout& layout, Services& services, QWidget* parent)
-    : QWidget(parent), layout_(layout), services_(services)
+    : QWidget(parent), layout_(layout), services_(services), lastSearch_(FindScope::NameOrCategory)
 {
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (layout.closeButton)
@@ -147,6 +155,10 @@ void RecipeWindow::buildControls()
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, [this, arrow = arrow] { followArrow(arrow); });
     }
+    // Only a key: both layouts keep the controls they have always had.
+    auto* findEveryField = new QShortcut(findEveryFieldKey(), this);
+    findEveryField->setContext(Qt::WindowShortcut);
+    connect(findEveryField, &QShortcut::activated, this, &RecipeWindow::findEveryField);
 
     std::map<int, QWidget*> tabOrder;
     for (size_t i = 0; i < layout_.boxes.size(); ++i) {
@@ -236,7 +248,7 @@ bool RecipeWindow::eventFilter(QObject* watched, QEvent* event)
     if (takeFileDrop(event))
         return true;
     // The text boxes would claim these keys for themselves; the window's keys win.
-    if (event->type() == QEvent::ShortcutOverride && isRecordKey(static_cast<QKeyEvent*>(event))) {
+    if (event->type() == QEvent::ShortcutOverride && isWindowKey(static_cast<QKeyEvent*>(event))) {
         event->ignore();
         return true;
     }
@@ -566,7 +578,7 @@ void RecipeWindow::refresh()
     run([this] { browser_->refresh(); });
 }
 
-void RecipeWindow::search(const QString& text, bool fromCurrent, const QString& noMatchText,
+void RecipeWindow::search(FindScope scope, const QString& text, bool fromCurrent, const QString& noMatchText,
                           const QString& noMatchTitle)
 {
     run([&] {
@@ -574,34 +586,56 @@ void RecipeWindow::search(const QString& text, bool fromCurrent, const QString& 
         const auto tellNoMatch = [&] {
             services_.messages.show(noMatchText, noMatchTitle, MessageIcon::Exclamation);
         };
-        if (fromCurrent)
+        if (scope == FindScope::EveryField) {
+            if (fromCurrent)
+                browser_->findAnywhereNext(text, tellNoMatch);
+            else
+                browser_->findAnywhere(text, tellNoMatch);
+        } else if (fromCurrent) {
             browser_->findNext(text, tellNoMatch);
-        else
+        } else {
             browser_->find(text, tellNoMatch);
+        }
         services_.pointer.setBusy(false);
     });
 }
 
+// The hidden dialog Find Next leaves behind may be the other search's.
+FindDialog& RecipeWindow::findDialog(FindScope scope)
+{
+    if (!findDialog_ || findDialog_->scope() != scope)
+        findDialog_ = std::make_unique<FindDialog>(services_.settings, scope);
+    return *findDialog_;
+}
+
 void RecipeWindow::findRecipe()
 {
-    if (!findDialog_)
-        findDialog_ = std::make_unique<FindDialog>(services_.settings);
-    findDialog_->exec();
+    startSearch(FindScope::NameOrCategory);
+}
+
+void RecipeWindow::findEveryField()
+{
+    startSearch(FindScope::EveryField);
+}
+
+void RecipeWindow::startSearch(FindScope scope)
+{
+    findDialog(scope).exec();
     const QString text = findDialog_->GetString();
     findDialog_.reset();
+    // Even when cancelled: its saved text is now empty, as Find's is after a cancelled Find.
+    lastSearch_ = scope;
     if (text.isEmpty())
         return;
     if (!requireRecipe(QString()))
         return;
-    search(text, false, QStringLiteral("No record found."), QStringLiteral("Record not found"));
+    search(scope, text, false, QStringLiteral("No record found."), QStringLiteral("Record not found"));
 }
 
 void RecipeWindow::findNext()
 {
-    if (!findDialog_)
-        findDialog_ = std::make_unique<FindDialog>(services_.settings);
-    findDialog_->hide();
-    if (FindDialog::savedText(services_.settings).isEmpty()) {
+    findDialog(lastSearch_).hide();
+    if (FindDialog::savedText(services_.settings, lastSearch_).isEmpty()) {
         services_.messages.show(QStringLiteral("Click the find button to search the database"),
                                 QStringLiteral("No Search Data Specified"), MessageIcon::Information);
         return;
@@ -611,7 +645,8 @@ void RecipeWindow::findNext()
         return;
     if (!requireRecipe(QString()))
         return;
-    search(text, true, QStringLiteral("No more records found. Click Find again to do another search."),
+    search(lastSearch_, text, true,
+           QStringLiteral("No more records found. Click Find again to do another search."),
            QStringLiteral("End of Database."));
 }
 
@@ -660,7 +695,8 @@ bool RecipeWindow::unload()
     if (!run([this] { browser_->close(); }, Attempt::Close))
         return false; // the user stays with an edit that could not be saved
     // Only now that the program really ends.
-    if (!FindDialog::savedText(services_.settings).isEmpty())
+    if (!FindDialog::savedText(services_.settings).isEmpty() ||
+        !FindDialog::savedText(services_.settings, FindScope::EveryField).isEmpty())
         FindDialog::forgetSavedText(services_.settings);
     findDialog_.reset();
     unloaded_ = true;

@@ -24,6 +24,7 @@ class AboutWindow;
 class RecipePrintPage;
 class StoreError;
 enum class MessageIcon;
+enum class FindScope;
 
 // The recipe window. One class serves both layouts: the layout only places the controls,
 // and every handler below is the behaviour of both.
@@ -66,6 +67,7 @@ private:
     void deleteRecipe();
     void refresh();
     void findRecipe();
+    void findEveryField(); // Ctrl+F; no button
     void findNext();
     void print();
     void closeWindow();
@@ -88,7 +90,10 @@ private:
     void reportFailure(const QString& message);
     void tell(const QString& text, MessageIcon icon);
     bool requireRecipe(const QString& nothingToDo);
-    void search(const QString& text, bool fromCurrent, const QString& noMatchText, const QString& noMatchTitle);
+    void startSearch(FindScope scope); // asks for the text, then searches
+    FindDialog& findDialog(FindScope scope);
+    void search(FindScope scope, const QString& text, bool fromCurrent, const QString& noMatchText,
+                const QString& noMatchTitle);
 
     const RecipeLayout& layout_;
     Services& services_;
@@ -99,6 +104,7 @@ private:
     std::array<QWidget*, 7> boxes_{};
     std::array<QPushButton*, 9> buttons_{};
     std::unique_ptr<FindDialog> findDialog_;
+    FindScope lastSearch_; // the search Find Next continues
     std::unique_ptr<RecipePrintPage> printPage_;
     QPointer<AboutWindow> aboutWindow_;
     bool unloaded_ = false;

@@ -28,6 +28,38 @@ QList<RecipeValues> searchRows()
     };
 }
 
+// Words only the search over every field finds: none is in a name or a category.
+QList<RecipeValues> everyFieldRows()
+{
+    const auto value = [](const char* text) { return FieldValue(QString::fromUtf8(text)); };
+    const auto withSteps = [&](const char* category, const char* name, const char* steps) {
+        return recipe(QString::fromUtf8(category), QString::fromUtf8(name), {}, {}, value(steps));
+    };
+    return {
+        withSteps("Soups", "Leek Soup", "Simmer gently."),
+        recipe(QStringLiteral("Desserts"), QStringLiteral("Custard Tart"),
+               value("Much like a Crème Brûlée, without the crust.")),
+        withSteps("Breads", "Soda Bread", "BAKE in a hot oven."),
+        withSteps("Pies", "Leek Pie", "Bake until golden."),
+        withSteps("Cakes", "Pound Cake", "Bake slowly."),
+    };
+}
+
+// Presses Ctrl+F in box `fromBox` and answers the find dialog. False when the window cannot
+// take keys.
+bool pressCtrlF(RecipeHarness& h, const QString& text, int fromBox = 1,
+                RecipeHarness::Answer how = RecipeHarness::Answer::Enter)
+{
+    h.window->activateWindow();
+    if (!QTest::qWaitForWindowActive(h.window.get()))
+        return false;
+    QWidget* box = h.textBox(fromBox);
+    box->setFocus();
+    h.answerFind(text, how);
+    QTest::keyClick(box, Qt::Key_F, Qt::ControlModifier);
+    return true;
+}
+
 } // namespace
 
 class TestCommands : public QObject
@@ -60,6 +92,12 @@ private slots:
     void findNextStartsWhereUserMoved();
     void findNextNoMatchAtAll();
     void searchWithoutCurrentRecipe();
+    void findEveryField_data();
+    void findEveryField();
+    void findEveryFieldInEmptyCollection();
+    void findNextContinuesLastSearch_data() { layouts(); }
+    void findNextContinuesLastSearch();
+    void unloadForgetsEveryFieldText();
     void findField_data();
     void findField();
     void pointerIsDefaultAfterEveryCommand();
@@ -471,6 +509,115 @@ void TestCommands::searchWithoutCurrentRecipe()
     g.button(Command::FindNext)->click();
     QCOMPARE(g.box(1), QStringLiteral("Leek Soup"));
     QVERIFY(g.messages.shown.size() == 1); // only the delete confirmation
+}
+
+void TestCommands::findEveryField_data()
+{
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<int>("fromBox");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("shown"); // the recipe shown afterwards
+    QTest::addColumn<bool>("noMatch"); // told so
+    const QString stays = QStringLiteral("Leek Pie");
+    for (const char* layout : {"full", "compact"}) {
+        const QString l = QString::fromLatin1(layout);
+        QTest::addRow("%s: notes, accents and case", layout)
+            << l << 6 << "creme BRULEE" << false << "Custard Tart" << false;
+        QTest::addRow("%s: instructions, from the first", layout)
+            << l << 0 << "bake" << false << "Soda Bread" << false;
+        QTest::addRow("%s: no match", layout) << l << 4 << "Lasagne" << false << stays << true;
+        QTest::addRow("%s: empty text", layout) << l << 1 << "" << false << stays << false;
+        QTest::addRow("%s: cancelled", layout) << l << 3 << "bake" << true << stays << false;
+    }
+}
+
+void TestCommands::findEveryField()
+{
+    QFETCH(QString, layout);
+    QFETCH(int, fromBox);
+    QFETCH(QString, text);
+    QFETCH(bool, cancel);
+    QFETCH(QString, shown);
+    QFETCH(bool, noMatch);
+    RecipeHarness h;
+    const auto rows = everyFieldRows();
+    h.open(layoutNamed(layout), &rows);
+    h.arrow(3);
+    h.arrow(1); // on "Leek Pie", which holds "bake" itself
+    using Answer = RecipeHarness::Answer;
+    QVERIFY(pressCtrlF(h, text, fromBox, cancel ? Answer::Cancel : Answer::Enter));
+    QCOMPARE(h.findDialogsSeen, 1);
+    QCOMPARE(h.box(1), shown);
+    QVERIFY(!h.pointer.isBusy());
+    QCOMPARE(FindDialog::savedText(h.settings, FindScope::EveryField), cancel ? QString() : text);
+    QVERIFY(!h.settings.has(SavedSearchKey.app, SavedSearchKey.section, SavedSearchKey.name));
+    QCOMPARE(h.messages.shown.size(), noMatch ? 1 : 0);
+    if (noMatch) {
+        QCOMPARE(h.messages.shown[0].text, QStringLiteral("No record found."));
+        QCOMPARE(h.messages.shown[0].title, QStringLiteral("Record not found"));
+        QCOMPARE(h.messages.shown[0].icon, MessageIcon::Exclamation);
+    }
+}
+
+void TestCommands::findEveryFieldInEmptyCollection()
+{
+    RecipeHarness h;
+    const QList<RecipeValues> none;
+    h.open(RecipeLayout::full(), &none);
+    h.find(QStringLiteral("leek"));
+    QVERIFY(pressCtrlF(h, QStringLiteral("leek")));
+    QCOMPARE(h.messages.shown.size(), 2);
+    QCOMPARE(h.messages.shown[1].text, h.messages.shown[0].text);
+    QCOMPARE(h.messages.shown[1].title, h.messages.shown[0].title);
+    QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 0 of 0"));
+    QVERIFY(!h.pointer.isBusy());
+}
+
+void TestCommands::findNextContinuesLastSearch()
+{
+    QFETCH(QString, layout);
+    RecipeHarness h;
+    const auto rows = everyFieldRows();
+    h.open(layoutNamed(layout), &rows);
+    QStringList visited;
+    const auto next = [&](int times) {
+        for (int i = 0; i < times; ++i) {
+            h.button(Command::FindNext)->click();
+            visited << h.box(1);
+        }
+    };
+    h.find(QStringLiteral("leek"));
+    visited << h.box(1);
+    QVERIFY(pressCtrlF(h, QStringLiteral("bake")));
+    visited << h.box(1);
+    next(3);
+    QCOMPARE(h.savedSearch(), QStringLiteral("leek"));
+    h.find(QStringLiteral("leek"));
+    visited << h.box(1);
+    next(2);
+    QCOMPARE(visited, QStringList({"Leek Soup", "Soda Bread", "Leek Pie", "Pound Cake", "Soda Bread", //
+                                   "Leek Soup", "Leek Pie", "Leek Soup"}));
+    QVERIFY(h.messages.shown.isEmpty());
+
+    // A cancelled search is the last one all the same, with nothing saved: as after a cancelled Find.
+    QVERIFY(pressCtrlF(h, QStringLiteral("bake"), 1, RecipeHarness::Answer::Cancel));
+    h.button(Command::FindNext)->click();
+    QCOMPARE(h.messages.shown.size(), 1);
+    QCOMPARE(h.messages.shown[0].text, QStringLiteral("Click the find button to search the database"));
+    QCOMPARE(h.box(1), QStringLiteral("Leek Soup"));
+}
+
+// Nothing was ever saved under "Find", yet the section goes.
+void TestCommands::unloadForgetsEveryFieldText()
+{
+    RecipeHarness h;
+    const auto rows = everyFieldRows();
+    h.open(RecipeLayout::compact(), &rows);
+    QVERIFY(pressCtrlF(h, QStringLiteral("bake")));
+    h.button(Command::Close)->click();
+    QCOMPARE(h.ended, 1);
+    QVERIFY(!h.settings.hasSection(SavedSearchKey.app, SavedSearchKey.section));
 }
 
 void TestCommands::findField_data()
