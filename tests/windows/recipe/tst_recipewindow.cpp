@@ -24,8 +24,7 @@ struct Expected
     const char* toolTip;
 };
 
-const char* const FindToolTip =
-    "Find a recipe by its name or food category (Alt+F). Ctrl+F searches every field.";
+const char* const FindToolTip = "Find a recipe. Ctrl+F searches every field.";
 
 // The two windows as a user sees them, in pixels.
 const QList<Expected> FullControls = {
