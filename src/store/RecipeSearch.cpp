@@ -318,8 +318,12 @@ std::optional<std::int64_t> RecipeSearch::scanLoosely(sqlite::Database& db, cons
 
 void RecipeSearch::noteSaved(sqlite::Database& db)
 {
-    // Below this many, reading the waiting recipes at a search costs well under a millisecond.
-    constexpr std::int64_t WaitingAtMost = 256;
+    // Below this many, reading the waiting recipes at a search costs well under a millisecond;
+    // counting this program's own saves spares every save a look at the table.
+    constexpr int WaitingAtMost = 256;
+    if (++savesSinceCatchUp_ < WaitingAtMost)
+        return;
+    savesSinceCatchUp_ = 0;
     const QString action = QStringLiteral("index the words of the recipe file");
     try {
         if (!WordIndex::presentIn(db) || WordIndex::pendingCount(db) < WaitingAtMost)

@@ -71,8 +71,9 @@ public:
     void noteAdded(std::int64_t id, const RecipeValues& values);
     void noteChanged(std::int64_t id, const RecipeValues& values, const std::bitset<FieldCount>& changed);
     void noteDeleted(std::int64_t id);
-    // After a save: folds the recipes waiting for the word index into it once enough have
-    // gathered that reading them at every search would cost more. In its own transaction.
+    // After a save: every so many saves, folds the recipes waiting for the word index into it
+    // if enough have gathered that reading them at every search would cost more. In its own
+    // transaction.
     void noteSaved(sqlite::Database& db);
     // Inside a bulk change's transaction, before it commits.
     void catchUpWords(sqlite::Database& db);
@@ -100,6 +101,7 @@ private:
     FindIndex index_;
     std::int64_t dataVersion_ = -1;
     WordIndex words_;
+    int savesSinceCatchUp_ = 0;
 
     std::vector<Note> notes_; // the cursor's changes while a load runs
     // Written by the worker only; read after joining it.
