@@ -23,6 +23,7 @@ private slots:
     void noValueNeverMatches();
     void loose_data();
     void loose();
+    void looseNeverSpansFields();
     void wordsHoldEveryPartOfAWord();
 };
 
@@ -242,6 +243,19 @@ void TestCondition::loose()
     RecipeValues values;
     values[Field::Notes] = value;
     QCOMPARE(SearchCondition::anyContainsLoosely(allFields, text).matches(values), match);
+}
+
+void TestCondition::looseNeverSpansFields()
+{
+    RecipeValues values;
+    values[Field::RecipeName] = QStringLiteral("Crème");
+    values[Field::RecipeDescription] = QStringLiteral("Brûlée");
+    const auto condition = [](const char* text) {
+        return SearchCondition::anyContainsLoosely(allFields, QString::fromUtf8(text));
+    };
+    QVERIFY(condition("brulee").matches(values));
+    QVERIFY(!condition("creme brulee").matches(values));
+    QVERIFY(!condition("cremebrulee").matches(values));
 }
 
 // Every word of a text found in a value lies inside one of the value's words, once cut to the
