@@ -133,21 +133,28 @@ sqlite3* openReadOnly(const QString& path, const char* figure)
     return db;
 }
 
+// The one number a query over the file gives, read on a connection of its own; -1 if none.
+double numberFromFile(const QString& path, const char* figure, const QByteArray& sql)
+{
+    sqlite3* db = openReadOnly(path, figure);
+    sqlite3_stmt* stmt = nullptr;
+    double value = -1;
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+        value = sqlite3_column_double(stmt, 0);
+    sqlite3_finalize(stmt);
+    sqlite3_close_v2(db);
+    return value;
+}
+
 // The bytes of text the recipes hold, every field counted as stored (UTF-8).
 double textBytes(const QString& path)
 {
-    sqlite3* db = openReadOnly(path, "file_bytes_per_text_byte");
     QByteArray sql = "SELECT 0";
     for (Field f : allFields)
         sql += " + total(length(CAST(" + RecipeTable::quotedColumn(f) + " AS BLOB)))";
     sql += " FROM Recipes";
-    sqlite3_stmt* stmt = nullptr;
-    double bytes = 0;
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        bytes = sqlite3_column_double(stmt, 0);
-    sqlite3_finalize(stmt);
-    sqlite3_close_v2(db);
+    const double bytes = numberFromFile(path, "file_bytes_per_text_byte", sql);
     check(bytes > 0, "file_bytes_per_text_byte: no text read");
     return bytes;
 }
@@ -155,15 +162,8 @@ double textBytes(const QString& path)
 // The word index's words and blocks as stored, without the engine's own overhead.
 double wordIndexMb(const QString& path)
 {
-    sqlite3* db = openReadOnly(path, "word_index_size");
-    sqlite3_stmt* stmt = nullptr;
-    double bytes = -1;
-    if (sqlite3_prepare_v2(db, "SELECT total(length(word) + length(blocks)) FROM RecipeWords", -1, &stmt,
-                           nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        bytes = sqlite3_column_double(stmt, 0);
-    sqlite3_finalize(stmt);
-    sqlite3_close_v2(db);
+    const double bytes = numberFromFile(path, "word_index_size",
+                                        "SELECT total(length(word) + length(blocks)) FROM RecipeWords");
     check(bytes >= 0, "word_index_size: the file has no word index");
     return bytes / (1024.0 * 1024.0);
 }

@@ -51,25 +51,25 @@ LikePattern::LikePattern(const QString& pattern)
         pieces_.emplace_back(); // the empty pattern matches only the empty text
 }
 
-LikePattern LikePattern::containing(const QString& text)
+LikePattern LikePattern::containingFolded(std::string folded, bool loose)
 {
     LikePattern p;
     p.anchoredStart_ = false;
     p.anchoredEnd_ = false;
-    if (!text.isEmpty())
-        p.pieces_.push_back(foldForMatch(text));
+    p.loose_ = loose;
+    if (!folded.empty())
+        p.pieces_.push_back(std::move(folded));
     return p;
+}
+
+LikePattern LikePattern::containing(const QString& text)
+{
+    return containingFolded(foldForMatch(text), false);
 }
 
 LikePattern LikePattern::containingLoosely(const QString& text)
 {
-    LikePattern p;
-    p.anchoredStart_ = false;
-    p.anchoredEnd_ = false;
-    p.loose_ = true;
-    if (!text.isEmpty())
-        p.pieces_.push_back(foldLoosely(text.toStdString()));
-    return p;
+    return containingFolded(foldLoosely(text.toStdString()), true);
 }
 
 std::optional<std::string_view> LikePattern::containedText() const

@@ -40,6 +40,7 @@ public:
 
 private:
     LikePattern() = default;
+    static LikePattern containingFolded(std::string folded, bool loose);
 
     std::vector<std::string> pieces_; // folded literal runs between the stars
     bool anchoredStart_ = true;
