@@ -8,6 +8,7 @@
 #include "platform/ScreenMetrics.h"
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
+#include "startup/FirstPositionReport.h"
 #include "startup/Startup.h"
 
 #include <QApplication>
@@ -40,6 +41,10 @@ int main(int argc, char* argv[])
     Services services{settings, messages, screen,   pointer,
                       program,  printer,  registry, launcher,
                       [] { QCoreApplication::exit(0); }};
+
+    FirstPositionReport firstPosition;
+    if (qEnvironmentVariableIsSet("PANTRIO_REPORT_FIRST_POSITION"))
+        app.installEventFilter(&firstPosition);
 
     Startup start(services);
     start.run();

@@ -9,7 +9,6 @@ class BusyPointer
 public:
     virtual ~BusyPointer() = default;
     virtual void setBusy(bool busy) = 0;
-    virtual bool isBusy() const = 0;
 };
 
 class QtBusyPointer final : public BusyPointer
@@ -17,7 +16,6 @@ class QtBusyPointer final : public BusyPointer
 public:
     ~QtBusyPointer() override;
     void setBusy(bool busy) override;
-    bool isBusy() const override { return busy_; }
 
 private:
     bool busy_ = false;

@@ -8,7 +8,7 @@ namespace pantrio {
 float QtScreenMetrics::heightTwips() const
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? float(screen->geometry().height()) * twipsPerPixelY() : 0.0f;
+    return screen ? float(screen->geometry().height()) * 15.0f : 0.0f;
 }
 
 } // namespace pantrio

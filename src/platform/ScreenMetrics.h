@@ -9,7 +9,6 @@ public:
     virtual ~ScreenMetrics() = default;
     virtual float heightTwips() const = 0;
     virtual float twipsPerPixelX() const = 0;
-    virtual float twipsPerPixelY() const = 0;
 };
 
 // One logical Qt pixel is 15 twips; high-dpi screens scale as Qt does.
@@ -18,7 +17,6 @@ class QtScreenMetrics final : public ScreenMetrics
 public:
     float heightTwips() const override;
     float twipsPerPixelX() const override { return 15.0f; }
-    float twipsPerPixelY() const override { return 15.0f; }
 };
 
 } // namespace pantrio

@@ -2,7 +2,7 @@
 
 #include "RecipePrintPage.h"
 #include "platform/MessageBoxes.h"
-#include "windows/LongText.h"
+#include "ui/LongText.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "RecipePrintPage.h"
 
-#include "windows/WindowUnits.h"
+#include "ui/WindowUnits.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -4,8 +4,8 @@
 #include "platform/Services.h"
 #include "platform/SettingsKeys.h"
 #include "platform/richtext/RtfReader.h"
-#include "windows/LongText.h"
-#include "windows/WindowUnits.h"
+#include "ui/LongText.h"
+#include "ui/WindowUnits.h"
 
 #include <QFile>
 #include <QPushButton>

@@ -7,7 +7,7 @@
 #include "platform/sysinfo/MemoryRegistry.h"
 #include "store/RecordCursor.h"
 #include "support/TestSupport.h"
-#include "store/RecipeBrowser.h"
+#include "app/RecipeSession.h"
 #include "support/FakeLauncher.h"
 #include "windows/recipe/RecipeWindow.h"
 
@@ -70,7 +70,7 @@ struct RecipeHarness
 
     QString path() const { return program.pathOf(QStringLiteral("Savorix.mdb")); }
     // What the window browses, found as a user's tool would find it: in the object tree.
-    RecipeBrowser* browser() const { return window->findChild<RecipeBrowser*>(); }
+    RecipeSession* session() const { return window->findChild<RecipeSession*>(); }
     QString caption() const { return window->findChild<QLabel*>(QStringLiteral("caption"))->text(); }
     QWidget* textBox(int i) const { return window->findChild<QWidget*>(QLatin1String(layout->boxes[size_t(i)].name)); }
     QLabel* label(int i) const { return window->findChild<QLabel*>(QLatin1String(layout->labels[size_t(i)].name)); }

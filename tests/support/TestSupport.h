@@ -61,7 +61,6 @@ public:
     }
     float heightTwips() const override { return height; }
     float twipsPerPixelX() const override { return x; }
-    float twipsPerPixelY() const override { return y; }
 
     float height, x, y;
 };
@@ -74,7 +73,7 @@ public:
         busy_ = busy;
         ++changes;
     }
-    bool isBusy() const override { return busy_; }
+    bool isBusy() const { return busy_; }
     int changes = 0;
 
 private:

@@ -1,4 +1,4 @@
-#include "windows/WindowUnits.h"
+#include "ui/WindowUnits.h"
 
 #include <QtTest>
 

@@ -2,7 +2,7 @@
 
 #include "platform/ProgramInfo.h"
 #include "platform/sysinfo/SysInfo.h"
-#include "windows/WindowUnits.h"
+#include "ui/WindowUnits.h"
 
 #include <QLabel>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #include "FindDialog.h"
 
 #include "platform/SettingsKeys.h"
-#include "windows/WindowUnits.h"
+#include "ui/WindowUnits.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SearchScope.h"
+
 #include <QDialog>
 
 class QLineEdit;
@@ -8,12 +10,6 @@ namespace pantrio {
 
 class SettingsStore;
 struct SettingsKey;
-
-// Which search the dialog asks for. Each keeps its own saved search text.
-enum class FindScope {
-    NameOrCategory, // Find Recipe
-    EveryField,     // Ctrl+F
-};
 
 // Asks for the text to look for and keeps it as the saved search text, from where Find Next
 // reads it again. Its buttons only hide it; the caller then collects the text with GetString

@@ -1,7 +1,7 @@
 #include "FieldBinder.h"
 
-#include "store/RecipeBrowser.h"
-#include "windows/LongText.h"
+#include "app/RecipeSession.h"
+#include "ui/LongText.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -88,10 +88,9 @@ void setBoxText(QWidget* box, const QString& text)
 
 } // namespace
 
-FieldBinder::FieldBinder(RecipeBrowser& browser, QObject* parent) : QObject(parent), browser_(browser)
+FieldBinder::FieldBinder(RecipeSession& session, QObject* parent) : QObject(parent), session_(session)
 {
-    connect(&browser_, &RecipeBrowser::validating, this, &FieldBinder::stageEdits);
-    connect(&browser_, &RecipeBrowser::positionChanged, this, &FieldBinder::showCurrent);
+    connect(&session_, &RecipeSession::currentChanged, this, &FieldBinder::showCurrent);
 }
 
 void FieldBinder::bind(QWidget* box, Field field)
@@ -102,7 +101,7 @@ void FieldBinder::bind(QWidget* box, Field field)
 void FieldBinder::showCurrent()
 {
     for (const auto& [box, field] : bound_) {
-        const QString value = browser_.value(field).value_or(QString());
+        const QString value = session_.value(field).value_or(QString());
         // Laying out a big value again costs seconds; a box that holds it already (the same
         // value on the next recipe, or the text just saved) is only brought back to its start.
         if (holds(box, value))
@@ -112,15 +111,15 @@ void FieldBinder::showCurrent()
     }
 }
 
-void FieldBinder::stageEdits()
+RecipeEdits FieldBinder::edits() const
 {
-    if (!browser_.hasCurrent() && !browser_.isAdding())
-        return;
-    // A box typed back to clean (undo) still hands over its text, so that an edit staged
-    // earlier is dropped.
+    RecipeEdits edits;
+    // A box typed back to clean (undo) still hands over its text, so that an edit left
+    // pending earlier is dropped.
     for (const auto& [box, field] : bound_)
-        if (boxEdited(box) || browser_.isStaged(field))
-            browser_.stage(field, boxText(box));
+        if (boxEdited(box) || session_.isPending(field))
+            edits.emplace_back(field, boxText(box));
+    return edits;
 }
 
 } // namespace pantrio

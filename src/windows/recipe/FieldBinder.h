@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/RecipeEdits.h"
 #include "store/RecipeFields.h"
 
 #include <QObject>
@@ -11,24 +12,24 @@ class QWidget;
 
 namespace pantrio {
 
-class RecipeBrowser;
+class RecipeSession;
 
-// Keeps text boxes bound to fields of the browser's current recipe: they show it after every
-// move, and a box the user edited hands its text over when the browser validates.
+// Keeps text boxes bound to fields of the session's current recipe: they show it after every
+// command that moved, and hand over what the user typed to the next command that may save.
 class FieldBinder : public QObject
 {
     Q_OBJECT
 public:
-    explicit FieldBinder(RecipeBrowser& browser, QObject* parent = nullptr);
+    explicit FieldBinder(RecipeSession& session, QObject* parent = nullptr);
 
     // A QLineEdit or QPlainTextEdit.
     void bind(QWidget* box, Field field);
     void showCurrent();
+    // The text of every box the user edited, or that holds an edit not saved yet.
+    RecipeEdits edits() const;
 
 private:
-    void stageEdits();
-
-    RecipeBrowser& browser_;
+    RecipeSession& session_;
     std::vector<std::pair<QWidget*, Field>> bound_;
 };
 

@@ -2,7 +2,7 @@
 
 #include "store/OpenMode.h"
 #include "store/RecipeFields.h"
-#include "windows/WindowUnits.h"
+#include "ui/WindowUnits.h"
 
 #include <QRect>
 #include <QSize>

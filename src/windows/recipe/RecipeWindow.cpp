@@ -1,8 +1,10 @@
 #include "RecipeWindow.h"
 
+#include "CommandRunner.h"
+#include "DropImport.h"
 #include "FieldBinder.h"
-#include "exchange/AccessConversion.h"
-#include "exchange/RecipeImport.h"
+#include "app/ConversionJob.h"
+#include "app/RecipeSession.h"
 #include "platform/BusyPointer.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramInfo.h"
@@ -10,7 +12,6 @@
 #include "platform/SettingsStore.h"
 #include "printing/PrintRecipe.h"
 #include "printing/RecipePrintPage.h"
-#include "store/RecipeBrowser.h"
 #include "store/StoreError.h"
 #include "windows/about/AboutWindow.h"
 #include "windows/find/FindDialog.h"
@@ -20,8 +21,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMimeData>
-#include <QProgressDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -32,7 +31,6 @@
 #include <QTimer>
 
 #include <limits>
-#include <map>
 
 namespace pantrio {
 
@@ -82,7 +80,7 @@ void setTextColour(QWidget* w, QPalette::ColorRole role, const QColor& colour)
 } // namespace
 
 RecipeWindow::RecipeWindow(const RecipeLayout& layout, Services& services, QWidget* parent)
-    : QWidget(parent), layout_(layout), services_(services), lastSearch_(FindScope::NameOrCategory)
+    : QWidget(parent), layout_(layout), services_(services)
 {
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (layout.closeButton)
@@ -95,25 +93,15 @@ RecipeWindow::RecipeWindow(const RecipeLayout& layout, Services& services, QWidg
     setFixedSize(twipsToPixels(layout.clientTwips));
     background_.load(QLatin1String(layout.background));
 
-    browser_ = new RecipeBrowser(layout.mode, this);
-    // The binder connects first, so the boxes are staged and redrawn before the window reacts.
-    binder_ = new FieldBinder(*browser_, this);
-    connect(browser_, &RecipeBrowser::validating, this, &RecipeWindow::markBusy);
-    connect(browser_, &RecipeBrowser::positionChanged, this, &RecipeWindow::showPosition);
-    browser_->setBackupFolder(services_.program.backupFolder);
-    // Told after the command that raised it, and once a session: the changes themselves are saved.
-    connect(
-        browser_, &RecipeBrowser::backupFailed, this,
-        [this](const QString& message) {
-            if (backupFailureTold_)
-                return;
-            backupFailureTold_ = true;
-            tell(message +
-                     QStringLiteral("\n\nYour changes are saved as usual; only this copy of the recipe file "
-                                    "is missing."),
-                 MessageIcon::Exclamation);
-        },
-        Qt::QueuedConnection);
+    session_ = new RecipeSession(layout.mode, this);
+    // The binder connects first, so the boxes are redrawn before the record bar.
+    binder_ = new FieldBinder(*session_, this);
+    connect(session_, &RecipeSession::currentChanged, this, &RecipeWindow::showPosition);
+    session_->setBackupFolder(services_.program.backupFolder);
+    // Told after the command that raised it: the changes themselves are saved.
+    connect(session_, &RecipeSession::backupFailed, this, &RecipeWindow::tellBackupFailed, Qt::QueuedConnection);
+    runner_ = std::make_unique<CommandRunner>(*session_, services_, [this] { showPosition(); });
+    dropImport_ = new DropImport(*this, *session_, services_, *runner_, [this] { return binder_->edits(); });
     buildControls();
     setAcceptDrops(true); // recipe files dropped on the window are imported
 
@@ -125,6 +113,15 @@ RecipeWindow::RecipeWindow(const RecipeLayout& layout, Services& services, QWidg
 }
 
 RecipeWindow::~RecipeWindow() = default;
+
+void RecipeWindow::tellBackupFailed(const QString& message)
+{
+    if (std::exchange(backupFailureTold_, true))
+        return; // once a session
+    runner_->tell(message + QStringLiteral("\n\nYour changes are saved as usual; only this copy of the recipe file "
+                                  "is missing."),
+         MessageIcon::Exclamation);
+}
 
 void RecipeWindow::buildControls()
 {
@@ -161,6 +158,19 @@ void RecipeWindow::buildControls()
     connect(findEveryField, &QShortcut::activated, this, &RecipeWindow::findEveryField);
 
     std::map<int, QWidget*> tabOrder;
+    buildBoxes(tabOrder);
+    buildButtons(tabOrder);
+    QWidget* previous = nullptr;
+    for (const auto& [index, widget] : tabOrder) {
+        if (previous)
+            setTabOrder(previous, widget);
+        previous = widget;
+    }
+    boxes_[0]->setFocus();
+}
+
+void RecipeWindow::buildBoxes(std::map<int, QWidget*>& tabOrder)
+{
     for (size_t i = 0; i < layout_.boxes.size(); ++i) {
         const BoxSpec& row = layout_.boxes[i];
         QWidget* box;
@@ -192,7 +202,10 @@ void RecipeWindow::buildControls()
         boxes_[i] = box;
         tabOrder[row.tabIndex] = box;
     }
+}
 
+void RecipeWindow::buildButtons(std::map<int, QWidget*>& tabOrder)
+{
     const std::map<Command, void (RecipeWindow::*)()> handlers = {
         {Command::New, &RecipeWindow::addNew},         {Command::Delete, &RecipeWindow::deleteRecipe},
         {Command::Refresh, &RecipeWindow::refresh},    {Command::Update, &RecipeWindow::save},
@@ -214,14 +227,6 @@ void RecipeWindow::buildControls()
         buttons_[i] = button;
         tabOrder[row.tabIndex] = button;
     }
-
-    QWidget* previous = nullptr;
-    for (const auto& [index, widget] : tabOrder) {
-        if (previous)
-            setTabOrder(previous, widget);
-        previous = widget;
-    }
-    boxes_[0]->setFocus();
 }
 
 QPushButton* RecipeWindow::button(Command command) const
@@ -239,13 +244,13 @@ void RecipeWindow::paintEvent(QPaintEvent*)
     if (backgroundWorkDue_) {
         backgroundWorkDue_ = false;
         // After this paint, with the first recipe's, has gone to the screen.
-        QTimer::singleShot(0, browser_, &RecipeBrowser::startBackgroundWork);
+        QTimer::singleShot(0, session_, &RecipeSession::startBackgroundWork);
     }
 }
 
 bool RecipeWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (takeFileDrop(event))
+    if (dropImport_->take(event))
         return true;
     // The text boxes would claim these keys for themselves; the window's keys win.
     if (event->type() == QEvent::ShortcutOverride && isWindowKey(static_cast<QKeyEvent*>(event))) {
@@ -276,13 +281,13 @@ void RecipeWindow::open()
     load();
     const QString path = services_.program.collectionPath();
     if (!openCollection(path) && !offerConversion(path))
-        tell(browser_->openError(), MessageIcon::Exclamation);
+        runner_->tell(session_->openError(), MessageIcon::Exclamation);
     boxes_[0]->setFocus();
 }
 
 bool RecipeWindow::openCollection(const QString& path)
 {
-    if (!browser_->open(path))
+    if (!session_->open(path))
         return false;
     // Reading ahead in a large collection now would only delay the first recipe on screen.
     backgroundWorkDue_ = true;
@@ -294,125 +299,42 @@ bool RecipeWindow::openCollection(const QString& path)
 // user's choice; true when they made it (whatever came of it).
 bool RecipeWindow::offerConversion(const QString& path)
 {
-    if (exchange::detectFormat(path) != exchange::Format::Access)
+    if (!ConversionJob::isOldCollection(path))
         return false;
     const QString question =
         QStringLiteral("The recipe file \"%1\" was made by an earlier version of Pantrio. Convert it now? "
                        "The original is kept as \"%2\".")
-            .arg(QDir::toNativeSeparators(path), QFileInfo(exchange::keptAccessName(path)).fileName());
+            .arg(QDir::toNativeSeparators(path), QFileInfo(ConversionJob::keptName(path)).fileName());
     if (services_.messages.show(question, services_.program.title, MessageIcon::Exclamation,
                                 MessageButtons::OkCancel) != MessageAnswer::Ok)
         return false;
     services_.pointer.setBusy(true);
     try {
-        exchange::convertAccessCollection(path);
+        ConversionJob().run(path);
     } catch (const StoreError& e) {
         services_.pointer.setBusy(false);
-        tell(e.message(), MessageIcon::Exclamation);
+        runner_->tell(e.message(), MessageIcon::Exclamation);
         return true;
     }
     services_.pointer.setBusy(false);
     if (!openCollection(path))
-        tell(browser_->openError(), MessageIcon::Exclamation);
+        runner_->tell(session_->openError(), MessageIcon::Exclamation);
     return true;
 }
 
-namespace {
-
-QStringList localFiles(const QMimeData* data)
-{
-    QStringList files;
-    if (data && data->hasUrls())
-        for (const QUrl& url : data->urls())
-            if (url.isLocalFile())
-                files << url.toLocalFile();
-    return files;
-}
-
-} // namespace
-
 void RecipeWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    takeFileDrop(event);
+    dropImport_->take(event);
 }
 
 void RecipeWindow::dragMoveEvent(QDragMoveEvent* event)
 {
-    takeFileDrop(event);
+    dropImport_->take(event);
 }
 
 void RecipeWindow::dropEvent(QDropEvent* event)
 {
-    takeFileDrop(event);
-}
-
-bool RecipeWindow::takeFileDrop(QEvent* event)
-{
-    if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove && event->type() != QEvent::Drop)
-        return false;
-    auto* drop = static_cast<QDropEvent*>(event);
-    const QStringList files = localFiles(drop->mimeData());
-    if (files.isEmpty())
-        return false;
-    drop->acceptProposedAction();
-    if (event->type() == QEvent::Drop)
-        // Not inside the drop itself: the program the files come from waits for it to end.
-        QMetaObject::invokeMethod(this, [this, files] { importDropped(files); }, Qt::QueuedConnection);
-    return true;
-}
-
-void RecipeWindow::importDropped(const QStringList& files)
-{
-    if (!browser_->isOpen()) {
-        tell(browser_->openError(), MessageIcon::Exclamation);
-        return;
-    }
-    QStringList names;
-    for (const QString& file : files)
-        names << QFileInfo(file).fileName();
-    const QString question =
-        QStringLiteral("Import the recipes in %1 into this recipe collection?\n\n%2")
-            .arg(files.size() == 1 ? QStringLiteral("this file") : QStringLiteral("these %1 files").arg(files.size()),
-                 names.join(u'\n'));
-    if (services_.messages.show(question, services_.program.title, MessageIcon::Information,
-                                MessageButtons::OkCancel) != MessageAnswer::Ok)
-        return;
-
-    QProgressDialog progress(QStringLiteral("Importing recipes..."), QStringLiteral("Cancel"), 0, 1000, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    QStringList refused;
-    exchange::ImportReport report;
-    report.refusedFile = [&](const QString& file, const QString& problem) {
-        refused << QStringLiteral("%1: %2").arg(QFileInfo(file).fileName(), problem);
-    };
-    report.refusedRecipe = [&](const QString& file, std::int64_t line, const QString& problem) {
-        refused << QStringLiteral("%1, line %2: %3").arg(QFileInfo(file).fileName()).arg(line).arg(problem);
-    };
-    report.progress = [&](const exchange::ImportSummary&, std::int64_t done, std::int64_t total) {
-        progress.setValue(total > 0 ? int(done * 999 / total) : 0);
-        return !progress.wasCanceled();
-    };
-    std::optional<exchange::ImportSummary> summary;
-    run([&] { summary = browser_->importFiles(files, report); });
-    progress.reset();
-    if (!summary)
-        return; // run() told the user why
-    if (summary->cancelled) {
-        tell(QStringLiteral("The import was cancelled; nothing was imported."), MessageIcon::Information);
-        return;
-    }
-    QString text = QStringLiteral("Imported %1 recipe(s), %2 duplicate(s) skipped, %3 refused.")
-                       .arg(summary->imported)
-                       .arg(summary->duplicates)
-                       .arg(summary->refused);
-    if (!refused.isEmpty()) {
-        constexpr qsizetype Shown = 10;
-        text += QStringLiteral("\n\n") + refused.mid(0, Shown).join(u'\n');
-        if (refused.size() > Shown)
-            text += QStringLiteral("\n(and %1 more)").arg(refused.size() - Shown);
-    }
-    tell(text, summary->refused ? MessageIcon::Exclamation : MessageIcon::Information);
+    dropImport_->take(event);
 }
 
 void RecipeWindow::load()
@@ -423,97 +345,23 @@ void RecipeWindow::load()
 
 void RecipeWindow::showPosition()
 {
-    services_.pointer.setBusy(false);
     // The display never reports a failure; it keeps its last text.
-    if (!browser_->isOpen())
+    if (!session_->isOpen())
         return;
     recordBar_->setPositionText(
-        QStringLiteral("Recipe Number: %1 of %2").arg(browser_->position() + 1).arg(browser_->count()));
+        QStringLiteral("Recipe Number: %1 of %2").arg(session_->position() + 1).arg(session_->count()));
 }
 
-void RecipeWindow::markBusy()
-{
-    services_.pointer.setBusy(true);
-}
-
-void RecipeWindow::tell(const QString& text, MessageIcon icon)
-{
-    services_.messages.show(text, services_.program.title, icon);
-}
-
-bool RecipeWindow::run(const std::function<void()>& command, Attempt attempt)
-{
-    bool done = false;
-    for (bool again = true; again && !done;) {
-        try {
-            command();
-            done = true;
-        } catch (const StoreError& e) {
-            again = offerWayOn(e, attempt);
-        }
-    }
-    services_.pointer.setBusy(false);
-    return done;
-}
-
-bool RecipeWindow::ask(const QString& question)
-{
-    return services_.messages.show(question, services_.program.title, MessageIcon::Exclamation,
-                                   MessageButtons::OkCancel) == MessageAnswer::Ok;
-}
-
-bool RecipeWindow::offerWayOn(const StoreError& error, Attempt attempt)
-{
-    services_.pointer.setBusy(false);
-    if (!browser_->hasPendingChanges() ||
-        (attempt == Attempt::Save && error.kind() != StoreError::Kind::ChangedByOther)) {
-        reportFailure(error.message());
-        return false;
-    }
-    if (error.kind() == StoreError::Kind::ChangedByOther) {
-        if (ask(error.message() +
-                QStringLiteral("\n\nPress OK to save your changes over theirs, or Cancel to "
-                               "drop your changes and keep theirs.")))
-            browser_->keepMine();
-        else
-            browser_->takeTheirs();
-        return true;
-    }
-    const QString question =
-        attempt == Attempt::Close
-            ? QStringLiteral("\n\nClose without saving?")
-            : QStringLiteral(
-                  "\n\nWhat you typed is still in the window and has not been saved yet. Press OK to keep "
-                  "it and stay, or Cancel to discard it and go on.");
-    // Closing offers to end without the edit; a move offers to stay with it.
-    const bool ok = ask(error.message() + question);
-    if (attempt == Attempt::Close ? !ok : ok) {
-        showPosition();
-        return false;
-    }
-    browser_->discardChanges();
-    return true;
-}
-
-void RecipeWindow::reportFailure(const QString& message)
-{
-    services_.pointer.setBusy(false);
-    QString text = message;
-    if (browser_->hasPendingChanges())
-        text += QStringLiteral("\n\nWhat you typed is still in the window and has not been saved yet.");
-    tell(text, MessageIcon::Exclamation);
-    showPosition();
-}
 
 // The commands need an open recipe file, and most of them a recipe to act on.
 bool RecipeWindow::requireRecipe(const QString& nothingToDo)
 {
-    if (!browser_->isOpen()) {
-        tell(browser_->openError() + QStringLiteral("\n\nPress Refresh to try again."), MessageIcon::Exclamation);
+    if (!session_->isOpen()) {
+        runner_->tell(session_->openError() + QStringLiteral("\n\nPress Refresh to try again."), MessageIcon::Exclamation);
         return false;
     }
-    if (!nothingToDo.isEmpty() && !browser_->hasCurrent() && !browser_->isAdding()) {
-        tell(nothingToDo, MessageIcon::Information);
+    if (!nothingToDo.isEmpty() && !session_->hasCurrent() && !session_->isAdding()) {
+        runner_->tell(nothingToDo, MessageIcon::Information);
         return false;
     }
     return true;
@@ -521,21 +369,22 @@ bool RecipeWindow::requireRecipe(const QString& nothingToDo)
 
 void RecipeWindow::followArrow(RecordBar::Arrow arrow)
 {
-    if (!browser_->isOpen())
+    if (!session_->isOpen())
         return;
-    run([this, arrow] {
+    runner_->run([this, arrow] {
+        const RecipeEdits edits = binder_->edits();
         switch (arrow) {
         case RecordBar::Arrow::First:
-            browser_->moveFirst();
+            session_->moveFirst(edits);
             break;
         case RecordBar::Arrow::Previous:
-            browser_->movePrevious();
+            session_->movePrevious(edits);
             break;
         case RecordBar::Arrow::Next:
-            browser_->moveNext();
+            session_->moveNext(edits);
             break;
         case RecordBar::Arrow::Last:
-            browser_->moveLast();
+            session_->moveLast(edits);
             break;
         }
     });
@@ -545,8 +394,8 @@ void RecipeWindow::addNew()
 {
     if (!requireRecipe(QString()))
         return;
-    run([this] {
-        browser_->addNew();
+    runner_->run([this] {
+        session_->addNew(binder_->edits());
         boxes_[0]->setFocus();
     });
 }
@@ -555,7 +404,7 @@ void RecipeWindow::save()
 {
     if (!requireRecipe(QStringLiteral("There is no recipe to save. Press Add New to start a new recipe.")))
         return;
-    run([this] { browser_->save(); }, Attempt::Save);
+    runner_->run([this] { session_->save(binder_->edits()); }, CommandRunner::Attempt::Save);
 }
 
 void RecipeWindow::deleteRecipe()
@@ -566,37 +415,25 @@ void RecipeWindow::deleteRecipe()
                                 QStringLiteral("Delete Record"), MessageIcon::None, MessageButtons::OkCancel)
         != MessageAnswer::Ok)
         return;
-    run([this] { browser_->deleteCurrent(); });
+    runner_->run([this] { session_->deleteCurrent(binder_->edits()); });
 }
 
 void RecipeWindow::refresh()
 {
-    if (!browser_->isOpen()) {
+    if (!session_->isOpen()) {
         open();
         return;
     }
-    run([this] { browser_->refresh(); });
+    runner_->run([this] { session_->refresh(binder_->edits()); });
 }
 
-void RecipeWindow::search(FindScope scope, const QString& text, bool fromCurrent, const QString& noMatchText,
+void RecipeWindow::search(const QString& text, bool fromCurrent, const QString& noMatchText,
                           const QString& noMatchTitle)
 {
-    run([&] {
-        services_.pointer.setBusy(true);
-        const auto tellNoMatch = [&] {
+    runner_->run([&] {
+        // Told over the busy pointer, which goes back to normal once the search is over.
+        if (!session_->find(text, fromCurrent, binder_->edits()))
             services_.messages.show(noMatchText, noMatchTitle, MessageIcon::Exclamation);
-        };
-        if (scope == FindScope::EveryField) {
-            if (fromCurrent)
-                browser_->findAnywhereNext(text, tellNoMatch);
-            else
-                browser_->findAnywhere(text, tellNoMatch);
-        } else if (fromCurrent) {
-            browser_->findNext(text, tellNoMatch);
-        } else {
-            browser_->find(text, tellNoMatch);
-        }
-        services_.pointer.setBusy(false);
     });
 }
 
@@ -624,18 +461,18 @@ void RecipeWindow::startSearch(FindScope scope)
     const QString text = findDialog_->GetString();
     findDialog_.reset();
     // Even when cancelled: its saved text is now empty, as Find's is after a cancelled Find.
-    lastSearch_ = scope;
+    session_->setSearchScope(scope);
     if (text.isEmpty())
         return;
     if (!requireRecipe(QString()))
         return;
-    search(scope, text, false, QStringLiteral("No record found."), QStringLiteral("Record not found"));
+    search(text, false, QStringLiteral("No record found."), QStringLiteral("Record not found"));
 }
 
 void RecipeWindow::findNext()
 {
-    findDialog(lastSearch_).hide();
-    if (FindDialog::savedText(services_.settings, lastSearch_).isEmpty()) {
+    findDialog(session_->searchScope()).hide();
+    if (FindDialog::savedText(services_.settings, session_->searchScope()).isEmpty()) {
         services_.messages.show(QStringLiteral("Click the find button to search the database"),
                                 QStringLiteral("No Search Data Specified"), MessageIcon::Information);
         return;
@@ -645,28 +482,28 @@ void RecipeWindow::findNext()
         return;
     if (!requireRecipe(QString()))
         return;
-    search(lastSearch_, text, true,
+    search(text, true,
            QStringLiteral("No more records found. Click Find again to do another search."),
            QStringLiteral("End of Database."));
 }
 
 bool RecipeWindow::FindField(const QString& pattern, const QString& fieldName)
 {
-    const bool found = browser_->findField(pattern, fieldName);
-    // A search that found nothing leaves the hourglass of its Validate without a Reposition.
+    services_.pointer.setBusy(true);
+    const bool found = session_->findField(pattern, fieldName, binder_->edits());
     services_.pointer.setBusy(false);
     return found;
 }
 
 void RecipeWindow::print()
 {
-    if (!browser_->hasCurrent()) {
+    if (!session_->hasCurrent()) {
         showNoRecipeToPrint(services_.messages);
         return;
     }
     if (!printPage_)
         printPage_ = std::make_unique<RecipePrintPage>();
-    printRecipe(*printPage_, browser_->values(), services_.printer);
+    printRecipe(*printPage_, session_->values(), services_.printer);
 }
 
 void RecipeWindow::showAbout()
@@ -692,7 +529,7 @@ bool RecipeWindow::unload()
 {
     if (unloaded_)
         return true;
-    if (!run([this] { browser_->close(); }, Attempt::Close))
+    if (!runner_->run([this] { session_->close(binder_->edits()); }, CommandRunner::Attempt::Close))
         return false; // the user stays with an edit that could not be saved
     // Only now that the program really ends.
     if (!FindDialog::savedText(services_.settings).isEmpty() ||

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 
 class QLabel;
@@ -17,12 +18,13 @@ class QPushButton;
 namespace pantrio {
 
 struct Services;
+class CommandRunner;
+class DropImport;
 class FieldBinder;
-class RecipeBrowser;
+class RecipeSession;
 class FindDialog;
 class AboutWindow;
 class RecipePrintPage;
-class StoreError;
 enum class MessageIcon;
 enum class FindScope;
 
@@ -52,14 +54,14 @@ protected:
 
 private:
     void buildControls();
+    void buildBoxes(std::map<int, QWidget*>& tabOrder);
+    void buildButtons(std::map<int, QWidget*>& tabOrder);
     void load();
     bool openCollection(const QString& path);
     bool offerConversion(const QString& path);
-    bool takeFileDrop(QEvent* event); // true when the event was files, handled here
-    void importDropped(const QStringList& files);
     bool unload(); // false when closing must wait (an edit could not be saved)
     void showPosition();
-    void markBusy();
+    void tellBackupFailed(const QString& message);
 
     // The commands, one per button.
     void addNew();
@@ -75,36 +77,22 @@ private:
     void followArrow(RecordBar::Arrow arrow);
 
     QPushButton* button(Command command) const;
-    // What a command does to the current recipe's edit before it goes on.
-    enum class Attempt {
-        Save,  // saves it and stays
-        Move,  // saves it and moves (or acts on the file)
-        Close, // saves it and ends the program
-    };
-    // Runs a command; a refusal of the recipe file is shown and the pointer is left normal.
-    // When an edit could not be saved the user chooses a way on, and the command is tried
-    // again. False when the command did not complete.
-    bool run(const std::function<void()>& command, Attempt attempt = Attempt::Move);
-    bool offerWayOn(const StoreError& error, Attempt attempt); // true: try the command again
-    bool ask(const QString& question);
-    void reportFailure(const QString& message);
-    void tell(const QString& text, MessageIcon icon);
     bool requireRecipe(const QString& nothingToDo);
     void startSearch(FindScope scope); // asks for the text, then searches
     FindDialog& findDialog(FindScope scope);
-    void search(FindScope scope, const QString& text, bool fromCurrent, const QString& noMatchText,
-                const QString& noMatchTitle);
+    void search(const QString& text, bool fromCurrent, const QString& noMatchText, const QString& noMatchTitle);
 
     const RecipeLayout& layout_;
     Services& services_;
     QPixmap background_;
-    RecipeBrowser* browser_ = nullptr;
+    RecipeSession* session_ = nullptr;
     FieldBinder* binder_ = nullptr;
+    std::unique_ptr<CommandRunner> runner_;
+    DropImport* dropImport_ = nullptr;
     RecordBar* recordBar_ = nullptr;
     std::array<QWidget*, 7> boxes_{};
     std::array<QPushButton*, 9> buttons_{};
     std::unique_ptr<FindDialog> findDialog_;
-    FindScope lastSearch_; // the search Find Next continues
     std::unique_ptr<RecipePrintPage> printPage_;
     QPointer<AboutWindow> aboutWindow_;
     bool unloaded_ = false;

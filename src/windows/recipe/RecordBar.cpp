@@ -1,14 +1,10 @@
 #include "RecordBar.h"
 
-#include <cstdio>
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QTimer>
 #include <QToolButton>
-#include <time.h>
 
 namespace pantrio {
 
@@ -88,36 +84,11 @@ RecordBar::RecordBar(QWidget* parent) : QWidget(parent)
     row->addWidget(position_, 1);
     row->addWidget(arrows_[2]);
     row->addWidget(arrows_[3]);
-    // For timing the start from outside (scripts/bench-start): one line on stderr, with the
-    // wall-clock time, once a recipe's position has been painted.
-    if (qEnvironmentVariableIsSet("PANTRIO_REPORT_FIRST_POSITION"))
-        position_->installEventFilter(this);
-}
-
-bool RecordBar::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == position_ && event->type() == QEvent::Paint &&
-        position_->text().startsWith(QLatin1String("Recipe Number: "))) {
-        position_->removeEventFilter(this);
-        // After this paint has gone to the screen.
-        QTimer::singleShot(0, this, [text = position_->text()] {
-            timespec now{};
-            clock_gettime(CLOCK_REALTIME, &now);
-            std::fprintf(stderr, "first position shown at %lld.%09ld: %s\n",
-                         static_cast<long long>(now.tv_sec), now.tv_nsec, text.toUtf8().constData());
-        });
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void RecordBar::setPositionText(const QString& text)
 {
     position_->setText(text);
-}
-
-QString RecordBar::positionText() const
-{
-    return position_->text();
 }
 
 } // namespace pantrio

@@ -20,13 +20,9 @@ public:
     explicit RecordBar(QWidget* parent = nullptr);
 
     void setPositionText(const QString& text);
-    QString positionText() const;
 
 signals:
     void arrowPressed(pantrio::RecordBar::Arrow arrow);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     std::array<QToolButton*, 4> arrows_{};

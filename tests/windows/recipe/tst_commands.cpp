@@ -127,7 +127,7 @@ void TestCommands::addNewClearsAndFocuses()
     for (int i = 0; i < 7; ++i)
         QCOMPARE(h.box(i), QString());
     QCOMPARE(h.window->focusWidget(), h.textBox(0));
-    QVERIFY(h.browser()->isAdding());
+    QVERIFY(h.session()->isAdding());
 }
 
 void TestCommands::addTypeUpdateShowsNewRecipe()
@@ -170,7 +170,7 @@ void TestCommands::updateExisting()
     auto c = RecordCursor::open(h.path(), {});
     c->moveNext();
     c->moveNext();
-    QCOMPARE(*c->field(QStringLiteral("TimeToPrepare")), QStringLiteral("20 minutes"));
+    QCOMPARE(*c->field(Field::TimeToPrepare), QStringLiteral("20 minutes"));
 }
 
 void TestCommands::updateSavesOnce()
@@ -288,7 +288,7 @@ void TestCommands::deleteCancelled()
     QCOMPARE(h.messages.shown.size(), 1);
     QCOMPARE(h.box(1), QStringLiteral("Recipe 2"));
     QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 2 of 12"));
-    QCOMPARE(h.browser()->count(), 12);
+    QCOMPARE(h.session()->count(), 12);
 }
 
 void TestCommands::deleteWhileAddingDropsNewRecipe()
@@ -301,7 +301,7 @@ void TestCommands::deleteWhileAddingDropsNewRecipe()
     h.type(1, QStringLiteral("Changed my mind"));
     h.button(Command::Delete)->click();
     QCOMPARE(h.box(1), QStringLiteral("Recipe 2"));
-    QCOMPARE(h.browser()->count(), 12);
+    QCOMPARE(h.session()->count(), 12);
 }
 
 void TestCommands::refreshShowsOtherProgramsRecipes()
@@ -650,7 +650,7 @@ void TestCommands::findField()
     for (int i = 0; i < startAt; ++i)
         h.arrow(2);
     QCOMPARE(h.window->FindField(pattern, field), result);
-    QCOMPARE(h.browser()->position(), landsAt);
+    QCOMPARE(h.session()->position(), landsAt);
     QVERIFY(h.messages.shown.isEmpty());
     QVERIFY(!h.pointer.isBusy());
 }

@@ -68,7 +68,7 @@ private slots:
         QCOMPARE(h.messages.shown[0].buttons, MessageButtons::OkCancel);
         if (confirm == MessageAnswer::Cancel) {
             QCOMPARE(h.messages.shown.size(), 1);
-            QCOMPARE(h.browser()->count(), 2);
+            QCOMPARE(h.session()->count(), 2);
             QCOMPARE(h.box(1), nameBefore);
             return;
         }
@@ -76,8 +76,8 @@ private slots:
         QVERIFY2(h.messages.shown[1].text.startsWith(QStringLiteral(
                      "Imported 3 recipe(s), 0 duplicate(s) skipped, 1 refused.\n\nlist.json, line 12:")),
                  qPrintable(h.messages.shown[1].text));
-        QCOMPARE(h.browser()->count(), 5);
-        QCOMPARE(h.browser()->position(), 2);
+        QCOMPARE(h.session()->count(), 5);
+        QCOMPARE(h.session()->position(), 2);
         QCOMPARE(h.box(1), QStringLiteral("Mango Lassi")); // the first imported, not the dropped file's name
     }
 };

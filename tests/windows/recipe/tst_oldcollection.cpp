@@ -55,7 +55,7 @@ private slots:
         QVERIFY2(h.messages.shown[1].text.contains(then), qPrintable(h.messages.shown[1].text));
         QCOMPARE(digest(h.path()), digest(Fixture));
         QVERIFY(!QFileInfo::exists(h.program.pathOf(QStringLiteral("Savorix (Access).mdb"))));
-        QVERIFY(!h.browser()->isOpen());
+        QVERIFY(!h.session()->isOpen());
     }
 };
 

@@ -164,7 +164,7 @@ void TestRecipeWindow::controls()
     } else if (auto* button = qobject_cast<QPushButton*>(control)) {
         QCOMPARE(button->text(), caption);
     } else if (auto* bar = qobject_cast<RecordBar*>(control)) {
-        QCOMPARE(bar->positionText(), caption);
+        QCOMPARE(bar->findChild<QLabel*>(QStringLiteral("caption"))->text(), caption);
         QCOMPARE(bar->focusPolicy(), Qt::NoFocus);
         const auto arrows = bar->findChildren<QToolButton*>();
         QCOMPARE(arrows.size(), 4);
@@ -356,7 +356,7 @@ void TestRecipeWindow::accessKeys()
     if (effect == QLatin1String("delete asked"))
         QVERIFY(said(QStringLiteral("permently")));
     else if (effect == QLatin1String("saved"))
-        QCOMPARE(h.browser()->value(Field::TimeToPrepare), FieldValue(QStringLiteral("7 minutes")));
+        QCOMPARE(h.session()->value(Field::TimeToPrepare), FieldValue(QStringLiteral("7 minutes")));
     else if (effect == QLatin1String("first"))
         QCOMPARE(h.caption(), QStringLiteral("Recipe Number: 1 of 12"));
     else if (effect == QLatin1String("no search text"))
@@ -366,7 +366,7 @@ void TestRecipeWindow::accessKeys()
     else if (effect == QLatin1String("ended"))
         QCOMPARE(h.ended, 1);
     else if (effect == QLatin1String("adding"))
-        QVERIFY(h.browser()->isAdding());
+        QVERIFY(h.session()->isAdding());
     else if (effect == QLatin1String("about"))
         QVERIFY(topLevelNamed(QStringLiteral("frmAbout")));
     else if (effect == QLatin1String("printed"))
@@ -581,7 +581,7 @@ void TestRecipeWindow::pointerAfterEveryMove()
     const auto rows = sampleRows();
     h.open(RecipeLayout::full(), &rows);
     bool busyDuringMove = false;
-    QObject::connect(h.browser(), &RecipeBrowser::validating, h.window.get(),
+    QObject::connect(h.session(), &RecipeSession::currentChanged, h.window.get(),
                      [&] { busyDuringMove = h.pointer.isBusy(); });
     for (int i : {2, 2, 3, 1, 0}) {
         busyDuringMove = false;
@@ -627,7 +627,7 @@ void TestRecipeWindow::unload()
     QVERIFY(!topLevelNamed(QStringLiteral("frmFind")));
     QCOMPARE(h.settings.hasSection(QStringLiteral("Pantrio"), QStringLiteral("Find Next")), sectionAfter);
     QVERIFY(h.settings.has(QStringLiteral("Pantrio"), QStringLiteral("Other"), QStringLiteral("Kept")));
-    QVERIFY(!h.browser()->isOpen());
+    QVERIFY(!h.session()->isOpen());
     // The file is free again.
     QCOMPARE(runSqlite(h.path(), QStringLiteral("SELECT count(*) FROM Recipes;")), 0);
 }

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+
+namespace pantrio {
+
+// Converts a collection kept by the earlier version in a Microsoft Access file into one of
+// this version, in its place; the original is kept under another name.
+class ConversionJob : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Whether the file at `path` is such an older collection.
+    static bool isOldCollection(const QString& path);
+    // The name the original will be kept under.
+    static QString keptName(const QString& path);
+
+    // Throws StoreError with a message for the user; a conversion that fails or is cancelled
+    // leaves the original where it was and no new file behind.
+    void run(const QString& path);
+
+public slots:
+    void cancel() { cancelled_ = true; }
+
+signals:
+    void progressed(int permille);
+
+private:
+    std::atomic<bool> cancelled_ = false;
+};
+
+} // namespace pantrio

@@ -1,0 +1,35 @@
+#include "ImportJob.h"
+
+#include "RecipeSession.h"
+
+#include <QFileInfo>
+
+namespace pantrio {
+
+ImportJob::ImportJob(RecipeSession& session, QObject* parent) : QObject(parent), session_(session) {}
+
+ImportJob::Result ImportJob::run(const QStringList& files, const RecipeEdits& edits)
+{
+    cancelled_ = false;
+    Result result;
+    exchange::ImportReport report;
+    report.refusedFile = [&](const QString& file, const QString& problem) {
+        result.refused << QStringLiteral("%1: %2").arg(QFileInfo(file).fileName(), problem);
+    };
+    report.refusedRecipe = [&](const QString& file, std::int64_t line, const QString& problem) {
+        result.refused << QStringLiteral("%1, line %2: %3").arg(QFileInfo(file).fileName()).arg(line).arg(problem);
+    };
+    report.progress = [this](const exchange::ImportSummary&, std::int64_t done, std::int64_t total) {
+        emit progressed(total > 0 ? int(done * 999 / total) : 0);
+        return !cancelled_;
+    };
+    session_.transact(edits, [&](sqlite::Database& db, std::int64_t firstFree) -> std::optional<std::int64_t> {
+        result.summary = exchange::importFiles(db, firstFree, files, false, report);
+        if (result.summary.cancelled)
+            return std::nullopt;
+        return result.summary.firstId;
+    });
+    return result;
+}
+
+} // namespace pantrio
