@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QMetaType>
-
 #include <cstdint>
+#include <QMetaType>
 #include <vector>
 
 namespace pantrio {

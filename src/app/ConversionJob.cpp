@@ -17,7 +17,6 @@ QString ConversionJob::keptName(const QString& path)
 
 void ConversionJob::run(const QString& path)
 {
-    cancelled_ = false;
     exchange::convertAccessCollection(path);
 }
 

@@ -3,8 +3,6 @@
 #include <QObject>
 #include <QString>
 
-#include <atomic>
-
 namespace pantrio {
 
 // Converts a collection kept by the earlier version in a Microsoft Access file into one of
@@ -20,18 +18,9 @@ public:
     // The name the original will be kept under.
     static QString keptName(const QString& path);
 
-    // Throws StoreError with a message for the user; a conversion that fails or is cancelled
-    // leaves the original where it was and no new file behind.
+    // Throws StoreError with a message for the user; a conversion that fails leaves the
+    // original where it was and no new file behind.
     void run(const QString& path);
-
-public slots:
-    void cancel() { cancelled_ = true; }
-
-signals:
-    void progressed(int permille);
-
-private:
-    std::atomic<bool> cancelled_ = false;
 };
 
 } // namespace pantrio

@@ -17,18 +17,20 @@ ImportJob::Result ImportJob::run(const QStringList& files, const RecipeEdits& ed
         result.refused << QStringLiteral("%1: %2").arg(QFileInfo(file).fileName(), problem);
     };
     report.refusedRecipe = [&](const QString& file, std::int64_t line, const QString& problem) {
-        result.refused << QStringLiteral("%1, line %2: %3").arg(QFileInfo(file).fileName()).arg(line).arg(problem);
+        result.refused
+            << QStringLiteral("%1, line %2: %3").arg(QFileInfo(file).fileName()).arg(line).arg(problem);
     };
     report.progress = [this](const exchange::ImportSummary&, std::int64_t done, std::int64_t total) {
         emit progressed(total > 0 ? int(done * 999 / total) : 0);
         return !cancelled_;
     };
-    session_.transact(edits, [&](sqlite::Database& db, std::int64_t firstFree) -> std::optional<std::int64_t> {
-        result.summary = exchange::importFiles(db, firstFree, files, false, report);
-        if (result.summary.cancelled)
-            return std::nullopt;
-        return result.summary.firstId;
-    });
+    session_.transact(edits,
+                      [&](sqlite::Database& db, std::int64_t firstFree) -> std::optional<std::int64_t> {
+                          result.summary = exchange::importFiles(db, firstFree, files, false, report);
+                          if (result.summary.cancelled)
+                              return std::nullopt;
+                          return result.summary.firstId;
+                      });
     return result;
 }
 

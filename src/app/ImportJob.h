@@ -1,13 +1,12 @@
 #pragma once
 
-#include "RecipeEdits.h"
 #include "exchange/RecipeImport.h"
-
-#include <QObject>
-#include <QStringList>
+#include "RecipeEdits.h"
 
 #include <atomic>
 #include <optional>
+#include <QObject>
+#include <QStringList>
 
 namespace pantrio {
 

@@ -3,7 +3,6 @@
 #include "store/RecipeFields.h"
 
 #include <QString>
-
 #include <utility>
 #include <vector>
 

@@ -4,9 +4,8 @@
 #include "store/SearchCondition.h"
 #include "store/StoreError.h"
 
-#include <QScopeGuard>
-
 #include <optional>
+#include <QScopeGuard>
 #include <utility>
 
 namespace pantrio {

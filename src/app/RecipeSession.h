@@ -7,13 +7,12 @@
 #include "store/OpenMode.h"
 #include "store/RecipeFields.h"
 
-#include <QObject>
-#include <QString>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <QObject>
+#include <QString>
 
 namespace pantrio {
 
@@ -70,9 +69,10 @@ public:
     void moveLast(const RecipeEdits& edits);
 
     void addNew(const RecipeEdits& edits);
-    void save(const RecipeEdits& edits);          // the current or new recipe; then stands on it
-    void deleteCurrent(const RecipeEdits& edits); // then stands on the recipe before it (or the new first one)
-    void refresh(const RecipeEdits& edits);       // re-reads the table and stands on the first recipe
+    void save(const RecipeEdits& edits); // the current or new recipe; then stands on it
+    void
+    deleteCurrent(const RecipeEdits& edits); // then stands on the recipe before it (or the new first one)
+    void refresh(const RecipeEdits& edits);  // re-reads the table and stands on the first recipe
 
     // The search Find Next continues: the scope of the last Find, even one that found nothing.
     FindScope searchScope() const { return searchScope_; }
@@ -91,7 +91,8 @@ public:
     // none) and rolled back when it returns nothing or throws. Then stands on the first new
     // recipe, or where it stood.
     bool transact(const RecipeEdits& edits,
-                  const std::function<std::optional<std::int64_t>(sqlite::Database& db, std::int64_t firstFreeId)>& work);
+                  const std::function<std::optional<std::int64_t>(sqlite::Database& db,
+                                                                  std::int64_t firstFreeId)>& work);
 
     // Saves pending edits and closes the file; a failed save throws and leaves it open.
     void close(const RecipeEdits& edits);

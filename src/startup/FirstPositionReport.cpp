@@ -1,11 +1,10 @@
 #include "FirstPositionReport.h"
 
+#include <cstdio>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QTimer>
-
-#include <cstdio>
 #include <time.h>
 
 namespace pantrio {

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QStringList>
-
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -25,7 +24,9 @@ const QString OpenAction = QStringLiteral("open the recipe file");
 // Catches what the engine would only call "not a database", with a more helpful cause.
 void checkFileKind(const QString& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         openFailure(StoreError::Kind::FileMissing, path, QStringLiteral("the file does not exist"));
     // Checked before reading: opening a pipe would wait for a writer forever.
@@ -43,12 +44,14 @@ void checkFileKind(const QString& path)
                     QStringLiteral("the file cannot be read (%1)").arg(file.errorString()));
     const QByteArray head = file.read(100);
     if (head.isEmpty())
-        openFailure(StoreError::Kind::NotADatabase, path, QStringLiteral("the file is empty, not a recipe database"));
+        openFailure(StoreError::Kind::NotADatabase, path,
+                    QStringLiteral("the file is empty, not a recipe database"));
     if (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB")
         openFailure(StoreError::Kind::NotADatabase, path,
                     QStringLiteral("it is a Microsoft Access database, which Pantrio cannot read"));
     if (!head.startsWith(QByteArray("SQLite format 3\0", 16)))
-        openFailure(StoreError::Kind::NotADatabase, path, QStringLiteral("the file is not a recipe database"));
+        openFailure(StoreError::Kind::NotADatabase, path,
+                    QStringLiteral("the file is not a recipe database"));
     if (head.size() < 100)
         openFailure(StoreError::Kind::Damaged, path, QStringLiteral("the file is damaged (it is cut short)"));
 }
@@ -70,8 +73,9 @@ void checkSchema(sqlite::Database& db, const QString& path)
         if (!present.contains(QLatin1StringView(columnName(f)), Qt::CaseInsensitive))
             missing << QLatin1StringView(columnName(f));
     if (!missing.isEmpty())
-        openFailure(StoreError::Kind::TableMissing, path,
-                    QStringLiteral("the recipe table lacks the field(s) %1").arg(missing.join(QStringLiteral(", "))));
+        openFailure(
+            StoreError::Kind::TableMissing, path,
+            QStringLiteral("the recipe table lacks the field(s) %1").arg(missing.join(QStringLiteral(", "))));
 }
 
 } // namespace

@@ -3,9 +3,8 @@
 #include "CollectionFile.h"
 #include "RecipeTable.h"
 
-#include <QFileInfo>
-
 #include <limits>
+#include <QFileInfo>
 #include <utility>
 
 namespace pantrio {
@@ -17,11 +16,8 @@ const QString ReadAction = QStringLiteral("read the recipe file");
 } // namespace
 
 RecordCursor::RecordCursor(sqlite::Database db, Options options, Backup backup)
-    : db_(std::move(db)),
-      options_(options),
-      backup_(std::move(backup)),
-      writer_(db_, db_.readOnly() || !QFileInfo(db_.path()).isWritable(), backup_),
-      snapshot_(db_)
+    : db_(std::move(db)), options_(options), backup_(std::move(backup)),
+      writer_(db_, db_.readOnly() || !QFileInfo(db_.path()).isWritable(), backup_), snapshot_(db_)
 {
     backup_.onFailed = [this](const QString& message) {
         if (onBackupFailed)

@@ -9,12 +9,11 @@
 #include "Snapshot.h"
 #include "Sqlite.h"
 
-#include <QString>
-
 #include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <QString>
 #include <vector>
 
 namespace pantrio {
@@ -138,13 +137,13 @@ private:
     RecordWriter writer_;
     Snapshot snapshot_;
     bool backgroundStarted_ = false;
-    int pos_ = -1;                  // current row, -1 for none
-    int gap_ = 0;                   // with no current row: the row a moveNext reaches
+    int pos_ = -1; // current row, -1 for none
+    int gap_ = 0;  // with no current row: the row a moveNext reaches
     bool adding_ = false;
     int posBeforeAdd_ = -1;
     bool noMatch_ = false;
     std::int64_t lastModified_ = 0;
-    RecipeValues current_;          // stored values of the current row
+    RecipeValues current_; // stored values of the current row
     RecipeValues stagedValues_;
     std::bitset<FieldCount> staged_;
     RecipeSearch search_;

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QScopeGuard>
-
 #include <sqlite3.h>
 
 namespace pantrio {
@@ -34,9 +33,9 @@ void RecordWriter::prepareChange(const QString& action)
 std::int64_t RecordWriter::insert(const RecipeValues& values, std::int64_t highestId)
 {
     prepareChange(SaveAction);
-    static const QByteArray sql = "INSERT INTO Recipes (rowid, " + RecipeTable::columnList()
-                                  + ") VALUES ((SELECT max(coalesce(max(rowid), 0), ?1) + 1 FROM Recipes), "
-                                  + RecipeTable::placeholders(FieldCount, 2) + ")";
+    static const QByteArray sql = "INSERT INTO Recipes (rowid, " + RecipeTable::columnList() +
+                                  ") VALUES ((SELECT max(coalesce(max(rowid), 0), ?1) + 1 FROM Recipes), " +
+                                  RecipeTable::placeholders(FieldCount, 2) + ")";
     sqlite::Statement insert(db_, sql.constData(), SaveAction);
     insert.bind(1, highestId);
     for (Field f : allFields)
@@ -64,10 +63,11 @@ void RecordWriter::update(std::int64_t id, const RecipeValues& read, const Recip
                     .arg(QDir::toNativeSeparators(db_.path())));
         for (Field f : allFields)
             if (row.text(int(fieldIndex(f))) != read[f])
-                throw StoreError(StoreError::Kind::ChangedByOther,
-                                 QStringLiteral("Another program has changed this recipe in \"%1\" since Pantrio "
-                                                "showed it.")
-                                     .arg(QDir::toNativeSeparators(db_.path())));
+                throw StoreError(
+                    StoreError::Kind::ChangedByOther,
+                    QStringLiteral("Another program has changed this recipe in \"%1\" since Pantrio "
+                                   "showed it.")
+                        .arg(QDir::toNativeSeparators(db_.path())));
     }
     QByteArray sql = "UPDATE Recipes SET ";
     int n = 0;

@@ -29,7 +29,8 @@ public:
     // A new recipe above `highestId`; returns its id.
     std::int64_t insert(const RecipeValues& values, std::int64_t highestId);
     // Writes the `changed` fields of `values` into recipe `id`, if it still holds `read`.
-    void update(std::int64_t id, const RecipeValues& read, const RecipeValues& values, const Changed& changed);
+    void update(std::int64_t id, const RecipeValues& read, const RecipeValues& values,
+                const Changed& changed);
     void remove(std::int64_t id);
 
     // One transaction, committed when `work` returns true and rolled back when it returns false

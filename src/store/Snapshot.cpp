@@ -2,13 +2,11 @@
 
 #include "Sqlite.h"
 
+#include <algorithm>
 #include <QScopeGuard>
 #include <QString>
-
-#include <algorithm>
-#include <utility>
-
 #include <sqlite3.h>
+#include <utility>
 
 namespace pantrio {
 
@@ -21,7 +19,8 @@ constexpr int StartRows = 256; // read at open: the first moves need not wait fo
 // Gathers every rowid of a scan inside the engine: one call instead of a step per row.
 void collectId(sqlite3_context* context, int, sqlite3_value** args)
 {
-    static_cast<std::vector<std::int64_t>*>(sqlite3_user_data(context))->push_back(sqlite3_value_int64(args[0]));
+    static_cast<std::vector<std::int64_t>*>(sqlite3_user_data(context))
+        ->push_back(sqlite3_value_int64(args[0]));
 }
 
 void collectDone(sqlite3_context* context)
@@ -44,12 +43,14 @@ void Snapshot::collectIds(std::vector<std::int64_t>& ids, const char* sql, std::
     // Held throughout, so that no statement of the search index's worker is running when the
     // function is registered or goes again.
     const sqlite::ConnectionLock lock(db_);
-    const int rc = sqlite3_create_function(db_.handle(), "pantrio_collect", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &ids,
-                                           nullptr, collectId, collectDone);
+    const int rc =
+        sqlite3_create_function(db_.handle(), "pantrio_collect", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &ids,
+                                nullptr, collectId, collectDone);
     if (rc != SQLITE_OK)
         sqlite::fail(rc, ReadAction, db_.path());
     const auto unregister = qScopeGuard([this] {
-        sqlite3_create_function(db_.handle(), "pantrio_collect", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
+        sqlite3_create_function(db_.handle(), "pantrio_collect", 1, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                                nullptr);
     });
     sqlite::Statement rows(db_, sql, ReadAction);
     if (after)
@@ -69,7 +70,8 @@ void Snapshot::open(OpenMode mode)
     }
     std::vector<std::int64_t> ids;
     {
-        sqlite::Statement rows(db_, "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder LIMIT ?", ReadAction);
+        sqlite::Statement rows(db_, "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder LIMIT ?",
+                               ReadAction);
         rows.bind(1, std::int64_t(StartRows));
         while (rows.step())
             ids.push_back(rows.int64(0));

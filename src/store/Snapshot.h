@@ -36,7 +36,7 @@ public:
     bool isEmpty() const { return count() == 0; }
     // The id at `pos` (0 <= pos < count()).
     std::int64_t at(int pos);
-    int indexOf(std::int64_t id); // -1 when it is not in the list
+    int indexOf(std::int64_t id);        // -1 when it is not in the list
     std::span<const std::int64_t> all(); // completes the list first
     // The highest id the list ever held, for a new recipe to go above: ids only grow, so a
     // deleted recipe's id is never taken while bookmarks to it may still be held.

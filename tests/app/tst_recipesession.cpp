@@ -1,8 +1,7 @@
-#include "support/TestSupport.h"
-
 #include "app/RecipeSession.h"
 #include "store/Sqlite.h"
 #include "store/StoreError.h"
+#include "support/TestSupport.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -162,7 +161,8 @@ void TestRecipeSession::findNextWraps()
         QVERIFY(f.session.find(QStringLiteral("soup"), true, {}));
         seen << f.name();
     }
-    QCOMPARE(seen, QStringList({QStringLiteral("Pumpkin Soup"), QStringLiteral("Leek Soup"), QStringLiteral("Pumpkin Soup")}));
+    QCOMPARE(seen, QStringList({QStringLiteral("Pumpkin Soup"), QStringLiteral("Leek Soup"),
+                                QStringLiteral("Pumpkin Soup")}));
 }
 
 void TestRecipeSession::findFieldRefusesBadPatterns()
@@ -189,15 +189,19 @@ void TestRecipeSession::everyObserverHearsWhatChanged()
     f.session.save({{Field::RecipeName, QStringLiteral("Bean Stew")}}); // recipe 5
     f.session.deleteCurrent({});
     f.session.transact({}, [](sqlite::Database& db, std::int64_t firstFree) -> std::optional<std::int64_t> {
-        sqlite::Statement add(db, "INSERT INTO Recipes (rowid, RecipeName) VALUES (?, 'Imported')", QString());
+        sqlite::Statement add(db, "INSERT INTO Recipes (rowid, RecipeName) VALUES (?, 'Imported')",
+                              QString());
         add.bind(1, firstFree);
         add.step();
         return firstFree;
     });
     f.session.refresh({});
 
-    const QList<std::pair<Kind, std::vector<std::int64_t>>> expected = {
-        {Kind::Saved, {1}}, {Kind::Added, {5}}, {Kind::Deleted, {5}}, {Kind::Imported, {6}}, {Kind::Reloaded, {}}};
+    const QList<std::pair<Kind, std::vector<std::int64_t>>> expected = {{Kind::Saved, {1}},
+                                                                        {Kind::Added, {5}},
+                                                                        {Kind::Deleted, {5}},
+                                                                        {Kind::Imported, {6}},
+                                                                        {Kind::Reloaded, {}}};
     QCOMPARE(f.changes.size(), expected.size());
     QCOMPARE(other.size(), expected.size());
     for (qsizetype i = 0; i < expected.size(); ++i) {

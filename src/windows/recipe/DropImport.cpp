@@ -1,19 +1,18 @@
 #include "DropImport.h"
 
-#include "CommandRunner.h"
 #include "app/ImportJob.h"
 #include "app/RecipeSession.h"
+#include "CommandRunner.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Services.h"
 
+#include <optional>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QWidget>
-
-#include <optional>
 
 namespace pantrio {
 
@@ -39,7 +38,8 @@ DropImport::DropImport(QWidget& window, RecipeSession& session, Services& servic
 
 bool DropImport::take(QEvent* event)
 {
-    if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove && event->type() != QEvent::Drop)
+    if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove &&
+        event->type() != QEvent::Drop)
         return false;
     auto* drop = static_cast<QDropEvent*>(event);
     const QStringList files = localFiles(drop->mimeData());
@@ -48,7 +48,8 @@ bool DropImport::take(QEvent* event)
     drop->acceptProposedAction();
     if (event->type() == QEvent::Drop)
         // Not inside the drop itself: the program the files come from waits for it to end.
-        QMetaObject::invokeMethod(this, [this, files] { import(files); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, files] { import(files); }, Qt::QueuedConnection);
     return true;
 }
 
@@ -61,15 +62,16 @@ void DropImport::import(const QStringList& files)
     QStringList names;
     for (const QString& file : files)
         names << QFileInfo(file).fileName();
-    const QString question =
-        QStringLiteral("Import the recipes in %1 into this recipe collection?\n\n%2")
-            .arg(files.size() == 1 ? QStringLiteral("this file") : QStringLiteral("these %1 files").arg(files.size()),
-                 names.join(u'\n'));
+    const QString question = QStringLiteral("Import the recipes in %1 into this recipe collection?\n\n%2")
+                                 .arg(files.size() == 1 ? QStringLiteral("this file")
+                                                        : QStringLiteral("these %1 files").arg(files.size()),
+                                      names.join(u'\n'));
     if (services_.messages.show(question, services_.program.title, MessageIcon::Information,
                                 MessageButtons::OkCancel) != MessageAnswer::Ok)
         return;
 
-    QProgressDialog progress(QStringLiteral("Importing recipes..."), QStringLiteral("Cancel"), 0, 1000, &window_);
+    QProgressDialog progress(QStringLiteral("Importing recipes..."), QStringLiteral("Cancel"), 0, 1000,
+                             &window_);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
     ImportJob job(session_);
@@ -82,7 +84,8 @@ void DropImport::import(const QStringList& files)
         return; // the runner told the user why
     const exchange::ImportSummary& summary = result->summary;
     if (summary.cancelled) {
-        runner_.tell(QStringLiteral("The import was cancelled; nothing was imported."), MessageIcon::Information);
+        runner_.tell(QStringLiteral("The import was cancelled; nothing was imported."),
+                     MessageIcon::Information);
         return;
     }
     QString text = QStringLiteral("Imported %1 recipe(s), %2 duplicate(s) skipped, %3 refused.")

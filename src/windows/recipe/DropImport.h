@@ -2,10 +2,9 @@
 
 #include "app/RecipeEdits.h"
 
+#include <functional>
 #include <QObject>
 #include <QStringList>
-
-#include <functional>
 
 class QEvent;
 class QWidget;

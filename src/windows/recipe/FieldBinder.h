@@ -4,7 +4,6 @@
 #include "store/RecipeFields.h"
 
 #include <QObject>
-
 #include <utility>
 #include <vector>
 

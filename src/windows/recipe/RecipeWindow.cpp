@@ -1,10 +1,10 @@
 #include "RecipeWindow.h"
 
+#include "app/ConversionJob.h"
+#include "app/RecipeSession.h"
 #include "CommandRunner.h"
 #include "DropImport.h"
 #include "FieldBinder.h"
-#include "app/ConversionJob.h"
-#include "app/RecipeSession.h"
 #include "platform/BusyPointer.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramInfo.h"
@@ -16,6 +16,7 @@
 #include "windows/about/AboutWindow.h"
 #include "windows/find/FindDialog.h"
 
+#include <limits>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
@@ -29,8 +30,6 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
-
-#include <limits>
 
 namespace pantrio {
 
@@ -99,7 +98,8 @@ RecipeWindow::RecipeWindow(const RecipeLayout& layout, Services& services, QWidg
     connect(session_, &RecipeSession::currentChanged, this, &RecipeWindow::showPosition);
     session_->setBackupFolder(services_.program.backupFolder);
     // Told after the command that raised it: the changes themselves are saved.
-    connect(session_, &RecipeSession::backupFailed, this, &RecipeWindow::tellBackupFailed, Qt::QueuedConnection);
+    connect(session_, &RecipeSession::backupFailed, this, &RecipeWindow::tellBackupFailed,
+            Qt::QueuedConnection);
     runner_ = std::make_unique<CommandRunner>(*session_, services_, [this] { showPosition(); });
     dropImport_ = new DropImport(*this, *session_, services_, *runner_, [this] { return binder_->edits(); });
     buildControls();
@@ -118,9 +118,10 @@ void RecipeWindow::tellBackupFailed(const QString& message)
 {
     if (std::exchange(backupFailureTold_, true))
         return; // once a session
-    runner_->tell(message + QStringLiteral("\n\nYour changes are saved as usual; only this copy of the recipe file "
-                                  "is missing."),
-         MessageIcon::Exclamation);
+    runner_->tell(message +
+                      QStringLiteral("\n\nYour changes are saved as usual; only this copy of the recipe file "
+                                     "is missing."),
+                  MessageIcon::Exclamation);
 }
 
 void RecipeWindow::buildControls()
@@ -207,10 +208,10 @@ void RecipeWindow::buildBoxes(std::map<int, QWidget*>& tabOrder)
 void RecipeWindow::buildButtons(std::map<int, QWidget*>& tabOrder)
 {
     const std::map<Command, void (RecipeWindow::*)()> handlers = {
-        {Command::New, &RecipeWindow::addNew},         {Command::Delete, &RecipeWindow::deleteRecipe},
-        {Command::Refresh, &RecipeWindow::refresh},    {Command::Update, &RecipeWindow::save},
-        {Command::Print, &RecipeWindow::print},        {Command::Find, &RecipeWindow::findRecipe},
-        {Command::FindNext, &RecipeWindow::findNext},  {Command::Close, &RecipeWindow::closeWindow},
+        {Command::New, &RecipeWindow::addNew},        {Command::Delete, &RecipeWindow::deleteRecipe},
+        {Command::Refresh, &RecipeWindow::refresh},   {Command::Update, &RecipeWindow::save},
+        {Command::Print, &RecipeWindow::print},       {Command::Find, &RecipeWindow::findRecipe},
+        {Command::FindNext, &RecipeWindow::findNext}, {Command::Close, &RecipeWindow::closeWindow},
         {Command::About, &RecipeWindow::showAbout},
     };
     for (size_t i = 0; i < layout_.buttons.size(); ++i) {
@@ -340,7 +341,8 @@ void RecipeWindow::dropEvent(QDropEvent* event)
 void RecipeWindow::load()
 {
     const ProgramInfo& program = services_.program;
-    setWindowTitle(QStringLiteral("%1   Version: %2.%3").arg(program.title).arg(program.major).arg(program.minor));
+    setWindowTitle(
+        QStringLiteral("%1   Version: %2.%3").arg(program.title).arg(program.major).arg(program.minor));
 }
 
 void RecipeWindow::showPosition()
@@ -352,12 +354,12 @@ void RecipeWindow::showPosition()
         QStringLiteral("Recipe Number: %1 of %2").arg(session_->position() + 1).arg(session_->count()));
 }
 
-
 // The commands need an open recipe file, and most of them a recipe to act on.
 bool RecipeWindow::requireRecipe(const QString& nothingToDo)
 {
     if (!session_->isOpen()) {
-        runner_->tell(session_->openError() + QStringLiteral("\n\nPress Refresh to try again."), MessageIcon::Exclamation);
+        runner_->tell(session_->openError() + QStringLiteral("\n\nPress Refresh to try again."),
+                      MessageIcon::Exclamation);
         return false;
     }
     if (!nothingToDo.isEmpty() && !session_->hasCurrent() && !session_->isAdding()) {
@@ -412,8 +414,8 @@ void RecipeWindow::deleteRecipe()
     if (!requireRecipe(QStringLiteral("There is no recipe to delete.")))
         return;
     if (services_.messages.show(QStringLiteral("Do you want to permently delete this recipe?"),
-                                QStringLiteral("Delete Record"), MessageIcon::None, MessageButtons::OkCancel)
-        != MessageAnswer::Ok)
+                                QStringLiteral("Delete Record"), MessageIcon::None,
+                                MessageButtons::OkCancel) != MessageAnswer::Ok)
         return;
     runner_->run([this] { session_->deleteCurrent(binder_->edits()); });
 }
@@ -482,8 +484,7 @@ void RecipeWindow::findNext()
         return;
     if (!requireRecipe(QString()))
         return;
-    search(text, true,
-           QStringLiteral("No more records found. Click Find again to do another search."),
+    search(text, true, QStringLiteral("No more records found. Click Find again to do another search."),
            QStringLiteral("End of Database."));
 }
 

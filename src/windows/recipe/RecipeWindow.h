@@ -3,14 +3,13 @@
 #include "RecipeLayout.h"
 #include "RecordBar.h"
 
-#include <QPixmap>
-#include <QPointer>
-#include <QWidget>
-
 #include <array>
 #include <functional>
 #include <map>
 #include <memory>
+#include <QPixmap>
+#include <QPointer>
+#include <QWidget>
 
 class QLabel;
 class QPushButton;
@@ -80,7 +79,8 @@ private:
     bool requireRecipe(const QString& nothingToDo);
     void startSearch(FindScope scope); // asks for the text, then searches
     FindDialog& findDialog(FindScope scope);
-    void search(const QString& text, bool fromCurrent, const QString& noMatchText, const QString& noMatchTitle);
+    void search(const QString& text, bool fromCurrent, const QString& noMatchText,
+                const QString& noMatchTitle);
 
     const RecipeLayout& layout_;
     Services& services_;
