@@ -7,6 +7,7 @@
 // 3 the collection or the output could not be used (nothing changed); 130 interrupted
 // (nothing changed).
 
+#include "exchange/RecipeExport.h"
 #include "exchange/RecipeFormats.h"
 #include "exchange/RecipeImport.h"
 #include "platform/CollectionLocation.h"
@@ -240,18 +241,12 @@ int runExport(const QString& collection, const QString& format, const QString& f
         sqlite::Database db(collection, SQLITE_OPEN_READONLY);
         sqlite3_busy_timeout(db.handle(), 2000);
         db.exec("BEGIN", QStringLiteral("read the recipe file")); // one consistent snapshot
-        if (format == u"json")
-            exchange::beginJson(*device);
-        exchange::readCollection(db, [&](const RecipeValues& r) {
-            if (format == u"json")
-                exchange::writeJson(*device, r, count == 0);
-            else
-                exchange::writeMealMaster(*device, r);
-            progress.show(++count, ofTotal);
-            return !interrupted;
-        });
-        if (format == u"json")
-            exchange::endJson(*device);
+        count = exchange::exportRecipes(
+            db, *device, format == u"json" ? exchange::ExportFormat::Json : exchange::ExportFormat::MealMaster,
+            [&](int written) {
+                progress.show(written, ofTotal);
+                return !interrupted;
+            });
         db.exec("COMMIT", QStringLiteral("read the recipe file"));
     } catch (const StoreError& e) {
         progress.clear();

@@ -62,6 +62,7 @@ bool RecipeSession::open(const QString& path)
     };
     cursor_->onDeleted = [this](std::int64_t id) { tell(CollectionChange::Kind::Deleted, id); };
     cursor_->onBackupFailed = [this](const QString& message) { emit backupFailed(message); };
+    emit collectionChanged(CollectionChange{CollectionChange::Kind::Reloaded, {}});
     return true;
 }
 
@@ -316,6 +317,13 @@ bool RecipeSession::findField(const QString& pattern, const QString& fieldName, 
         return false; // a pattern the condition language cannot hold matches nothing
     }
     return !cursor_->noMatch();
+}
+
+void RecipeSession::read(const RecipeEdits& edits, const std::function<void(sqlite::Database&)>& work)
+{
+    Command command(*this);
+    stage(edits);
+    cursor().read(work);
 }
 
 void RecipeSession::close(const RecipeEdits& edits)

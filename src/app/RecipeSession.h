@@ -36,7 +36,8 @@ public:
     explicit RecipeSession(OpenMode mode, QObject* parent = nullptr);
     ~RecipeSession() override;
 
-    // Opens the file on its first recipe. False when it cannot be used; openError() says why.
+    // Opens the file on its first recipe; every window then reads the collection anew. False when
+    // it cannot be used; openError() says why.
     bool open(const QString& path);
     // Where a copy of the file is made before the first change after opening; empty for none.
     void setBackupFolder(const QString& folder) { backupFolder_ = folder; }
@@ -93,6 +94,10 @@ public:
     bool transact(const RecipeEdits& edits,
                   const std::function<std::optional<std::int64_t>(sqlite::Database& db,
                                                                   std::int64_t firstFreeId)>& work);
+
+    // Reads the whole collection (an export) on the session's own connection, pending edits
+    // saved first; `work` sees one consistent state of the file.
+    void read(const RecipeEdits& edits, const std::function<void(sqlite::Database& db)>& work);
 
     // Saves pending edits and closes the file; a failed save throws and leaves it open.
     void close(const RecipeEdits& edits);

@@ -5,6 +5,7 @@
 
 #include <limits>
 #include <QFileInfo>
+#include <sqlite3.h>
 #include <utility>
 
 namespace pantrio {
@@ -358,6 +359,20 @@ bool RecordCursor::transact(const std::function<bool(sqlite::Database&, std::int
     const int at = current ? snapshot_.indexOf(current) : -1;
     goTo(at >= 0 ? at : (snapshot_.isEmpty() ? -1 : 0));
     return true;
+}
+
+void RecordCursor::read(const std::function<void(sqlite::Database&)>& work)
+{
+    savePending();
+    const QString action = QStringLiteral("read the recipe file");
+    db_.exec("BEGIN", action);
+    try {
+        work(db_);
+    } catch (...) {
+        sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    db_.exec("COMMIT", action);
 }
 
 void RecordCursor::close()

@@ -118,6 +118,9 @@ public:
     // it returns false or throws. `firstFreeId` is the lowest id a new row may take. After a
     // commit the table is read anew and the current recipe stays current.
     bool transact(const std::function<bool(sqlite::Database& db, std::int64_t firstFreeId)>& work);
+    // A read of the whole table (an export) on this cursor's own connection, pending edits saved
+    // first: one read transaction, so that `work` sees one consistent state of the file.
+    void read(const std::function<void(sqlite::Database& db)>& work);
     void close(); // saves first; a failed save leaves the cursor open
 
 private:

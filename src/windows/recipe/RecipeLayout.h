@@ -4,11 +4,10 @@
 #include "store/RecipeFields.h"
 #include "ui/WindowUnits.h"
 
-#include <QRect>
-#include <QSize>
-
 #include <array>
 #include <optional>
+#include <QRect>
+#include <QSize>
 
 namespace pantrio {
 

@@ -3,8 +3,8 @@
 #include "app/ConversionJob.h"
 #include "app/RecipeSession.h"
 #include "CommandRunner.h"
-#include "DropImport.h"
 #include "FieldBinder.h"
+#include "FileCommands.h"
 #include "platform/BusyPointer.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramInfo.h"
@@ -12,12 +12,15 @@
 #include "platform/SettingsStore.h"
 #include "printing/PrintRecipe.h"
 #include "printing/RecipePrintPage.h"
+#include "RecipeMenu.h"
 #include "store/StoreError.h"
 #include "windows/about/AboutWindow.h"
 #include "windows/find/FindDialog.h"
+#include "windows/keys/KeysWindow.h"
 
 #include <limits>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -48,17 +51,10 @@ const std::array<std::pair<QKeySequence, RecordBar::Arrow>, 4>& recordKeys()
     return keys;
 }
 
-QKeySequence findEveryFieldKey()
-{
-    return QKeySequence(Qt::CTRL | Qt::Key_F);
-}
-
-// Keys of the window that work from every box.
-bool isWindowKey(const QKeyEvent* key)
+// Keys that move through the collection, which work from every box.
+bool isRecordKey(const QKeyEvent* key)
 {
     const QKeySequence pressed(key->keyCombination());
-    if (pressed == findEveryFieldKey())
-        return true;
     for (const auto& entry : recordKeys())
         if (entry.first == pressed)
             return true;
@@ -101,7 +97,7 @@ RecipeWindow::RecipeWindow(const RecipeLayout& layout, Services& services, QWidg
     connect(session_, &RecipeSession::backupFailed, this, &RecipeWindow::tellBackupFailed,
             Qt::QueuedConnection);
     runner_ = std::make_unique<CommandRunner>(*session_, services_, [this] { showPosition(); });
-    dropImport_ = new DropImport(*this, *session_, services_, *runner_, [this] { return binder_->edits(); });
+    files_ = new FileCommands(*this, *session_, services_, *runner_, [this] { return binder_->edits(); });
     buildControls();
     setAcceptDrops(true); // recipe files dropped on the window are imported
 
@@ -153,10 +149,26 @@ void RecipeWindow::buildControls()
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, [this, arrow = arrow] { followArrow(arrow); });
     }
-    // Only a key: both layouts keep the controls they have always had.
-    auto* findEveryField = new QShortcut(findEveryFieldKey(), this);
-    findEveryField->setContext(Qt::WindowShortcut);
-    connect(findEveryField, &QShortcut::activated, this, &RecipeWindow::findEveryField);
+    // A menu and keys: both layouts keep the controls they have always had.
+    menu_ = new RecipeMenu(*this, [this](RecipeMenu::Entry entry) {
+        switch (entry) {
+        case RecipeMenu::Entry::FindEveryField:
+            findEveryField();
+            break;
+        case RecipeMenu::Entry::ImportRecipes:
+            files_->chooseAndImport();
+            break;
+        case RecipeMenu::Entry::ExportRecipes:
+            files_->chooseAndExport();
+            break;
+        case RecipeMenu::Entry::RestoreBackup:
+            files_->chooseAndRestore();
+            break;
+        case RecipeMenu::Entry::Keys:
+            showKeys();
+            break;
+        }
+    });
 
     std::map<int, QWidget*> tabOrder;
     buildBoxes(tabOrder);
@@ -251,11 +263,23 @@ void RecipeWindow::paintEvent(QPaintEvent*)
 
 bool RecipeWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (dropImport_->take(event))
+    if (files_->take(event))
         return true;
     // The text boxes would claim these keys for themselves; the window's keys win.
-    if (event->type() == QEvent::ShortcutOverride && isWindowKey(static_cast<QKeyEvent*>(event))) {
-        event->ignore();
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (isRecordKey(key) || menu_->isEntryKey(key)) {
+            event->ignore();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::ContextMenu) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        // A multi-line box gets the event on its viewport.
+        QWidget* box = qobject_cast<QPlainTextEdit*>(widget ? widget->parentWidget() : nullptr)
+                           ? widget->parentWidget()
+                           : widget;
+        menu_->showForBox(box, static_cast<QContextMenuEvent*>(event));
         return true;
     }
     if (event->type() != QEvent::KeyPress)
@@ -325,17 +349,17 @@ bool RecipeWindow::offerConversion(const QString& path)
 
 void RecipeWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    dropImport_->take(event);
+    files_->take(event);
 }
 
 void RecipeWindow::dragMoveEvent(QDragMoveEvent* event)
 {
-    dropImport_->take(event);
+    files_->take(event);
 }
 
 void RecipeWindow::dropEvent(QDropEvent* event)
 {
-    dropImport_->take(event);
+    files_->take(event);
 }
 
 void RecipeWindow::load()
@@ -505,6 +529,23 @@ void RecipeWindow::print()
     if (!printPage_)
         printPage_ = std::make_unique<RecipePrintPage>();
     printRecipe(*printPage_, session_->values(), services_.printer);
+}
+
+void RecipeWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The background, a label, the record bar or the picture: none has a menu of its own.
+    menu_->showAt(event->globalPos());
+}
+
+void RecipeWindow::showKeys()
+{
+    if (!keysWindow_) {
+        keysWindow_ = new KeysWindow(this);
+        keysWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    keysWindow_->show();
+    keysWindow_->raise();
+    keysWindow_->activateWindow();
 }
 
 void RecipeWindow::showAbout()

@@ -18,11 +18,13 @@ namespace pantrio {
 
 struct Services;
 class CommandRunner;
-class DropImport;
+class FileCommands;
 class FieldBinder;
 class RecipeSession;
 class FindDialog;
 class AboutWindow;
+class KeysWindow;
+class RecipeMenu;
 class RecipePrintPage;
 enum class MessageIcon;
 enum class FindScope;
@@ -50,6 +52,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void buildControls();
@@ -73,6 +76,8 @@ private:
     void print();
     void closeWindow();
     void showAbout();
+    // The menu's entries.
+    void showKeys();
     void followArrow(RecordBar::Arrow arrow);
 
     QPushButton* button(Command command) const;
@@ -88,13 +93,15 @@ private:
     RecipeSession* session_ = nullptr;
     FieldBinder* binder_ = nullptr;
     std::unique_ptr<CommandRunner> runner_;
-    DropImport* dropImport_ = nullptr;
+    FileCommands* files_ = nullptr;
     RecordBar* recordBar_ = nullptr;
     std::array<QWidget*, 7> boxes_{};
     std::array<QPushButton*, 9> buttons_{};
     std::unique_ptr<FindDialog> findDialog_;
     std::unique_ptr<RecipePrintPage> printPage_;
     QPointer<AboutWindow> aboutWindow_;
+    RecipeMenu* menu_ = nullptr;
+    QPointer<KeysWindow> keysWindow_;
     bool unloaded_ = false;
     bool backupFailureTold_ = false;
     bool backgroundWorkDue_ = false; // started after the next paint

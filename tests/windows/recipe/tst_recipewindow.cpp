@@ -24,8 +24,6 @@ struct Expected
     const char* toolTip;
 };
 
-const char* const FindToolTip = "Find a recipe. Ctrl+F searches every field.";
-
 // The two windows as a user sees them, in pixels.
 const QList<Expected> FullControls = {
     {"Label1", "Food Category", {8, 16, 81, 17}, 0, ""},
@@ -47,7 +45,7 @@ const QList<Expected> FullControls = {
     {"cmdRefresh", "&Refresh", {304, 448, 73, 25}, 15, "Refresh the database."},
     {"cmdUpdate", "&Update", {384, 448, 73, 25}, 18, "Update the database after adding a new recipe."},
     {"Command1", "Print", {144, 480, 73, 25}, 22, "Send this recipe to the printer."},
-    {"cmdFind", "&Find Recipe", {224, 480, 73, 25}, 19, FindToolTip},
+    {"cmdFind", "&Find Recipe", {224, 480, 73, 25}, 19, "Find a recipe."},
     {"cmdFindNext", "Find &Next", {304, 480, 73, 25}, 21, "Find next match"},
     {"cmdClose", "&Close", {384, 480, 73, 25}, 17, "Exit Program"},
     {"cmdAbout", "&About", {464, 480, 65, 25}, 23, "About Pantrio"},
@@ -73,7 +71,7 @@ const QList<Expected> CompactControls = {
     {"cmdDelete", "&Delete", {384, 96, 57, 25}, 15, ""},
     {"cmdRefresh", "&Refresh", {448, 96, 57, 25}, 16, ""},
     {"cmdUpdate", "&Update", {320, 128, 57, 25}, 17, ""},
-    {"cmdFind", "&Find", {384, 128, 57, 25}, 18, FindToolTip},
+    {"cmdFind", "&Find", {384, 128, 57, 25}, 18, ""},
     {"cmdFindNext", "Find &Next", {448, 128, 57, 25}, 19, ""},
     {"cmdPrintfrm", "&Print", {320, 160, 57, 25}, 20, ""},
     {"cmdAbout", "A&bout", {384, 160, 57, 25}, 21, ""},

@@ -1,0 +1,207 @@
+#include "FileCommands.h"
+
+#include "app/BackupRestore.h"
+#include "app/ExportJob.h"
+#include "app/ImportJob.h"
+#include "app/RecipeSession.h"
+#include "CommandRunner.h"
+#include "platform/MessageBoxes.h"
+#include "platform/ProgramInfo.h"
+#include "platform/Services.h"
+#include "windows/backups/RestoreBackupDialog.h"
+
+#include <optional>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QProgressDialog>
+#include <QWidget>
+
+namespace pantrio {
+
+namespace {
+
+QStringList localFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (data && data->hasUrls())
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile())
+                files << url.toLocalFile();
+    return files;
+}
+
+// Shown after half a second; its Cancel reaches the job.
+template <typename Job>
+std::unique_ptr<QProgressDialog> progressFor(Job& job, const QString& label, QWidget& window)
+{
+    auto progress = std::make_unique<QProgressDialog>(label, QStringLiteral("Cancel"), 0, 1000, &window);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(500);
+    QObject::connect(&job, &Job::progressed, progress.get(), &QProgressDialog::setValue);
+    QObject::connect(progress.get(), &QProgressDialog::canceled, &job, &Job::cancel);
+    return progress;
+}
+
+} // namespace
+
+FileCommands::FileCommands(QWidget& window, RecipeSession& session, Services& services, CommandRunner& runner,
+                           std::function<RecipeEdits()> edits)
+    : QObject(&window), window_(window), session_(session), services_(services), runner_(runner),
+      edits_(std::move(edits))
+{}
+
+bool FileCommands::take(QEvent* event)
+{
+    if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove &&
+        event->type() != QEvent::Drop)
+        return false;
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QStringList files = localFiles(drop->mimeData());
+    if (files.isEmpty())
+        return false;
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop)
+        // Not inside the drop itself: the program the files come from waits for it to end.
+        QMetaObject::invokeMethod(
+            this, [this, files] { import(files, true); }, Qt::QueuedConnection);
+    return true;
+}
+
+bool FileCommands::requireOpen()
+{
+    if (session_.isOpen())
+        return true;
+    runner_.tell(session_.openError(), MessageIcon::Exclamation);
+    return false;
+}
+
+void FileCommands::chooseAndImport()
+{
+    if (!requireOpen())
+        return;
+    QFileDialog dialog(&window_, QStringLiteral("Import Recipes"));
+    dialog.setObjectName(QStringLiteral("importFileDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilters({QStringLiteral("Recipe files (*.mmf *.mm *.txt *.json *.html *.htm *.mdb)"),
+                           QStringLiteral("MealMaster (*.mmf *.mm *.txt)"),
+                           QStringLiteral("JSON-LD (*.json)"), QStringLiteral("Web pages (*.html *.htm)"),
+                           QStringLiteral("Access (*.mdb)"), QStringLiteral("All files (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    import(dialog.selectedFiles(), false);
+}
+
+bool FileCommands::confirmImport(const QStringList& files)
+{
+    QStringList names;
+    for (const QString& file : files)
+        names << QFileInfo(file).fileName();
+    const QString question = QStringLiteral("Import the recipes in %1 into this recipe collection?\n\n%2")
+                                 .arg(files.size() == 1 ? QStringLiteral("this file")
+                                                        : QStringLiteral("these %1 files").arg(files.size()),
+                                      names.join(u'\n'));
+    return services_.messages.show(question, services_.program.title, MessageIcon::Information,
+                                   MessageButtons::OkCancel) == MessageAnswer::Ok;
+}
+
+// Files dropped on the window are confirmed first; files chosen in the dialog were chosen.
+void FileCommands::import(const QStringList& files, bool confirm)
+{
+    if (!requireOpen() || (confirm && !confirmImport(files)))
+        return;
+    ImportJob job(session_);
+    const auto progress = progressFor(job, QStringLiteral("Importing recipes..."), window_);
+    std::optional<ImportJob::Result> result;
+    runner_.run([&] { result = job.run(files, edits_()); });
+    progress->reset();
+    if (!result)
+        return; // the runner told the user why
+    const exchange::ImportSummary& summary = result->summary;
+    if (summary.cancelled) {
+        runner_.tell(QStringLiteral("The import was cancelled; nothing was imported."),
+                     MessageIcon::Information);
+        return;
+    }
+    QString text = QStringLiteral("Imported %1 recipe(s), %2 duplicate(s) skipped, %3 refused.")
+                       .arg(summary.imported)
+                       .arg(summary.duplicates)
+                       .arg(summary.refused);
+    if (!result->refused.isEmpty()) {
+        constexpr qsizetype Shown = 10;
+        text += QStringLiteral("\n\n") + result->refused.mid(0, Shown).join(u'\n');
+        if (result->refused.size() > Shown)
+            text += QStringLiteral("\n(and %1 more)").arg(result->refused.size() - Shown);
+    }
+    runner_.tell(text, summary.refused ? MessageIcon::Exclamation : MessageIcon::Information);
+}
+
+void FileCommands::chooseAndExport()
+{
+    if (!requireOpen())
+        return;
+    QFileDialog dialog(&window_, QStringLiteral("Export Recipes"));
+    dialog.setObjectName(QStringLiteral("exportFileDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    const QString mealMaster = QStringLiteral("MealMaster (*.mmf)");
+    dialog.setNameFilters({mealMaster, QStringLiteral("JSON-LD, schema.org recipes (*.json)")});
+    dialog.setDefaultSuffix(QStringLiteral("mmf"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        dialog.setDefaultSuffix(filter == mealMaster ? QStringLiteral("mmf") : QStringLiteral("json"));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString file = dialog.selectedFiles().constFirst();
+    const auto format = dialog.selectedNameFilter() == mealMaster ? exchange::ExportFormat::MealMaster
+                                                                  : exchange::ExportFormat::Json;
+    ExportJob job(session_);
+    const auto progress = progressFor(job, QStringLiteral("Exporting recipes..."), window_);
+    std::optional<ExportJob::Result> result;
+    runner_.run([&] { result = job.run(file, format, edits_()); });
+    progress->reset();
+    if (!result)
+        return; // the runner told the user why
+    if (result->cancelled)
+        runner_.tell(QStringLiteral("The export was cancelled; no file was written."),
+                     MessageIcon::Information);
+    else
+        runner_.tell(QStringLiteral("Exported %1 recipe(s) to \"%2\".")
+                         .arg(result->written)
+                         .arg(QDir::toNativeSeparators(file)),
+                     MessageIcon::Information);
+}
+
+void FileCommands::chooseAndRestore()
+{
+    const QString path = services_.program.collectionPath();
+    const QList<BackupCopy> copies = listBackups(services_.program.backupFolder, path);
+    if (copies.isEmpty()) {
+        runner_.tell(
+            QStringLiteral("There is no copy of the recipe file in \"%1\" yet. Pantrio makes one there "
+                           "before the first change of each session.")
+                .arg(QDir::toNativeSeparators(services_.program.backupFolder)),
+            MessageIcon::Information);
+        return;
+    }
+    RestoreBackupDialog dialog(copies, &window_);
+    if (dialog.exec() != QDialog::Accepted || dialog.chosen().isEmpty())
+        return;
+    const QString chosen = dialog.chosen();
+    QString kept;
+    if (!runner_.run([&] { kept = pantrio::restoreBackup(session_, path, chosen, edits_()); }))
+        return;
+    session_.startBackgroundWork();
+    QString text = QStringLiteral("The recipe file is now the copy \"%1\", with %2 recipe(s).")
+                       .arg(QFileInfo(chosen).fileName())
+                       .arg(session_.count());
+    if (!kept.isEmpty())
+        text += QStringLiteral(" The recipe file as it was is kept as \"%1\".")
+                    .arg(QDir::toNativeSeparators(kept));
+    runner_.tell(text, MessageIcon::Information);
+}
+
+} // namespace pantrio
