@@ -12,7 +12,7 @@ prefix=$work/usr
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 status=0
-for f in bin/pantrio bin/pantrio-make-sample bin/pantrio-recipes share/applications/$app_id.desktop \
+for f in bin/pantrio bin/pantrio-make-sample bin/pantrio-recipes libexec/pantrio/pantrio-access-reader share/applications/$app_id.desktop \
          share/metainfo/$app_id.metainfo.xml share/icons/hicolor/scalable/apps/$app_id.svg \
          share/man/man1/pantrio.1.gz share/man/man1/pantrio-recipes.1.gz share/pantrio/Savorix.mdb share/pantrio/intro.rtf; do
     [ -s "$prefix/$f" ] || { echo "FAIL: $f not installed"; status=1; }
