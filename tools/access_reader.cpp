@@ -15,6 +15,7 @@
 #include <cstring>
 #include <glib.h> // before mdbtools.h, which includes it inside extern "C"
 #include <mdbtools.h>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -61,7 +62,9 @@ void sendRows(MdbTableDef* def)
     std::string frame(1, access::Table);
     put32(frame, def->num_rows);
     put32(frame, count);
-    std::vector<std::vector<char>> buffers(count, std::vector<char>(access::BindSize + 1));
+    // Left uninitialised: filling a megabyte for each of a hundred columns would take longer than
+    // many a table's rows, and the library writes what it binds.
+    std::vector<std::unique_ptr<char[]>> buffers(count);
     std::vector<int> lengths(count);
     std::vector<bool> text(count);
     for (unsigned int i = 0; i < count; ++i) {
@@ -69,7 +72,8 @@ void sendRows(MdbTableDef* def)
         putString(frame, col->name, strnlen(col->name, sizeof col->name));
         // Pictures and other binary values have no place in a recipe's text fields.
         text[i] = col->col_type != MDB_OLE && col->col_type != MDB_BINARY;
-        mdb_bind_column(def, int(i) + 1, buffers[i].data(), &lengths[i]);
+        buffers[i].reset(new char[access::BindSize + 1]);
+        mdb_bind_column(def, int(i) + 1, buffers[i].get(), &lengths[i]);
     }
     send(frame);
     while (mdb_fetch_row(def)) {
@@ -81,7 +85,7 @@ void sendRows(MdbTableDef* def)
                 continue;
             }
             frame += '\1';
-            const char* value = buffers[i].data();
+            const char* value = buffers[i].get();
             putString(frame, value, strnlen(value, std::min<std::size_t>(lengths[i], access::BindSize)));
         }
         send(frame);
