@@ -151,14 +151,31 @@ private slots:
                                                QStringLiteral("Мир")}));
     }
 
+    void failedConversionLeavesTheFileAsItWas_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("no recipe table") << "Recipes" << false;
+        QTest::newRow("cancelled at the first recipe") << "Table" << true;
+    }
+
     void failedConversionLeavesTheFileAsItWas()
     {
+        QFETCH(QString, table);
+        QFETCH(bool, cancel);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Savorix.mdb"));
-        QVERIFY(QFile::copy(data("testV1997.mdb"), path));
-        QVERIFY_THROWS_EXCEPTION(StoreError,
-                                 convertAccessCollection(path, reader())); // it has no recipe table
-        QCOMPARE(digest(path), digest(data("testV1997.mdb")));
+        QVERIFY(QFile::copy(data("testUnicodeCompV2003.mdb"), path));
+        AccessReading how = reader();
+        if (cancel)
+            how.progress = [](std::int64_t, std::int64_t) { return false; };
+        AccessLayout layout;
+        layout.table = table;
+        if (cancel)
+            QCOMPARE(convertAccessCollection(path, how, layout), QString());
+        else
+            QVERIFY_THROWS_EXCEPTION(StoreError, convertAccessCollection(path, how, layout));
+        QCOMPARE(digest(path), digest(data("testUnicodeCompV2003.mdb")));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Savorix.mdb")});
     }
 };
