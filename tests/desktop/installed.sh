@@ -21,6 +21,10 @@ for size in 16 32 48 64 128 256; do
     icon=$prefix/share/icons/hicolor/${size}x$size/apps/$app_id.png
     [ "$(identify -format %wx%h "$icon" 2>/dev/null)" = "${size}x$size" ] || { echo "FAIL: icon $icon"; status=1; }
 done
+# Only the reader may load the Access library, which can loop without end on a damaged file.
+for f in bin/pantrio bin/pantrio-recipes bin/pantrio-compact bin/pantrio-make-sample; do
+    ! ldd "$prefix/$f" | grep -q libmdb || { echo "FAIL: $f links the Access library"; status=1; }
+done
 [ $status -eq 0 ] || exit 1
 
 # The program folder is not the user's: run as nobody, since the superuser may write anywhere.
