@@ -24,7 +24,36 @@ QString keptAccessName(const QString& path)
     }
 }
 
-QString convertAccessCollection(const QString& path, const AccessLayout& layout)
+namespace {
+
+// Takes away a half-written collection, with what SQLite kept beside it, unless kept.
+class PartialFile
+{
+public:
+    explicit PartialFile(QString path) : path_(std::move(path)) { remove(); }
+    ~PartialFile()
+    {
+        if (!kept_)
+            remove();
+    }
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+    const QString& path() const { return path_; }
+    void keep() { kept_ = true; }
+
+private:
+    void remove() const
+    {
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+            QFile::remove(path_ + QLatin1StringView(suffix));
+    }
+    QString path_;
+    bool kept_ = false;
+};
+
+} // namespace
+
+QString convertAccessCollection(const QString& path, const AccessReading& how, const AccessLayout& layout)
 {
     const QString shown = QDir::toNativeSeparators(path);
     const auto fail = [&](const QString& cause) -> StoreError {
@@ -34,40 +63,38 @@ QString convertAccessCollection(const QString& path, const AccessLayout& layout)
                            "as it was.")
                 .arg(shown, cause));
     };
-    const QString converting = path + QStringLiteral(".converting");
-    QFile::remove(converting); // what an interrupted conversion left
+    PartialFile converting(path + QStringLiteral(".converting")); // also what an interrupted one left
+    bool finished = false;
     try {
-        RecipeTable::createFile(converting);
-        auto cursor = RecordCursor::open(converting, {OpenMode::Exclusive, 0});
+        RecipeTable::createFile(converting.path());
+        auto cursor = RecordCursor::open(converting.path(), {OpenMode::Exclusive, 0});
         cursor->transact([&](sqlite::Database& db, std::int64_t firstFree) {
             RecipeInserter inserter(db, firstFree, true); // every recipe, twins included
             ReadEvents events;
             events.recipe = [&](RecipeValues&& r, std::int64_t) { return inserter.add(r); };
             events.problem = [](std::int64_t, const QString&) {};
-            readAccess(path, events, layout);
-            return true;
+            finished = readAccess(path, events, layout, how);
+            return finished;
         });
         cursor->close();
     } catch (const ReadError& e) {
-        QFile::remove(converting);
         throw fail(e.message());
     } catch (const StoreError& e) {
-        QFile::remove(converting);
         QString cause = e.message();
         if (cause.endsWith(u'.'))
             cause.chop(1);
         throw fail(cause);
     }
+    if (!finished)
+        return {};
     const QString kept = keptAccessName(path);
-    if (!QFile::rename(path, kept)) {
-        QFile::remove(converting);
+    if (!QFile::rename(path, kept))
         throw fail(QStringLiteral("the original could not be renamed"));
-    }
-    if (!QFile::rename(converting, path)) {
+    if (!QFile::rename(converting.path(), path)) {
         QFile::rename(kept, path);
-        QFile::remove(converting);
         throw fail(QStringLiteral("the converted file could not be put in its place"));
     }
+    converting.keep();
     return kept;
 }
 

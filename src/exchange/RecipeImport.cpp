@@ -150,7 +150,14 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
         };
         try {
             if (format == Format::Access) {
-                readAccess(file, events);
+                // Rows stand for bytes here; the reader's wait is watched, so a Cancel ends it.
+                AccessReading how;
+                how.progress = [&](std::int64_t rows, std::int64_t claimed) {
+                    if (events.progress)
+                        events.progress(claimed > 0 ? info.size() * std::min(rows, claimed) / claimed : 0);
+                    return !stopped;
+                };
+                readAccess(file, events, {}, how);
             } else {
                 QFile in(file);
                 if (!in.open(QIODevice::ReadOnly))
@@ -169,7 +176,7 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
                     break;
                 }
             }
-            if (found == 0 && problems == 0)
+            if (!stopped && found == 0 && problems == 0) // a cancelled file is no refused one
                 throw ReadError(QStringLiteral("nothing in it is a recipe Pantrio can read"));
             db.exec("RELEASE importing_file", ImportAction);
         } catch (const ReadError& e) {

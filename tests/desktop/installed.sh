@@ -12,7 +12,7 @@ prefix=$work/usr
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 status=0
-for f in bin/pantrio bin/pantrio-make-sample bin/pantrio-recipes share/applications/$app_id.desktop \
+for f in bin/pantrio bin/pantrio-make-sample bin/pantrio-recipes libexec/pantrio/pantrio-access-reader share/applications/$app_id.desktop \
          share/metainfo/$app_id.metainfo.xml share/icons/hicolor/scalable/apps/$app_id.svg \
          share/man/man1/pantrio.1.gz share/man/man1/pantrio-recipes.1.gz share/pantrio/Savorix.mdb share/pantrio/intro.rtf; do
     [ -s "$prefix/$f" ] || { echo "FAIL: $f not installed"; status=1; }
@@ -20,6 +20,10 @@ done
 for size in 16 32 48 64 128 256; do
     icon=$prefix/share/icons/hicolor/${size}x$size/apps/$app_id.png
     [ "$(identify -format %wx%h "$icon" 2>/dev/null)" = "${size}x$size" ] || { echo "FAIL: icon $icon"; status=1; }
+done
+# Only the reader may load the Access library, which can loop without end on a damaged file.
+for f in bin/pantrio bin/pantrio-recipes bin/pantrio-compact bin/pantrio-make-sample; do
+    ! ldd "$prefix/$f" | grep -q libmdb || { echo "FAIL: $f links the Access library"; status=1; }
 done
 [ $status -eq 0 ] || exit 1
 

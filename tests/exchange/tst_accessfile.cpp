@@ -1,5 +1,4 @@
 #include "exchange/AccessConversion.h"
-#include "exchange/AccessFile.h"
 #include "store/RecordCursor.h"
 #include "store/StoreError.h"
 
@@ -15,6 +14,13 @@ namespace {
 QString data(const char* name)
 {
     return QStringLiteral(PANTRIO_EXCHANGE_DATA "/access/") + QLatin1StringView(name);
+}
+
+AccessReading reader()
+{
+    AccessReading how;
+    how.reader = QStringLiteral(PANTRIO_ACCESS_READER);
+    return how;
 }
 
 QByteArray digest(const QString& path)
@@ -61,28 +67,28 @@ private slots:
         QFETCH(QString, column);
         QFETCH(int, row);
         QFETCH(QString, expected);
-        AccessFile access(file);
-        QVERIFY(access.tables().contains(table));
         int at = 0;
         std::optional<QString> got;
-        access.readTable(table, [&](const QStringList& columns, const QList<FieldValue>& values) {
+        const auto take = [&](const QStringList& columns, const QList<FieldValue>& values) {
             if (at++ == row)
                 got = values.value(columns.indexOf(column)).value_or(QStringLiteral("(none)"));
             return true;
-        });
+        };
+        QVERIFY(readAccessTable(file, table, take, reader()));
         QCOMPARE(got, expected);
     }
 
     // A long Memo text comes out whole, not cut at a bind buffer's size.
     void readsLongMemo()
     {
-        AccessFile access(data("test2V2000.mdb"));
         QString author;
-        access.readTable(
-            QStringLiteral("MSP_PROJECTS"), [&](const QStringList& columns, const QList<FieldValue>& v) {
+        readAccessTable(
+            data("test2V2000.mdb"), QStringLiteral("MSP_PROJECTS"),
+            [&](const QStringList& columns, const QList<FieldValue>& v) {
                 author = v.value(columns.indexOf(QStringLiteral("PROJ_PROP_AUTHOR"))).value_or(QString());
                 return false;
-            });
+            },
+            reader());
         QCOMPARE(author.size(), 348);
         QVERIFY(author.startsWith(QStringLiteral("Jon Iles this is a")));
     }
@@ -99,7 +105,7 @@ private slots:
             recipes << r;
             return true;
         };
-        readAccess(data("testUnicodeCompV2003.mdb"), events, layout);
+        readAccess(data("testUnicodeCompV2003.mdb"), events, layout, reader());
         QCOMPARE(recipes.size(), 8);
         QCOMPARE(recipes[2][Field::RecipeName], QStringLiteral("Мир"));
         QCOMPARE(recipes[2][Field::Notes], QStringLiteral("3"));
@@ -111,7 +117,7 @@ private slots:
         ReadEvents events;
         events.recipe = [](RecipeValues&&, std::int64_t) { return true; };
         try {
-            readAccess(data("testV1997.mdb"), events);
+            readAccess(data("testV1997.mdb"), events, {}, reader());
             QFAIL("no error");
         } catch (const ReadError& e) {
             QVERIFY2(e.message().contains(QStringLiteral("\"Recipes\"")), qPrintable(e.message()));
@@ -132,7 +138,7 @@ private slots:
         layout.table = QStringLiteral("Table");
         layout.columns[fieldIndex(Field::RecipeName)] = QStringLiteral("Unicode");
 
-        const QString kept = convertAccessCollection(path, layout);
+        const QString kept = convertAccessCollection(path, reader(), layout);
         QCOMPARE(QFileInfo(kept).fileName(), QStringLiteral("Savorix (Access 2).mdb"));
         QCOMPARE(digest(kept), digest(data("testUnicodeCompV2003.mdb")));
         QCOMPARE(QFileInfo(taken).size(), 0);
@@ -145,13 +151,31 @@ private slots:
                                                QStringLiteral("Мир")}));
     }
 
+    void failedConversionLeavesTheFileAsItWas_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("no recipe table") << "Recipes" << false;
+        QTest::newRow("cancelled at the first recipe") << "Table" << true;
+    }
+
     void failedConversionLeavesTheFileAsItWas()
     {
+        QFETCH(QString, table);
+        QFETCH(bool, cancel);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Savorix.mdb"));
-        QVERIFY(QFile::copy(data("testV1997.mdb"), path));
-        QVERIFY_THROWS_EXCEPTION(StoreError, convertAccessCollection(path)); // it has no recipe table
-        QCOMPARE(digest(path), digest(data("testV1997.mdb")));
+        QVERIFY(QFile::copy(data("testUnicodeCompV2003.mdb"), path));
+        AccessReading how = reader();
+        if (cancel)
+            how.progress = [](std::int64_t, std::int64_t) { return false; };
+        AccessLayout layout;
+        layout.table = table;
+        if (cancel)
+            QCOMPARE(convertAccessCollection(path, how, layout), QString());
+        else
+            QVERIFY_THROWS_EXCEPTION(StoreError, convertAccessCollection(path, how, layout));
+        QCOMPARE(digest(path), digest(data("testUnicodeCompV2003.mdb")));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Savorix.mdb")});
     }
 };
