@@ -15,9 +15,16 @@ QString ConversionJob::keptName(const QString& path)
     return exchange::keptAccessName(path);
 }
 
-void ConversionJob::run(const QString& path)
+bool ConversionJob::run(const QString& path)
 {
-    exchange::convertAccessCollection(path);
+    cancelled_ = false;
+    exchange::AccessReading how;
+    how.progress = [this](std::int64_t done, std::int64_t claimed) {
+        // The claimed count of a damaged file is not to be trusted; the bar only never runs over.
+        emit progressed(claimed > 0 ? int(std::min(done, claimed) * 999 / claimed) : 0);
+        return !cancelled_;
+    };
+    return !exchange::convertAccessCollection(path, how).isEmpty();
 }
 
 } // namespace pantrio

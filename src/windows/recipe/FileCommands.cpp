@@ -1,13 +1,16 @@
 #include "FileCommands.h"
 
 #include "app/BackupRestore.h"
+#include "app/ConversionJob.h"
 #include "app/ExportJob.h"
 #include "app/ImportJob.h"
 #include "app/RecipeSession.h"
 #include "CommandRunner.h"
+#include "platform/BusyPointer.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Services.h"
+#include "store/StoreError.h"
 #include "windows/backups/RestoreBackupDialog.h"
 
 #include <optional>
@@ -173,6 +176,38 @@ void FileCommands::chooseAndExport()
                          .arg(result->written)
                          .arg(QDir::toNativeSeparators(file)),
                      MessageIcon::Information);
+}
+
+FileCommands::Conversion FileCommands::offerConversion(const QString& path)
+{
+    if (!ConversionJob::isOldCollection(path))
+        return Conversion::NotChosen;
+    const QString question =
+        QStringLiteral("The recipe file \"%1\" was made by an earlier version of Pantrio. Convert it now? "
+                       "The original is kept as \"%2\".")
+            .arg(QDir::toNativeSeparators(path), QFileInfo(ConversionJob::keptName(path)).fileName());
+    if (services_.messages.show(question, services_.program.title, MessageIcon::Exclamation,
+                                MessageButtons::OkCancel) != MessageAnswer::Ok)
+        return Conversion::NotChosen;
+    ConversionJob job;
+    const auto progress = progressFor(job, QStringLiteral("Converting the recipe file..."), window_);
+    bool converted = false;
+    services_.pointer.setBusy(true);
+    try {
+        converted = job.run(path);
+    } catch (const StoreError& e) {
+        services_.pointer.setBusy(false);
+        progress->reset();
+        runner_.tell(e.message(), MessageIcon::Exclamation);
+        return Conversion::NotDone;
+    }
+    services_.pointer.setBusy(false);
+    progress->reset();
+    if (converted)
+        return Conversion::Done;
+    runner_.tell(QStringLiteral("The conversion was cancelled; the recipe file is as it was."),
+                 MessageIcon::Information);
+    return Conversion::NotDone;
 }
 
 void FileCommands::chooseAndRestore()

@@ -35,6 +35,14 @@ public:
     // Lists the copies in the backups folder; the one chosen takes the collection's place.
     void chooseAndRestore();
 
+    enum class Conversion {
+        NotChosen, // not an older collection, or the user would not convert it
+        Done,      // converted in place: the collection can be opened
+        NotDone,   // failed or cancelled; the user has been told
+    };
+    // The earlier version kept the collection in a Microsoft Access file: offers to convert it.
+    Conversion offerConversion(const QString& path);
+
 private:
     bool requireOpen();
     void import(const QStringList& files, bool confirm);

@@ -1,6 +1,5 @@
 #include "RecipeWindow.h"
 
-#include "app/ConversionJob.h"
 #include "app/RecipeSession.h"
 #include "CommandRunner.h"
 #include "FieldBinder.h"
@@ -320,30 +319,19 @@ bool RecipeWindow::openCollection(const QString& path)
     return true;
 }
 
-// The earlier version kept the collection in a Microsoft Access file. Converting it is the
-// user's choice; true when they made it (whatever came of it).
+// True when the user chose whether to convert an older collection, whatever came of it.
 bool RecipeWindow::offerConversion(const QString& path)
 {
-    if (!ConversionJob::isOldCollection(path))
+    switch (files_->offerConversion(path)) {
+    case FileCommands::Conversion::NotChosen:
         return false;
-    const QString question =
-        QStringLiteral("The recipe file \"%1\" was made by an earlier version of Pantrio. Convert it now? "
-                       "The original is kept as \"%2\".")
-            .arg(QDir::toNativeSeparators(path), QFileInfo(ConversionJob::keptName(path)).fileName());
-    if (services_.messages.show(question, services_.program.title, MessageIcon::Exclamation,
-                                MessageButtons::OkCancel) != MessageAnswer::Ok)
-        return false;
-    services_.pointer.setBusy(true);
-    try {
-        ConversionJob().run(path);
-    } catch (const StoreError& e) {
-        services_.pointer.setBusy(false);
-        runner_->tell(e.message(), MessageIcon::Exclamation);
+    case FileCommands::Conversion::Done:
+        if (!openCollection(path))
+            runner_->tell(session_->openError(), MessageIcon::Exclamation);
+        return true;
+    case FileCommands::Conversion::NotDone:
         return true;
     }
-    services_.pointer.setBusy(false);
-    if (!openCollection(path))
-        runner_->tell(session_->openError(), MessageIcon::Exclamation);
     return true;
 }
 
