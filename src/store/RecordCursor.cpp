@@ -3,6 +3,7 @@
 #include "CollectionBackup.h"
 #include "RecipeTable.h"
 #include "ShortText.h"
+#include "WordIndex.h"
 
 #include <QDir>
 #include <QFile>
@@ -111,6 +112,7 @@ std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options op
             openFailure(StoreError::Kind::TableMissing, path,
                         QStringLiteral("the recipe table lacks the field(s) %1").arg(missing.join(QStringLiteral(", "))));
     }
+    WordIndex::checkAtOpen(db, options.mode == OpenMode::Exclusive && !db.readOnly());
 
     std::unique_ptr<RecordCursor> cursor(new RecordCursor(std::move(db), options, std::move(backup)));
     cursor->readOnly_ = cursor->db_.readOnly() || !QFileInfo(path).isWritable();
