@@ -37,9 +37,7 @@ void prepareFolder(const QString& folder)
 {
     if (!QDir().mkpath(QFileInfo(folder).absolutePath()))
         folderUnusable(folder, "the folder cannot be created");
-    struct stat info
-    {
-    };
+    struct stat info{};
     if (::lstat(encoded(folder).constData(), &info) != 0) {
         if (::mkdir(encoded(folder).constData(), 0700) != 0 && errno != EEXIST)
             folderUnusable(folder, "the folder cannot be created");
@@ -154,9 +152,7 @@ QString backUpCollection(sqlite3* source, const QString& sourcePath, const QStri
     };
     removePart();
     const int rc = createPrivately(part) ? copyInto(source, part) : SQLITE_CANTOPEN;
-    struct stat sourceStat
-    {
-    };
+    struct stat sourceStat{};
     const bool done = rc == SQLITE_OK && ::stat(encoded(sourcePath).constData(), &sourceStat) == 0 &&
                       ::chmod(encoded(part).constData(), sourceStat.st_mode & 0777) == 0 &&
                       !QFileInfo::exists(target) && QFile::rename(part, target);

@@ -18,9 +18,7 @@ namespace {
 
 mode_t modeOf(const QString& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info{};
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 0777 : 0;
 }
 
