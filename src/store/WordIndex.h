@@ -49,8 +49,9 @@ public:
     // Once a file is open: an index that is not whole is rebuilt when this connection holds the
     // file alone (and may write it); shared, it is only kept from failing the saves. Never throws.
     static void checkAtOpen(sqlite::Database& db, bool heldAlone);
-    // Folds the pending recipes into the index, in the caller's transaction; nothing when the
-    // index is not whole, which would only hide what is missing.
+    // Folds the pending recipes into the index, in the caller's transaction. Nothing when its
+    // tables, triggers or stamp are not in order, which would only hide what is missing; a
+    // checksum that disagrees keeps disagreeing, since the stamp is only ever moved by the rows written.
     static void catchUp(sqlite::Database& db);
     // The same under a savepoint of its own, so that a failure only leaves the recipes pending:
     // a save or an import never fails for its index.
@@ -58,8 +59,8 @@ public:
     static std::int64_t pendingCount(sqlite::Database& db);
 
     // The id ranges, ascending, after `afterId` that may hold a recipe with a field containing
-    // `foldedText`; every such recipe is inside them. None when the file has no index or the
-    // text holds no word: then every recipe may.
+    // `foldedText`; every such recipe is inside them. None when the file has no index, the index
+    // is not whole, or the text holds no word: then every recipe may.
     std::optional<std::vector<IdRange>> candidates(sqlite::Database& db, std::string_view foldedText,
                                                    std::int64_t afterId);
     // The words are read again at the next search; after this program's own writes.
