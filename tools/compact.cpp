@@ -23,7 +23,8 @@ const QString Usage =
                    "Rewrites the recipe collection FILE so that recipes share pages, which makes the file\n"
                    "smaller; recipes, their order and their contents stay as they are. Close Pantrio first:\n"
                    "a collection the recipe window holds open is refused. The rewrite needs free disk space\n"
-                   "of about the file's size, and is undone if it cannot finish.\n"
+                   "of about the file's size, and is undone if it cannot finish. The word index that the\n"
+                   "search over every field uses is added, or rebuilt when another program left it incomplete.\n"
                    "\n"
                    "  -h, --help   show this text");
 

@@ -25,6 +25,7 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -121,24 +122,34 @@ QString plural(int n, const char* one, const char* many)
     return QStringLiteral("%1 %2").arg(n).arg(QLatin1StringView(n == 1 ? one : many));
 }
 
+// A message about the file a new collection is built in names the collection the user asked for.
+QString asAsked(QString message, const QString& target, const QString& collection)
+{
+    return target == collection ? message : message.replace(shown(target), shown(collection));
+}
+
 int runImport(const QString& collection, const QStringList& files, bool dryRun, bool allowDuplicates)
 {
     // A new collection is built under a temporary name and put in place only when complete.
     const bool create = !QFileInfo::exists(collection);
     const QString target = create ? collection + QStringLiteral(".pantrio-import") : collection;
+    const auto dropTarget = [&] {
+        // The journal too: a failed commit (a full disk) leaves it beside the file.
+        if (create)
+            for (const char* end : {"", "-journal", "-wal", "-shm"})
+                QFile::remove(target + QLatin1String(end));
+    };
     if (create) {
-        QFile::remove(target); // an earlier interrupted import's
+        dropTarget(); // an earlier interrupted import's
         try {
             RecipeTable::createFile(target);
         } catch (const StoreError& e) {
-            print(stderr, QStringLiteral("pantrio-recipes: %1").arg(e.message()));
+            dropTarget();
+            print(stderr,
+                  QStringLiteral("pantrio-recipes: %1").arg(asAsked(e.message(), target, collection)));
             return CannotUse;
         }
     }
-    const auto dropTarget = [&] {
-        if (create)
-            QFile::remove(target);
-    };
 
     exchange::ImportSummary summary;
     Progress progress;
@@ -170,7 +181,8 @@ int runImport(const QString& collection, const QStringList& files, bool dryRun, 
     } catch (const StoreError& e) {
         progress.clear();
         dropTarget();
-        print(stderr, QStringLiteral("pantrio-recipes: %1 Nothing was imported.").arg(e.message()));
+        print(stderr, QStringLiteral("pantrio-recipes: %1 Nothing was imported.")
+                          .arg(asAsked(e.message(), target, collection)));
         return CannotUse;
     }
     progress.clear();
@@ -203,13 +215,48 @@ int runImport(const QString& collection, const QStringList& files, bool dryRun, 
     return summary.refused ? Refused : Done;
 }
 
+// Why an output file cannot be written where it is named; empty when it can.
+QString outputRefusal(const QString& file)
+{
+    const QFileInfo info(file);
+    if (!info.exists() && !info.isSymLink())
+        return {};
+    if (info.isDir())
+        return QStringLiteral("\"%1\" is a folder; name a file in it.").arg(shown(file));
+    struct stat st{};
+    if (::stat(QFile::encodeName(file).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        const char* kind = S_ISFIFO(st.st_mode)                         ? "a named pipe, not a file"
+                           : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device, not a file"
+                                                                        : "not an ordinary file";
+        return QStringLiteral("\"%1\" is %2; name a new file, or - for standard output.")
+            .arg(shown(file), QLatin1String(kind));
+    }
+    return QStringLiteral("\"%1\" already exists; choose another name.").arg(shown(file));
+}
+
+// An Access collection of the earlier version is read by import only: say how to get at it.
+bool isAccessFile(const QString& path)
+{
+    QFile f(path);
+    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray kind = f.read(19).mid(4);
+    return kind == "Standard Jet DB" || kind == "Standard ACE DB";
+}
+
 int runExport(const QString& collection, const QString& format, const QString& file)
 {
     const bool toStdout = file == u"-";
-    if (!toStdout && QFileInfo::exists(file)) {
-        print(
-            stderr,
-            QStringLiteral("pantrio-recipes: \"%1\" already exists; choose another name.").arg(shown(file)));
+    if (const QString refusal = toStdout ? QString() : outputRefusal(file); !refusal.isEmpty()) {
+        print(stderr, QStringLiteral("pantrio-recipes: %1").arg(refusal));
+        return CannotUse;
+    }
+    if (isAccessFile(collection)) {
+        print(stderr,
+              QStringLiteral("pantrio-recipes: \"%1\" is an Access file of an earlier version: open it in "
+                             "Pantrio to convert it, or import it into a collection with "
+                             "\"pantrio-recipes import\".")
+                  .arg(shown(collection)));
         return CannotUse;
     }
     QFile out;

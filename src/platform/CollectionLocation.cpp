@@ -24,7 +24,8 @@ CollectionLocation CollectionLocation::choose(const CollectionFolders& folders, 
 {
     CollectionLocation where;
     const QString beside = inFolder(folders.program, collectionName);
-    if (QFileInfo::exists(beside) || writable(folders.program)) {
+    // Root may write /usr/bin, but an installed copy's recipes never go there.
+    if (!isSystemProgramFolder(folders.program) && (QFileInfo::exists(beside) || writable(folders.program))) {
         where.collection = beside;
     } else {
         where.collection = inFolder(folders.userData, collectionName);
@@ -57,6 +58,24 @@ bool CollectionLocation::provideSample() const
     QFile(collection)
         .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     return true;
+}
+
+bool isSystemProgramFolder(const QString& folder)
+{
+    static const QStringList system = {QStringLiteral("/bin"),
+                                       QStringLiteral("/sbin"),
+                                       QStringLiteral("/usr/bin"),
+                                       QStringLiteral("/usr/sbin"),
+                                       QStringLiteral("/usr/games"),
+                                       QStringLiteral("/usr/local/bin"),
+                                       QStringLiteral("/usr/local/sbin"),
+                                       QStringLiteral("/usr/local/games")};
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    const QString path = QDir::cleanPath(canonical.isEmpty() ? folder : canonical);
+    if (system.contains(path))
+        return true;
+    // A package of its own under /opt, as /opt/pantrio/bin.
+    return path.startsWith(QLatin1String("/opt/")) && path.endsWith(QLatin1String("/bin"));
 }
 
 bool folderIsWritable(const QString& folder)

@@ -24,14 +24,18 @@ struct CollectionLocation
     using WritableTest = std::function<bool(const QString& folder)>;
 
     // The collection lives beside the program when the program folder holds one or the user may
-    // write there (a build folder, a copy on a stick); otherwise, as for an installed copy, in the
-    // user's data folder, first filled from the shipped sample.
+    // write there (a build folder, a copy on a stick); otherwise, and always for a copy installed
+    // in a system folder (whoever runs it, root included), in the user's data folder, first
+    // filled from the shipped sample.
     static CollectionLocation choose(const CollectionFolders& folders, const WritableTest& writable);
 
     // Gives a missing collection the shipped sample; an existing file is never replaced.
     // False only when a copy was due and failed.
     bool provideSample() const;
 };
+
+// Whether `folder` is where the system installs programs (/usr/bin, /usr/local/bin, /opt/NAME/bin, ...).
+bool isSystemProgramFolder(const QString& folder);
 
 // Whether the current user may create files in `folder`, as the system decides it.
 bool folderIsWritable(const QString& folder);

@@ -110,10 +110,11 @@ Compaction compactFile(const QString& path)
                                  .arg(QDir::toNativeSeparators(path)));
     }
     result.pageSizeBefore = pageSizeOf(db);
-    // Files from before the word index get it now, while the file is rewritten anyway.
-    if (!WordIndex::presentIn(db)) {
+    // Files from before the word index get it now, while the file is rewritten anyway, and one
+    // that another program left incomplete gets a new one.
+    if (!WordIndex::whole(db)) {
         db.exec("BEGIN", action);
-        WordIndex::addTo(db);
+        WordIndex::rebuild(db);
         db.exec("COMMIT", action);
     }
     // The copy keeps every rowid (the engine copies whole records into the empty new table),

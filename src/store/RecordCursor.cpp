@@ -2,6 +2,7 @@
 
 #include "CollectionFile.h"
 #include "RecipeTable.h"
+#include "WordIndex.h"
 
 #include <limits>
 #include <QFileInfo>
@@ -36,6 +37,7 @@ std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options op
 std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options options, Backup backup)
 {
     sqlite::Database db = openCollectionFile(path, options.mode, options.busyTimeoutMs);
+    WordIndex::checkAtOpen(db, options.mode == OpenMode::Exclusive && !db.readOnly());
     std::unique_ptr<RecordCursor> cursor(new RecordCursor(std::move(db), options, std::move(backup)));
     cursor->snapshot_.open(options.mode);
     cursor->pos_ = cursor->snapshot_.isEmpty() ? -1 : 0;

@@ -177,8 +177,12 @@ void Database::fail(int code, const QString& action, const char* detail) const
         const bool replaced = now->device != known->device || now->inode != known->inode;
         // The engine reads someone else's bytes as damage or as a missing table.
         const int primary = code & 0xff;
-        const bool unreadable = primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB
-                                || primary == SQLITE_ERROR || primary == SQLITE_IOERR;
+        // A write that failed (a size limit, a failing stick) changed the file itself.
+        const bool ownWriteFailed = code == SQLITE_IOERR_WRITE || code == SQLITE_IOERR_FSYNC
+                                    || code == SQLITE_IOERR_TRUNCATE || code == SQLITE_IOERR_DIR_FSYNC;
+        const bool unreadable = (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB
+                                 || primary == SQLITE_ERROR || primary == SQLITE_IOERR)
+                                && !ownWriteFailed;
         if (replaced || (unreadable && *now != *known))
             throw StoreError(StoreError::Kind::Overwritten,
                              QStringLiteral("Pantrio could not %1 \"%2\": another program overwrote the file "

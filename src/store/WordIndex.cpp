@@ -4,62 +4,31 @@
 #include "Sqlite.h"
 #include "StoreError.h"
 #include "TextFolding.h"
+#include "WordIndexBlocks.h"
+#include "WordIndexStamp.h"
 
 #include <algorithm>
-#include <sqlite3.h>
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <sqlite3.h>
 #include <string>
 
 namespace pantrio {
+
+using namespace WordIndexBlocks;
 
 namespace {
 
 const QString ReadAction = QStringLiteral("read the recipe file");
 const QString IndexAction = QStringLiteral("index the words of the recipe file");
 
-// Blocks, ascending and unique.
-using Blocks = std::vector<std::uint32_t>;
-
-// A word's blocks are stored as whichever is shorter: a list of gaps, or a bitmap.
-constexpr char ListTag = 0;
-constexpr char BitmapTag = 1;
-
-// Ids beyond this do not fit a block number; such recipes stay pending and are always read.
-constexpr std::int64_t HighestIndexedId = (std::int64_t(1) << (32 + WordIndex::BlockShift)) - 1;
-
-template <typename F> void forEachBlock(std::string_view blob, F f)
-{
-    if (blob.empty())
-        return;
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(blob[i]); };
-    if (blob[0] == BitmapTag) {
-        for (std::size_t i = 1; i < blob.size(); ++i)
-            for (unsigned bits = byte(i); bits; bits &= bits - 1)
-                f(std::uint32_t((i - 1) * 8 + unsigned(std::countr_zero(bits))));
-        return;
-    }
-    std::uint32_t block = 0;
-    for (std::size_t i = 1; i < blob.size();) {
-        std::uint32_t gap = 0;
-        for (int shift = 0; i < blob.size() && shift < 35; shift += 7) {
-            const unsigned c = byte(i++);
-            gap |= std::uint32_t(c & 0x7F) << shift;
-            if (!(c & 0x80))
-                break;
-        }
-        block += gap;
-        f(block);
-    }
-}
-
 std::string encode(const Blocks& blocks)
 {
     std::string list(1, ListTag);
     std::uint32_t previous = 0;
     for (std::uint32_t b : blocks) {
-        for (std::uint32_t gap = b - previous; ; gap >>= 7) {
+        for (std::uint32_t gap = b - previous;; gap >>= 7) {
             if (gap < 0x80) {
                 list += char(gap);
                 break;
@@ -173,15 +142,18 @@ private:
     std::vector<Entry> entries_;
 };
 
-void merge(sqlite::Database& db, const Postings& found)
+// Keeps the stamp's count and checksum in step with each row it writes.
+void merge(sqlite::Database& db, const Postings& found, WordIndexStamp::Stamp& stamp)
 {
     sqlite::Statement get(db, "SELECT blocks FROM RecipeWords WHERE word = ?1", IndexAction);
-    sqlite::Statement put(db, "INSERT OR REPLACE INTO RecipeWords (word, blocks) VALUES (?1, ?2)", IndexAction);
+    sqlite::Statement put(db, "INSERT OR REPLACE INTO RecipeWords (word, blocks) VALUES (?1, ?2)",
+                          IndexAction);
     Blocks merged;
     found.forEach([&](std::string_view word, const Blocks& blocks) {
         get.reset();
         get.bindBlob(1, word);
         merged.clear();
+        std::uint64_t oldHash = 0;
         if (get.step()) {
             bool grows = false;
             auto next = blocks.begin();
@@ -198,13 +170,17 @@ void merge(sqlite::Database& db, const Postings& found)
             if (!grows)
                 return;
             merged.insert(merged.end(), next, blocks.end());
+            oldHash = WordIndexStamp::rowHash(word, get.blob(0));
         } else {
             merged = blocks;
+            ++stamp.words;
         }
         get.reset();
+        const std::string encoded = encode(merged);
+        stamp.checksum += WordIndexStamp::rowHash(word, encoded) - oldHash;
         put.reset();
         put.bindBlob(1, word);
-        put.bindBlob(2, encode(merged));
+        put.bindBlob(2, encoded);
         put.step();
     });
 }
@@ -213,11 +189,10 @@ void merge(sqlite::Database& db, const Postings& found)
 
 QByteArray WordIndex::schema()
 {
-    const QByteArray note = " ON Recipes BEGIN\n    INSERT OR IGNORE INTO RecipeWordsPending VALUES (new.rowid);\nEND;\n";
-    return "CREATE TABLE RecipeWords (word BLOB PRIMARY KEY, blocks BLOB NOT NULL) WITHOUT ROWID;\n"
-           "CREATE TABLE RecipeWordsPending (id INTEGER PRIMARY KEY);\n"
-           "CREATE TRIGGER RecipeWordsInsert AFTER INSERT" +
-           note + "CREATE TRIGGER RecipeWordsUpdate AFTER UPDATE" + note;
+    QByteArray sql;
+    for (const auto& o : WordIndexStamp::objects())
+        sql += o.sql + ";\n";
+    return sql;
 }
 
 bool WordIndex::presentIn(sqlite::Database& db)
@@ -231,6 +206,42 @@ void WordIndex::addTo(sqlite::Database& db)
 {
     db.exec(schema().constData(), IndexAction);
     index(db, Rows::Every);
+}
+
+void WordIndex::rebuild(sqlite::Database& db)
+{
+    const auto& objects = WordIndexStamp::objects();
+    // Triggers first: they name the tables.
+    for (auto o = objects.rbegin(); o != objects.rend(); ++o)
+        db.exec((QByteArray("DROP ") + o->type + " IF EXISTS " + o->name).constData(), IndexAction);
+    addTo(db);
+}
+
+void WordIndex::checkAtOpen(sqlite::Database& db, bool heldAlone)
+{
+    try {
+        const WordIndexStamp::Presence presence = WordIndexStamp::presence(db);
+        if (presence.present == 0)
+            return; // a file from before the index: searches read every recipe
+        if (heldAlone) {
+            if (whole(db))
+                return;
+            db.exec("BEGIN IMMEDIATE", IndexAction);
+            rebuild(db);
+            db.exec("COMMIT", IndexAction);
+        } else if (presence.triggersWithoutPending) {
+            // Others may use the file, so it is not rebuilt now; but triggers that write to a
+            // table that is gone would make every save fail. Without them the index is not
+            // whole, so searches read every recipe until a rebuild.
+            db.exec("BEGIN IMMEDIATE; DROP TRIGGER IF EXISTS RecipeWordsInsert; "
+                    "DROP TRIGGER IF EXISTS RecipeWordsUpdate; COMMIT;",
+                    IndexAction);
+        }
+    } catch (const StoreError&) {
+        // A read-only folder, a full disk: the index stays as it is and searches do without it.
+        if (!sqlite3_get_autocommit(db.handle()))
+            sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
 }
 
 void WordIndex::catchUp(sqlite::Database& db)
@@ -261,13 +272,19 @@ void WordIndex::index(sqlite::Database& db, Rows which)
 {
     // A batch of recipes at a time, so that the words found stay a modest amount of memory.
     constexpr int BatchRows = 65536;
-    const QByteArray sql =
-        which == Rows::Pending
-            ? "SELECT p.id, " + RecipeTable::columnList() +
-                  " FROM RecipeWordsPending p JOIN Recipes ON Recipes.rowid = p.id"
-                  " WHERE p.id > ?1 AND p.id <= ?2 ORDER BY p.id LIMIT ?3"
-            : "SELECT rowid, " + RecipeTable::columnList() +
-                  " FROM Recipes WHERE rowid > ?1 AND rowid <= ?2 ORDER BY rowid LIMIT ?3";
+    const QByteArray sql = which == Rows::Pending
+                               ? "SELECT p.id, " + RecipeTable::columnList() +
+                                     " FROM RecipeWordsPending p JOIN Recipes ON Recipes.rowid = p.id"
+                                     " WHERE p.id > ?1 AND p.id <= ?2 ORDER BY p.id LIMIT ?3"
+                               : "SELECT rowid, " + RecipeTable::columnList() +
+                                     " FROM Recipes WHERE rowid > ?1 AND rowid <= ?2 ORDER BY rowid LIMIT ?3";
+    WordIndexStamp::Stamp stamp;
+    if (which == Rows::Pending) {
+        const auto intact = WordIndexStamp::intact(db);
+        if (!intact)
+            return;
+        stamp = *intact;
+    }
     sqlite::Statement rows(db, sql.constData(), IndexAction);
     Postings found;
     std::string folded;
@@ -294,135 +311,25 @@ void WordIndex::index(sqlite::Database& db, Rows which)
             }
         }
         rows.reset();
-        merge(db, found);
+        merge(db, found, stamp);
+        stamp.highestId = std::max(stamp.highestId, after);
         if (count < BatchRows)
             break;
     }
+    WordIndexStamp::write(db, stamp);
     if (which == Rows::Pending) {
         sqlite::Statement done(db, "DELETE FROM RecipeWordsPending WHERE id >= 0 AND id <= ?1", IndexAction);
         done.bind(1, HighestIndexedId);
         done.step();
     } else {
         // Those the index cannot hold are read at every search instead.
-        sqlite::Statement rest(db, "INSERT INTO RecipeWordsPending SELECT rowid FROM Recipes "
-                                   "WHERE rowid < 0 OR rowid > ?1", IndexAction);
+        sqlite::Statement rest(db,
+                               "INSERT INTO RecipeWordsPending SELECT rowid FROM Recipes "
+                               "WHERE rowid < 0 OR rowid > ?1",
+                               IndexAction);
         rest.bind(1, HighestIndexedId);
         rest.step();
     }
-}
-
-void WordIndex::loadVocabulary(sqlite::Database& db)
-{
-    sqlite::Statement version(db, "PRAGMA data_version", ReadAction);
-    const std::int64_t now = version.step() ? version.int64(0) : 0;
-    version.reset();
-    if (now == vocabularyVersion_)
-        return;
-    vocabulary_.clear();
-    sqlite::Statement words(db, "SELECT word FROM RecipeWords", ReadAction);
-    while (words.step()) {
-        vocabulary_ += words.blob(0);
-        vocabulary_ += '\0';
-    }
-    vocabularyVersion_ = now;
-}
-
-std::vector<std::string_view> WordIndex::wordsContaining(std::string_view part) const
-{
-    std::vector<std::string_view> out;
-    const char* all = vocabulary_.data();
-    const std::size_t size = vocabulary_.size();
-    std::size_t at = 0;
-    while (at < size) {
-        const void* hit = memmem(all + at, size - at, part.data(), part.size());
-        if (!hit)
-            break;
-        const std::size_t offset = std::size_t(static_cast<const char*>(hit) - all);
-        std::size_t start = offset;
-        while (start > 0 && all[start - 1] != '\0')
-            --start;
-        const std::size_t end = std::strlen(all + offset) + offset;
-        out.emplace_back(all + start, end - start);
-        at = end + 1;
-    }
-    return out;
-}
-
-std::optional<std::vector<WordIndex::IdRange>> WordIndex::candidates(sqlite::Database& db,
-                                                                     std::string_view foldedText,
-                                                                     std::int64_t afterId)
-{
-    if (!presentIn(db))
-        return std::nullopt;
-    std::vector<std::string> parts;
-    forEachWord(foldedText, [&](std::string_view w) { parts.emplace_back(w.substr(0, WordStrideBytes)); });
-    if (parts.empty() || !std::all_of(foldedText.begin(), foldedText.end(), [](char c) { return c != '\0'; }))
-        return std::nullopt;
-    loadVocabulary(db);
-
-    std::int64_t highest = -1;
-    {
-        sqlite::Statement max(db, "SELECT max(rowid) FROM Recipes", ReadAction);
-        if (max.step())
-            highest = std::min(max.int64(0), HighestIndexedId);
-    }
-    const std::size_t blockCount = highest < 0 ? 0 : std::size_t(highest >> BlockShift) + 1;
-    std::vector<std::uint64_t> candidate((blockCount + 63) / 64, ~std::uint64_t(0));
-    std::vector<std::uint64_t> holding(candidate.size());
-    // A part found in very many words narrows little and would cost a lookup for each.
-    constexpr std::size_t MostWordsLookedUp = 2048;
-    sqlite::Statement get(db, "SELECT blocks FROM RecipeWords WHERE word = ?1", ReadAction);
-    for (const std::string& part : parts) {
-        const auto words = wordsContaining(part);
-        if (words.size() > MostWordsLookedUp)
-            continue;
-        std::fill(holding.begin(), holding.end(), 0);
-        for (std::string_view word : words) {
-            get.reset();
-            get.bindBlob(1, word);
-            if (get.step())
-                forEachBlock(get.blob(0), [&](std::uint32_t b) {
-                    if (b < blockCount)
-                        holding[b / 64] |= std::uint64_t(1) << (b % 64);
-                });
-        }
-        get.reset();
-        for (std::size_t i = 0; i < candidate.size(); ++i)
-            candidate[i] &= holding[i];
-    }
-
-    std::vector<IdRange> ranges;
-    const std::int64_t from = std::max<std::int64_t>(afterId + 1, 0);
-    for (std::size_t b = std::size_t(from >> BlockShift); b < blockCount; ++b) {
-        if (!(candidate[b / 64] >> (b % 64) & 1))
-            continue;
-        const std::int64_t lo = std::max(std::int64_t(b) << BlockShift, from);
-        const std::int64_t hi = std::min(((std::int64_t(b) + 1) << BlockShift) - 1, highest);
-        if (!ranges.empty() && ranges.back().second + 1 >= lo)
-            ranges.back().second = hi;
-        else
-            ranges.emplace_back(lo, hi);
-    }
-    sqlite::Statement pending(db, "SELECT id FROM RecipeWordsPending WHERE id > ?1 ORDER BY id", ReadAction);
-    pending.bind(1, afterId);
-    bool added = false;
-    while (pending.step()) {
-        const std::int64_t id = pending.int64(0);
-        ranges.emplace_back(id, id);
-        added = true;
-    }
-    if (added) {
-        std::sort(ranges.begin(), ranges.end());
-        std::vector<IdRange> merged;
-        for (const IdRange& r : ranges) {
-            if (!merged.empty() && merged.back().second >= r.first - 1)
-                merged.back().second = std::max(merged.back().second, r.second);
-            else
-                merged.push_back(r);
-        }
-        ranges = std::move(merged);
-    }
-    return ranges;
 }
 
 } // namespace pantrio

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QByteArray>
-
 #include <cstdint>
 #include <optional>
+#include <QByteArray>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,6 +24,11 @@ class Database;
 // file; a search reads those recipes directly until catchUp() folds them into the index.
 // Deleted recipes leave their words behind: a block then holds a word it no longer has,
 // which costs a little reading, never a missed recipe.
+//
+// Other programs may write the file too, and not always well. `RecipeWordsStamp` records what
+// the index held when Pantrio last wrote it (its words and a checksum of them, the highest id
+// indexed); an index whose tables or triggers are not exactly Pantrio's, whose stamp disagrees,
+// or that misses a recipe added after it is not used: the search then reads every recipe.
 class WordIndex
 {
 public:
@@ -35,10 +39,19 @@ public:
     // The tables and triggers, as SQL.
     static QByteArray schema();
     static bool presentIn(sqlite::Database& db);
+    // Whether the index is there and can be trusted; reads all of it.
+    static bool whole(sqlite::Database& db);
     // Adds the index to a file that lacks it, or has just been filled, and indexes every recipe;
     // in the caller's transaction.
     static void addTo(sqlite::Database& db);
-    // Folds the pending recipes into the index, in the caller's transaction.
+    // Replaces whatever the file holds of an index by a new one; in the caller's transaction.
+    static void rebuild(sqlite::Database& db);
+    // Once a file is open: an index that is not whole is rebuilt when this connection holds the
+    // file alone (and may write it); shared, it is only kept from failing the saves. Never throws.
+    static void checkAtOpen(sqlite::Database& db, bool heldAlone);
+    // Folds the pending recipes into the index, in the caller's transaction. Nothing when its
+    // tables, triggers or stamp are not in order, which would only hide what is missing; a
+    // checksum that disagrees keeps disagreeing, since the stamp is only ever moved by the rows written.
     static void catchUp(sqlite::Database& db);
     // The same under a savepoint of its own, so that a failure only leaves the recipes pending:
     // a save or an import never fails for its index.
@@ -46,8 +59,8 @@ public:
     static std::int64_t pendingCount(sqlite::Database& db);
 
     // The id ranges, ascending, after `afterId` that may hold a recipe with a field containing
-    // `foldedText`; every such recipe is inside them. None when the file has no index or the
-    // text holds no word: then every recipe may.
+    // `foldedText`; every such recipe is inside them. None when the file has no index, the index
+    // is not whole, or the text holds no word: then every recipe may.
     std::optional<std::vector<IdRange>> candidates(sqlite::Database& db, std::string_view foldedText,
                                                    std::int64_t afterId);
     // The words are read again at the next search; after this program's own writes.
@@ -56,11 +69,13 @@ public:
 private:
     enum class Rows { Pending, Every };
     static void index(sqlite::Database& db, Rows which);
-    void loadVocabulary(sqlite::Database& db);
+    // Reads the words when another program has written since; false when the index is not whole.
+    bool loadVocabulary(sqlite::Database& db);
     std::vector<std::string_view> wordsContaining(std::string_view part) const;
 
     std::string vocabulary_; // every word, each followed by '\0'
     std::int64_t vocabularyVersion_ = -1;
+    bool trusted_ = false;
 };
 
 } // namespace pantrio

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -70,6 +71,16 @@ private slots:
         QTest::newRow("export of a missing collection")
             << QStringList{"export", "--collection", c, "--format", "json", "-"} << 3 << "does not exist"
             << -1;
+        QTest::newRow("export into a folder")
+            << QStringList{"export", "--collection", c, "--format", "json", data("access")} << 3
+            << "access\" is a folder" << -1;
+        QTest::newRow("export into a device")
+            << QStringList{"export", "--collection", c, "--format", "json", "/dev/null"} << 3
+            << "\"/dev/null\" is a device, not a file" << -1;
+        QTest::newRow("export of an Access file")
+            << QStringList{"export", "--collection", data("access/testV1997.mdb"), "--format", "json", "-"}
+            << 3 << "is an Access file of an earlier version: open it in Pantrio to convert it, or import it"
+            << -1;
     }
 
     void statusAndSummary()
@@ -87,6 +98,33 @@ private slots:
         QCOMPARE(QFileInfo::exists(collection) ? recipeCount(collection) : -1, recipes);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(),
                  recipes < 0 ? 0 : 1); // no temporary left over
+    }
+
+    // A new collection that cannot be completed (here: a file size limit, as a full disk) leaves
+    // nothing behind, and the message names the collection asked for.
+    void failedNewCollectionLeavesNothing()
+    {
+        QTemporaryDir dir;
+        QJsonArray recipes;
+        for (int i = 0; i < 2000; ++i)
+            recipes.append(QJsonObject{{"@type", "Recipe"},
+                                       {"name", QStringLiteral("Stew %1").arg(i)},
+                                       {"recipeInstructions", QString(2000, QLatin1Char('a' + i % 26))}});
+        QFile list(dir.filePath(QStringLiteral("many.json")));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(QJsonDocument(recipes).toJson());
+        list.close();
+        const QString collection = dir.filePath(QStringLiteral("Savorix.mdb"));
+        QProcess p;
+        p.start(QStringLiteral("sh"),
+                {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; ulimit -f 2048; exec \"$0\" \"$@\""),
+                 QStringLiteral(PANTRIO_RECIPES_TOOL), QStringLiteral("import"),
+                 QStringLiteral("--collection"), collection, list.fileName()});
+        QVERIFY(p.waitForFinished(60000));
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 3);
+        QVERIFY2(err.contains(QStringLiteral("\"%1\"").arg(collection)), qPrintable(err));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("many.json")});
     }
 
     void collectionHeldByTheWindowIsInUse()

@@ -39,6 +39,8 @@ private slots:
     void chooseFolders_data();
     void chooseFolders();
     void firstStartCopiesTheSampleOnce();
+    void installedCopyUsesTheDataFolder_data();
+    void installedCopyUsesTheDataFolder();
 };
 
 void TestCollectionLocation::chooseFolders_data()
@@ -99,6 +101,31 @@ void TestCollectionLocation::firstStartCopiesTheSampleOnce()
     QFile kept(where.collection);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("mine"));
+}
+
+void TestCollectionLocation::installedCopyUsesTheDataFolder_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("/usr/bin") << "/usr/bin" << true;
+    QTest::newRow("/usr/local/bin") << "/usr/local/bin/" << true;
+    QTest::newRow("/opt") << "/opt/pantrio/bin" << true;
+    QTest::newRow("a build folder") << "" << false;
+    QTest::newRow("bin of a home folder") << "/home/cook/bin" << false;
+}
+
+// Even for root, who may write there: the recipes of an installed copy are the user's own.
+void TestCollectionLocation::installedCopyUsesTheDataFolder()
+{
+    QFETCH(QString, program);
+    QFETCH(bool, installed);
+    Folders f;
+    if (!program.isEmpty())
+        f.folders.program = program;
+    QCOMPARE(isSystemProgramFolder(f.folders.program), installed);
+    const auto where = CollectionLocation::choose(f.folders, [](const QString&) { return true; });
+    QCOMPARE(where.collection, installed ? f.in(QStringLiteral("data/Pantrio/Savorix.mdb"))
+                                         : QDir(f.folders.program).filePath(QStringLiteral("Savorix.mdb")));
 }
 
 QTEST_GUILESS_MAIN(TestCollectionLocation)

@@ -67,7 +67,7 @@ QString oldCollection(const QTemporaryDir& dir)
     QString out;
     if (runSqlite(path,
                   QStringLiteral("DROP TRIGGER RecipeWordsInsert; DROP TRIGGER RecipeWordsUpdate; DROP TABLE RecipeWords;"
-                                 "DROP TABLE RecipeWordsPending;"
+                                 "DROP TABLE RecipeWordsPending; DROP TABLE RecipeWordsStamp;"
                                  "DELETE FROM Recipes WHERE rowid % 7 = 3; PRAGMA page_size = 4096; VACUUM;"),
                   &out) != 0)
         qFatal("sqlite3 failed: %s", qPrintable(out));
