@@ -20,7 +20,9 @@ QString plain(const FieldValue& value)
 {
     if (!value)
         return {};
-    const auto isControl = [](QChar c) { return c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r'; };
+    const auto isControl = [](QChar c) {
+        return c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
+    };
     if (std::none_of(value->cbegin(), value->cend(), isControl))
         return *value;
     QString out = *value;
@@ -55,7 +57,7 @@ void wrap(QStringView line, qsizetype width, qsizetype least, CanStart canStart,
     bool first = true;
     while (rest.size() > width) {
         const auto breaksAt = [&](qsizetype i) {
-            if (rest[i] != u' ')
+            if (rest[i] != u' ' || rest.left(i).trimmed().size() < least)
                 return false;
             const QStringView next = rest.mid(i + 1).trimmed();
             return !next.isEmpty() && canStart(next);
@@ -138,9 +140,10 @@ public:
                 paragraphStart = true;
                 return;
             }
-            const bool tagged = tagging == Tagging::EachParagraph ? paragraphStart
-                                                                  : tagging == Tagging::First && !any;
-            directionLine(line, tagged ? tag : QLatin1StringView(), paragraphStart && tagging == Tagging::None);
+            const bool tagged =
+                tagging == Tagging::EachParagraph ? paragraphStart : tagging == Tagging::First && !any;
+            directionLine(line, tagged ? tag : QLatin1StringView(),
+                          paragraphStart && tagging == Tagging::None);
             any = true;
             paragraphStart = false;
         });
@@ -157,7 +160,7 @@ private:
         const QStringView name = QStringView(line).chopped(1);
         QString written = QStringLiteral("MMMMM-----");
         written.append(name).append(QLatin1StringView("-----"));
-        if (sectionName(written) != name || isHeader(written))
+        if (name.isEmpty() || sectionName(written) != name || isHeader(written))
             return false;
         out_ += written;
         out_ += u'\n';

@@ -2,8 +2,8 @@
 
 #include "AccessFile.h"
 #include "RecipeText.h"
-#include "TextSource.h"
 #include "store/RecipeTable.h"
+#include "TextSource.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -23,7 +23,8 @@ bool TextSource::open(OpenMode mode)
         file_.skip(3);
     } else if (mark.startsWith("\xFF\xFE") || mark.startsWith("\xFE\xFF")) {
         utf16_ = true;
-        decoder_ = QStringDecoder(mark.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        decoder_ =
+            QStringDecoder(mark.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
         file_.skip(2);
     }
     pending_.clear();
