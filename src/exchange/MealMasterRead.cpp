@@ -358,18 +358,16 @@ private:
 bool holdsMealMasterHeader(QByteArrayView head)
 {
     const QByteArray lower = head.toByteArray().toLower();
-    for (const char* mark : {"meal-master", "now you're cooking"}) {
-        for (qsizetype at = lower.indexOf(mark); at >= 0; at = lower.indexOf(mark, at + 1)) {
-            qsizetype start = at;
-            while (start > 0 && lower[start - 1] != '\n' && lower[start - 1] != '\r' &&
-                   lower[start - 1] != EndOfFile)
-                --start;
-            qsizetype end = at;
-            while (end < lower.size() && lower[end] != '\n' && lower[end] != '\r')
-                ++end;
-            if (isHeader(withoutControls(decodeLine(head.sliced(start, end - start))).trimmed()))
-                return true;
-        }
+    qsizetype start = 0;
+    while (start < lower.size()) {
+        qsizetype end = start;
+        while (end < lower.size() && lower[end] != '\n' && lower[end] != '\r' && lower[end] != EndOfFile)
+            ++end;
+        const QByteArrayView line = QByteArrayView(lower).sliced(start, end - start);
+        if ((line.indexOf("meal-master") >= 0 || line.indexOf("now you're cooking") >= 0) &&
+            isHeader(withoutControls(decodeLine(head.sliced(start, end - start))).trimmed()))
+            return true;
+        start = end + 1;
     }
     return false;
 }
