@@ -102,12 +102,18 @@ QLatin1StringView unitName(const Unit& unit, QStringView amount)
 
 const Unit* unitSpelledAt(QStringView text, QStringView amount)
 {
+    if (text.isEmpty())
+        return nullptr;
+    const bool one = isSingular(amount);
     const Unit* best = nullptr;
+    qsizetype bestSize = 0;
     for (const Unit& u : Units) {
-        const L1 name = unitName(u, amount);
-        if (text.startsWith(name) && (text.size() == name.size() || text[name.size()] == u' ') &&
-            (!best || name.size() > unitName(*best, amount).size()))
+        const L1 name = one ? u.one : u.many;
+        if (text.front() == name.front() && name.size() > bestSize && text.startsWith(name) &&
+            (text.size() == name.size() || text[name.size()] == u' ')) {
             best = &u;
+            bestSize = name.size();
+        }
     }
     return best;
 }

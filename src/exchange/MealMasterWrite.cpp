@@ -20,14 +20,16 @@ QString plain(const FieldValue& value)
 {
     if (!value)
         return {};
-    const auto isControl = [](QChar c) {
-        return c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
-    };
-    if (std::none_of(value->cbegin(), value->cend(), isControl))
+    const auto isControl = [](char16_t c) { return c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r'; };
+    bool any = false; // without an early return, so that the loop runs on many characters at once
+    const auto* p = reinterpret_cast<const char16_t*>(value->constData());
+    for (const char16_t* end = p + value->size(); p != end; ++p)
+        any |= isControl(*p);
+    if (!any)
         return *value;
     QString out = *value;
     for (QChar& c : out)
-        if (isControl(c))
+        if (isControl(c.unicode()))
             c = u' ';
     return out;
 }
@@ -35,6 +37,13 @@ QString plain(const FieldValue& value)
 // Calls `each` with every line of `text` (ended by LF, CR LF or a CR alone), without its end.
 template <typename F> void forEachLine(QStringView text, F each)
 {
+    if (!text.contains(u'\r')) {
+        qsizetype from = 0;
+        for (qsizetype end; (end = text.indexOf(u'\n', from)) >= 0; from = end + 1)
+            each(text.mid(from, end - from));
+        each(text.mid(from));
+        return;
+    }
     qsizetype from = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] != u'\n' && text[i] != u'\r')
@@ -76,6 +85,23 @@ void wrap(QStringView line, qsizetype width, qsizetype least, CanStart canStart,
         rest = rest.mid(at + 1).trimmed();
     }
     put(rest, first);
+}
+
+// `line` as QString::simplified() leaves it; copied into `buffer` only when that changes it.
+QStringView simplified(QStringView line, QString& buffer)
+{
+    bool space = true; // a space at the start is one too many
+    for (QChar c : line) {
+        const bool isSpace = c.unicode() <= u' ' || c.unicode() > 0x7E ? c.isSpace() : false;
+        if (isSpace && (space || c != u' ')) {
+            buffer = line.toString().simplified();
+            return buffer;
+        }
+        space = isSpace;
+    }
+    if (space && !line.isEmpty())
+        line.chop(1);
+    return line;
 }
 
 bool escapedOnRead(QStringView line)
@@ -120,8 +146,9 @@ public:
 
     void ingredients(QStringView text)
     {
+        QString buffer;
         forEachLine(text, [&](QStringView raw) {
-            const QString line = raw.toString().simplified();
+            const QStringView line = simplified(raw, buffer);
             if (!line.isEmpty() && !section(line) && !columns(line))
                 textColumn(TextIndent, line, escapedInTextColumn(line));
         });
@@ -153,11 +180,11 @@ public:
 
 private:
     // A stored line "FILLING:" as the section line it was read from.
-    bool section(const QString& line)
+    bool section(QStringView line)
     {
         if (!line.endsWith(u':') || line.front().isDigit())
             return false;
-        const QStringView name = QStringView(line).chopped(1);
+        const QStringView name = line.chopped(1);
         QString written = QStringLiteral("MMMMM-----");
         written.append(name).append(QLatin1StringView("-----"));
         if (name.isEmpty() || sectionName(written) != name || isHeader(written))
@@ -167,8 +194,9 @@ private:
         return true;
     }
 
-    // "2 cups flour" as amount, unit code and text in their columns, when it reads back the same.
-    bool columns(const QString& line)
+    // "2 cups flour" as amount, unit code and text in their columns, which the reader puts
+    // together again as the same line (it has no blank space but single spaces between words).
+    bool columns(QStringView line)
     {
         qsizetype amountEnd = 0, at = 0;
         bool digit = false;
@@ -183,31 +211,28 @@ private:
             digit |= digits;
             at = end + 1;
         }
-        if (!digit)
+        // An amount of dashes could make a line of the format's own.
+        if (!digit || line.startsWith(u"---"))
             return false;
-        Ingredient in;
-        in.amount = line.left(amountEnd);
-        QStringView rest = QStringView(line).mid(amountEnd).trimmed();
-        if (const Unit* unit = unitSpelledAt(rest, in.amount)) {
-            in.unit = unit->code;
-            rest = rest.mid(unitName(*unit, in.amount).size()).trimmed();
-        }
-        in.text = rest.toString();
-        if (ingredientLine(in) != line)
-            return false;
-        QString prefix(AmountWidth - in.amount.size(), u' ');
-        prefix.append(in.amount).append(u' ').append(in.unit.leftJustified(2)).append(u' ');
-        const QStringView start = QStringView(prefix).trimmed();
-        if (isHeader(start) || isEndMarker(start) || !sectionName(start).isEmpty())
-            return false;
-        if (in.text.isEmpty()) {
-            while (prefix.endsWith(u' '))
-                prefix.chop(1);
-            out_ += prefix;
+        const QStringView amount = line.left(amountEnd);
+        QStringView text = line.mid(amountEnd).trimmed();
+        const Unit* unit = unitSpelledAt(text, amount);
+        if (unit)
+            text = text.mid(unitName(*unit, amount).size()).trimmed();
+        char16_t prefix[TextColumn];
+        std::fill(std::begin(prefix), std::end(prefix), u' ');
+        std::copy(amount.utf16(), amount.utf16() + amount.size(), prefix + AmountWidth - amount.size());
+        for (qsizetype i = 0; unit && i < unit->code.size(); ++i)
+            prefix[UnitColumn + i] = char16_t(unit->code[i].unicode());
+        if (text.isEmpty()) {
+            QStringView written(prefix, TextColumn);
+            while (written.endsWith(u' '))
+                written.chop(1);
+            out_ += written;
             out_ += u'\n';
             return true;
         }
-        textColumn(prefix, in.text, false);
+        textColumn(QStringView(prefix, TextColumn), text, false);
         return true;
     }
 
@@ -240,6 +265,10 @@ private:
     // other than text.
     bool misread(QStringView piece, bool paragraphStart) const
     {
+        // Escaped lines, headers and end lines all begin with one of these.
+        if (!firstDirection_ && !paragraphStart && piece.front() != u'\\' && piece.front() != u'M' &&
+            piece.front() != u'-')
+            return false;
         if (escapedOnRead(piece) || isHeader(piece) || isEndMarker(piece))
             return true;
         if (paragraphStart && startsParagraphTag(piece))
@@ -287,7 +316,10 @@ private:
 void writeMealMaster(QIODevice& device, const RecipeValues& r)
 {
     QString out;
-    out.reserve(4096);
+    qsizetype size = 512;
+    for (Field f : allFields)
+        size += r[f] ? r[f]->size() : 0;
+    out.reserve(size + size / 8);
     Writer writer(out);
     const QString notes = plain(r[Field::Notes]);
     const QStringView rest = writer.header(r, notes);
