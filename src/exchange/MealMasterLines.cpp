@@ -3,6 +3,8 @@
 #include "RecipeFormats.h"
 
 #include <array>
+#include <bit>
+#include <cstdint>
 
 namespace pantrio::exchange::mealmaster {
 
@@ -53,23 +55,32 @@ constexpr std::array<L1, 7> ParagraphTags = {L1("Notes:"),   L1("Description:"),
                                              L1("Copyright")};
 constexpr std::array<L1, 4> HeaderTags = {L1("Title:"), L1("Categories:"), L1("Yield:"), L1("Servings:")};
 
-// "1", "1/2", ".5": the amounts a unit is singular after.
+// "1", "1/2", ".5", "0.5": the amounts a unit is singular after.
 bool isSingular(QStringView amount)
 {
-    if (amount.isEmpty() || amount == u"1")
-        return true;
-    const qsizetype slash = amount.indexOf(u'/');
     const auto digits = [](QStringView s) {
         for (QChar c : s)
-            if (!c.isDigit())
+            if (c < u'0' || c > u'9')
                 return false;
         return !s.isEmpty();
     };
-    if (slash > 0)
-        return digits(amount.left(slash)) && digits(amount.mid(slash + 1));
-    if (amount.startsWith(u"0."))
-        amount = amount.mid(1);
-    return amount.startsWith(u'.') && digits(amount.mid(1));
+    if (amount.isEmpty() || (amount.size() == 1 && amount[0] == u'1'))
+        return true;
+    for (qsizetype i = 0; i < amount.size(); ++i)
+        if (amount[i] == u'/')
+            return digits(amount.first(i)) && digits(amount.sliced(i + 1));
+    if (amount.size() > 1 && amount[0] == u'0' && amount[1] == u'.')
+        amount = amount.sliced(1);
+    return amount[0] == u'.' && digits(amount.sliced(1));
+}
+
+// Whether `text` begins with `name` (as QStringView::startsWith, without a call per unit).
+bool spells(QStringView text, L1 name)
+{
+    for (qsizetype i = 0; i < name.size(); ++i)
+        if (text[i].unicode() != uchar(name.data()[i]))
+            return false;
+    return true;
 }
 
 template <std::size_t N> bool startsWithAny(QStringView line, const std::array<L1, N>& tags)
@@ -102,15 +113,23 @@ QLatin1StringView unitName(const Unit& unit, QStringView amount)
 
 const Unit* unitSpelledAt(QStringView text, QStringView amount)
 {
-    if (text.isEmpty())
+    // The units whose names begin with each letter, so that a line is held against few of them.
+    static const std::array<std::uint64_t, 128> byLetter = [] {
+        std::array<std::uint64_t, 128> out{};
+        for (std::size_t i = 0; i < Units.size(); ++i)
+            out[uchar(Units[i].one.front().toLatin1()) & 127] |= std::uint64_t(1) << i;
+        return out;
+    }();
+    if (text.isEmpty() || text[0].unicode() >= 128)
         return nullptr;
     const bool one = isSingular(amount);
     const Unit* best = nullptr;
     qsizetype bestSize = 0;
-    for (const Unit& u : Units) {
+    for (std::uint64_t left = byLetter[text[0].unicode()]; left; left &= left - 1) {
+        const Unit& u = Units[std::countr_zero(left)];
         const L1 name = one ? u.one : u.many;
-        if (text.front() == name.front() && name.size() > bestSize && text.startsWith(name) &&
-            (text.size() == name.size() || text[name.size()] == u' ')) {
+        if (name.size() > bestSize && name.size() <= text.size() &&
+            (text.size() == name.size() || text[name.size()] == u' ') && spells(text, name)) {
             best = &u;
             bestSize = name.size();
         }

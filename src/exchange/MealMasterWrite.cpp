@@ -3,6 +3,7 @@
 #include "RecipeText.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace pantrio::exchange {
 
@@ -21,10 +22,11 @@ QString plain(const FieldValue& value)
     if (!value)
         return {};
     const auto isControl = [](char16_t c) { return c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r'; };
-    bool any = false; // without an early return, so that the loop runs on many characters at once
+    // Without branches or an early return, so that the loop runs on many characters at once.
+    unsigned char any = 0;
     const auto* p = reinterpret_cast<const char16_t*>(value->constData());
     for (const char16_t* end = p + value->size(); p != end; ++p)
-        any |= isControl(*p);
+        any |= (*p < 0x20) & (*p != u'\t') & (*p != u'\n') & (*p != u'\r');
     if (!any)
         return *value;
     QString out = *value;
@@ -37,7 +39,7 @@ QString plain(const FieldValue& value)
 // Calls `each` with every line of `text` (ended by LF, CR LF or a CR alone), without its end.
 template <typename F> void forEachLine(QStringView text, F each)
 {
-    if (!text.contains(u'\r')) {
+    if (!text.contains(QChar(u'\r'))) {
         qsizetype from = 0;
         for (qsizetype end; (end = text.indexOf(u'\n', from)) >= 0; from = end + 1)
             each(text.mid(from, end - from));
@@ -90,6 +92,17 @@ void wrap(QStringView line, qsizetype width, qsizetype least, CanStart canStart,
 // `line` as QString::simplified() leaves it; copied into `buffer` only when that changes it.
 QStringView simplified(QStringView line, QString& buffer)
 {
+    if (line.isEmpty())
+        return line;
+    // Plain ASCII with single spaces inside, looked at without branches: many characters at once.
+    const auto* p = reinterpret_cast<const char16_t*>(line.data());
+    unsigned char other = (p[0] == u' ') | (p[line.size() - 1] == u' ');
+    for (qsizetype i = 0; i < line.size(); ++i)
+        other |= (p[i] < u' ') | (p[i] > 0x7E);
+    for (qsizetype i = 1; i < line.size(); ++i)
+        other |= (p[i] == u' ') & (p[i - 1] == u' ');
+    if (!other)
+        return line;
     bool space = true; // a space at the start is one too many
     for (QChar c : line) {
         const bool isSpace = c.unicode() <= u' ' || c.unicode() > 0x7E ? c.isSpace() : false;
