@@ -2,7 +2,6 @@
 #include "RecipeFormats.h"
 #include "RecipeText.h"
 
-#include <algorithm>
 #include <QStringList>
 
 namespace pantrio::exchange {
@@ -22,7 +21,11 @@ constexpr char EndOfFile = 0x1A;
 QString withoutControls(QString line)
 {
     const auto isControl = [](QChar c) { return c.unicode() < 0x20 && c != u'\t'; };
-    if (std::none_of(line.cbegin(), line.cend(), isControl))
+    unsigned char any = 0; // no branches: many characters at once
+    const auto* p = reinterpret_cast<const char16_t*>(line.constData());
+    for (const char16_t* end = p + line.size(); p != end; ++p)
+        any |= (*p < 0x20) & (*p != u'\t');
+    if (!any)
         return line;
     QString out;
     out.reserve(line.size());
