@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
 #include <stdexcept>
@@ -40,6 +41,8 @@ private:
 inline constexpr std::int64_t MaxWholeFile = 64 * 1024 * 1024;
 
 void readMealMaster(QIODevice& in, const ReadEvents& events);
+// Whether a MealMaster recipe begins somewhere in `head`, the start of a file.
+bool holdsMealMasterHeader(QByteArrayView head);
 void readJson(QIODevice& in, const ReadEvents& events);
 void readHtml(QIODevice& in, const ReadEvents& events);
 

@@ -3,6 +3,7 @@
 #include "AccessFile.h"
 #include "RecipeText.h"
 #include "store/RecipeTable.h"
+#include "TextSource.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -144,8 +145,11 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
             if (report.refusedRecipe)
                 report.refusedRecipe(file, line, problem);
         };
+        // Readers count the bytes they were given, which are not the file's when it was decoded.
+        TextSource in(file);
         events.progress = [&](std::int64_t bytes) {
-            if (report.progress && !stopped && !report.progress(summary, done + bytes, total))
+            const std::int64_t at = format == Format::Access ? bytes : in.filePos();
+            if (report.progress && !stopped && !report.progress(summary, done + at, total))
                 stopped = true;
         };
         try {
@@ -159,7 +163,6 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
                 };
                 readAccess(file, events, {}, how);
             } else {
-                QFile in(file);
                 if (!in.open(QIODevice::ReadOnly))
                     throw ReadError(QStringLiteral("the file cannot be read (%1)").arg(in.errorString()));
                 switch (format) {
@@ -208,10 +211,14 @@ Format detectFormat(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Format::Unknown;
-    const QByteArray head = file.read(1 << 20);
-    if (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB")
+    const QByteArray raw = file.read(19);
+    if (raw.mid(4, 15) == "Standard Jet DB" || raw.mid(4, 15) == "Standard ACE DB")
         return Format::Access;
-    qsizetype i = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    TextSource text(path);
+    if (!text.open(QIODevice::ReadOnly))
+        return Format::Unknown;
+    const QByteArray head = text.read(1 << 20);
+    qsizetype i = 0;
     while (i < head.size() && (head[i] == ' ' || head[i] == '\n' || head[i] == '\r' || head[i] == '\t'))
         ++i;
     if (i < head.size() && (head[i] == '{' || head[i] == '['))
@@ -222,13 +229,7 @@ Format detectFormat(const QString& path)
         ((suffix == u"html" || suffix == u"htm") && i < head.size() && head[i] == '<') ||
         head.contains("application/ld+json"))
         return Format::Html;
-    for (qsizetype at = head.indexOf("Meal-Master"); at >= 0; at = head.indexOf("Meal-Master", at + 1)) {
-        const qsizetype lineStart = head.lastIndexOf('\n', at) + 1;
-        const QByteArray line = head.mid(lineStart, at - lineStart).trimmed();
-        if (line.startsWith("MMMMM-----") || line.startsWith("----------"))
-            return Format::MealMaster;
-    }
-    return Format::Unknown;
+    return holdsMealMasterHeader(head) ? Format::MealMaster : Format::Unknown;
 }
 
 } // namespace pantrio::exchange

@@ -117,7 +117,8 @@ private slots:
         QFETCH(RecipeValues, expected);
         const Read read = readFile(data("cookbook.mmf"), readMealMaster);
         QCOMPARE(read.recipes.size(), 3);
-        QCOMPARE(read.problemLines, QList<std::int64_t>{59}); // the recipe with binary data, by its header
+        QCOMPARE(read.problemLines,
+                 QList<std::int64_t>{59}); // the recipe of nothing but control bytes, by its header
         compare(read.recipes[index], expected);
     }
 
