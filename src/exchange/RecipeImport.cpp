@@ -4,8 +4,10 @@
 #include "RecipeText.h"
 #include "store/RecipeTable.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 namespace pantrio::exchange {
 
@@ -70,8 +72,10 @@ bool RecipeInserter::isDuplicate(const RecipeValues& recipe, std::uint64_t key)
     return false;
 }
 
-bool RecipeInserter::add(const RecipeValues& recipe)
+bool RecipeInserter::add(const RecipeValues& read)
 {
+    RecipeValues recipe = read;
+    tidyRecipe(recipe);
     std::uint64_t key = 0;
     if (!allowDuplicates_) {
         key = recipeKey(recipe);
@@ -92,13 +96,14 @@ bool RecipeInserter::add(const RecipeValues& recipe)
 }
 
 ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const QStringList& files,
-                          bool allowDuplicates, const ImportReport& report)
+                          bool allowDuplicates, const ImportReport& report,
+                          const QHash<QString, FetchedPage>& pages)
 {
     RecipeInserter inserter(db, firstFreeId, allowDuplicates);
     ImportSummary summary;
     std::int64_t total = 0, done = 0;
     for (const QString& file : files)
-        total += QFileInfo(file).size();
+        total += pages.contains(file) ? pages[file].body.size() : QFileInfo(file).size();
 
     for (const QString& file : files) {
         const auto refuseFile = [&](const QString& problem) {
@@ -107,18 +112,22 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
                 report.refusedFile(file, problem);
         };
         const QFileInfo info(file);
-        if (!info.exists()) {
+        const auto page = pages.find(file);
+        const bool fetched = page != pages.end();
+        if (!fetched && !info.exists()) {
             refuseFile(QStringLiteral("the file does not exist"));
             continue;
         }
-        if (info.isDir()) {
+        if (!fetched && info.isDir()) {
             refuseFile(QStringLiteral("it is a folder, not a file"));
             continue;
         }
-        const Format format = detectFormat(file);
-        if (format == Format::Unknown) {
-            refuseFile(QStringLiteral("nothing in it is a recipe Pantrio can read"));
-            done += info.size();
+        const std::int64_t size = fetched ? page->body.size() : info.size();
+        const Format format = fetched ? detectFormat(page->body, QUrl(file).path()) : detectFormat(file);
+        if (format == Format::Unknown || (format == Format::Access && fetched)) {
+            refuseFile(fetched ? QStringLiteral("the page holds no recipe Pantrio can read")
+                               : QStringLiteral("nothing in it is a recipe Pantrio can read"));
+            done += size;
             continue;
         }
 
@@ -152,7 +161,11 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
             if (format == Format::Access) {
                 readAccess(file, events);
             } else {
-                QFile in(file);
+                QBuffer body;
+                QFile saved(file);
+                QIODevice& in = fetched ? static_cast<QIODevice&>(body) : saved;
+                if (fetched)
+                    body.setData(page->body);
                 if (!in.open(QIODevice::ReadOnly))
                     throw ReadError(QStringLiteral("the file cannot be read (%1)").arg(in.errorString()));
                 switch (format) {
@@ -163,7 +176,10 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
                     readJson(in, events);
                     break;
                 case Format::Html:
-                    readHtml(in, events);
+                    readWebPage(
+                        in, events,
+                        fetched ? PageOrigin{page->address.isEmpty() ? file : page->address, page->charset}
+                                : PageOrigin{});
                     break;
                 default:
                     break;
@@ -177,7 +193,7 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
             summary = before;
             refuseFile(e.message());
         }
-        done += info.size();
+        done += size;
         if (stopped) {
             summary.cancelled = true;
             break;
@@ -201,7 +217,12 @@ Format detectFormat(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Format::Unknown;
-    const QByteArray head = file.read(1 << 20);
+    return detectFormat(file.read(1 << 20), path);
+}
+
+Format detectFormat(const QByteArray& content, const QString& path)
+{
+    const QByteArray head = content.left(1 << 20);
     if (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB")
         return Format::Access;
     qsizetype i = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
