@@ -1,12 +1,13 @@
 // Brings recipes into a collection and takes them out again.
 //
-//   pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE...
+//   pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE|ADDRESS...
 //   pantrio-recipes export [--collection PATH] --format mealmaster|json FILE
 //
 // Exit status: 0 done; 1 something was refused (the rest was imported); 2 wrong usage;
 // 3 the collection or the output could not be used (nothing changed); 130 interrupted
 // (nothing changed).
 
+#include "exchange/PageFetcher.h"
 #include "exchange/RecipeFormats.h"
 #include "exchange/RecipeImport.h"
 #include "platform/CollectionLocation.h"
@@ -22,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -51,14 +53,16 @@ QString shown(const QString& path)
 }
 
 const char* const HelpText = R"(Usage:
-  pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE...
+  pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE|ADDRESS...
   pantrio-recipes export [--collection PATH] --format mealmaster|json FILE
 
 import  adds the recipes of each FILE to the collection, all in one step: an interruption
         leaves the collection as it was. Files are recognised by their content: MealMaster
-        text, schema.org Recipe JSON-LD (.json files and saved web pages), and Microsoft
-        Access collections of the earlier version of Pantrio. A recipe equal to one already
-        in the collection (same name, category, ingredients and instructions) is skipped.
+        text, schema.org Recipe JSON-LD (.json files and web pages), web pages with
+        schema.org Recipe microdata, and Microsoft Access collections of the earlier version
+        of Pantrio. An http:// or https:// ADDRESS is fetched and read as a saved page. A
+        recipe equal to one already in the collection (same name, category, ingredients and
+        instructions) is skipped.
 export  writes every recipe of the collection to FILE, or to standard output when FILE is -.
 
 Options:
@@ -120,8 +124,48 @@ QString plural(int n, const char* one, const char* many)
     return QStringLiteral("%1 %2").arg(n).arg(QLatin1StringView(n == 1 ? one : many));
 }
 
-int runImport(const QString& collection, const QStringList& files, bool dryRun, bool allowDuplicates)
+// An argument like `https://...` or `ftp:...` is an address, unless a file goes by that name.
+bool isAddress(const QString& argument)
 {
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    return scheme.match(argument).hasMatch() && !QFileInfo::exists(argument);
+}
+
+// The web pages among `names`, fetched; an address that cannot be fetched is reported and left
+// out of `names`. False when interrupted.
+bool fetchPages(QStringList& names, QHash<QString, exchange::FetchedPage>& pages, int& refused)
+{
+    QStringList kept;
+    for (const QString& name : names) {
+        if (!isAddress(name)) {
+            kept << name;
+            continue;
+        }
+        const exchange::FetchResult page = exchange::fetchPage(
+            QUrl(name), exchange::PageFetcher::DefaultStallLimit, [] { return !interrupted; });
+        if (interrupted)
+            return false;
+        if (!page.ok()) {
+            print(stderr, QStringLiteral("pantrio-recipes: \"%1\" was refused: %2.").arg(name, page.problem));
+            ++refused;
+            continue;
+        }
+        pages.insert(name, {page.body, page.charset, page.address.toString()});
+        kept << name;
+    }
+    names = kept;
+    return true;
+}
+
+int runImport(const QString& collection, QStringList files, bool dryRun, bool allowDuplicates)
+{
+    QHash<QString, exchange::FetchedPage> pages;
+    int fetchesRefused = 0;
+    if (!fetchPages(files, pages, fetchesRefused)) {
+        print(stderr, QStringLiteral("pantrio-recipes: interrupted; nothing was imported."));
+        return Interrupted;
+    }
+
     // A new collection is built under a temporary name and put in place only when complete.
     const bool create = !QFileInfo::exists(collection);
     const QString target = create ? collection + QStringLiteral(".pantrio-import") : collection;
@@ -162,7 +206,7 @@ int runImport(const QString& collection, const QStringList& files, bool dryRun, 
     try {
         auto cursor = RecordCursor::open(target, {OpenMode::Exclusive, 2000});
         cursor->transact([&](sqlite::Database& db, std::int64_t firstFreeId) {
-            summary = exchange::importFiles(db, firstFreeId, files, allowDuplicates, report);
+            summary = exchange::importFiles(db, firstFreeId, files, allowDuplicates, report, pages);
             return !summary.cancelled && !dryRun && !interrupted;
         });
         cursor->close();
@@ -173,6 +217,7 @@ int runImport(const QString& collection, const QStringList& files, bool dryRun, 
         return CannotUse;
     }
     progress.clear();
+    summary.refused += fetchesRefused;
     if (summary.cancelled || interrupted) {
         dropTarget();
         print(stderr, QStringLiteral("pantrio-recipes: interrupted; nothing was imported."));
@@ -327,7 +372,7 @@ int main(int argc, char* argv[])
         if (!format.isEmpty())
             return usage(QStringLiteral("import recognises formats by content; --format is for export."));
         if (files.isEmpty())
-            return usage(QStringLiteral("name at least one file to import."));
+            return usage(QStringLiteral("name at least one file or address to import."));
         // Pantrio would start a missing default collection with the sample; importing into it
         // first must not take that away.
         if (collection == defaultCollection)
