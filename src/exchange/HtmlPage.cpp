@@ -123,13 +123,32 @@ void collectText(const xmlNode* node, QString& out, int depth)
 
 } // namespace
 
+QString collapseSpace(QStringView text)
+{
+    // HTML's blank space only: a no-break space is the page's own.
+    QString out;
+    out.reserve(text.size());
+    bool blank = false;
+    for (QChar c : text) {
+        if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f') {
+            blank = !out.isEmpty();
+            continue;
+        }
+        if (blank)
+            out += u' ';
+        blank = false;
+        out += c;
+    }
+    return out;
+}
+
 QString elementText(const xmlNode* node)
 {
     QString raw;
     collectText(node, raw, 0);
     QStringList lines;
     for (const QString& line : raw.split(u'\n'))
-        if (const QString clean = line.simplified(); !clean.isEmpty())
+        if (QString clean = collapseSpace(line); !clean.isEmpty())
             lines << clean;
     return lines.join(u'\n');
 }

@@ -152,13 +152,13 @@ private:
     QString ingredientLine(const xmlNode* node, int depth)
     {
         if (QString text = elementText(node); !text.isEmpty())
-            return text.simplified();
+            return collapseSpace(text);
         const QJsonObject parts = item(node, depth + 1);
         QStringList line;
         for (const char* part : {"amount", "quantity", "requiredQuantity", "unit", "unitText", "name"})
             if (const QString value = parts.value(QLatin1StringView(part)).toString(); !value.isEmpty())
                 line << value;
-        return line.join(u' ').simplified();
+        return collapseSpace(line.join(u' '));
     }
 
     const xmlNode* byId(const QString& id)
