@@ -1,74 +1,33 @@
 #include "exchange/PageFetcher.h"
+#include "support/HttpServer.h"
 
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
 
+using namespace pantrio;
 using namespace pantrio::exchange;
 using namespace std::chrono_literals;
 
 namespace {
 
-// A web server with canned answers, one request a connection.
-class CannedServer : public QObject
+// The answers the fetcher meets.
+std::unique_ptr<test::HttpServer> cannedServer()
 {
-public:
-    CannedServer()
-    {
-        server_.listen(QHostAddress::LocalHost);
-        connect(&server_, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                socket->setParent(this);
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
-            }
-        });
-    }
-
-    QString url(const char* path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(QLatin1StringView(path));
-    }
-
-    QByteArray lastUserAgent;
-
-private:
-    void answer(QTcpSocket* socket)
-    {
-        QByteArray& request = requests_[socket];
-        request += socket->readAll();
-        if (!request.contains("\r\n\r\n"))
-            return;
-        const QByteArray path = request.split(' ').value(1);
-        for (const QByteArray& line : request.split('\n'))
-            if (line.toLower().startsWith("user-agent:"))
-                lastUserAgent = line.mid(11).trimmed();
-        const auto reply = [&](const QByteArray& status, const QByteArray& headers, const QByteArray& body) {
-            socket->write("HTTP/1.1 " + status + "\r\nConnection: close\r\n" + headers +
-                          "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
-            socket->disconnectFromHost();
-        };
-        if (path == "/page")
-            reply("200 OK", "Content-Type: text/html; charset=ISO-8859-1\r\n", "<html>recipe</html>");
-        else if (path == "/first")
-            reply("302 Found", "Location: /second\r\n", {});
-        else if (path == "/second")
-            reply("301 Moved Permanently", "Location: " + url("/page").toLatin1() + "\r\n", {});
-        else if (path == "/loop")
-            reply("302 Found", "Location: /loop\r\n", {});
-        else if (path == "/broken")
-            reply("503 Service Unavailable", {}, "down");
-        else if (path == "/huge")
-            reply("200 OK", {}, QByteArray(PageFetcher::MaxBody + 1, 'x'));
-        else if (path == "/silent")
-            return; // the connection stays open, and nothing comes
-        else
-            reply("404 Not Found", {}, "no such page");
-    }
-
-    QTcpServer server_;
-    QHash<QTcpSocket*, QByteArray> requests_;
-};
+    auto server = std::make_unique<test::HttpServer>();
+    const auto response = test::HttpServer::response;
+    server->answers = {
+        {"/page",
+         response("200 OK", "Content-Type: text/html; charset=ISO-8859-1\r\n", "<html>recipe</html>")},
+        {"/first", response("302 Found", "Location: /second\r\n", {})},
+        {"/second",
+         response("301 Moved Permanently", "Location: " + server->url("/page").toLatin1() + "\r\n", {})},
+        {"/loop", response("302 Found", "Location: /loop\r\n", {})},
+        {"/broken", response("503 Service Unavailable", {}, "down")},
+        {"/huge", response("200 OK", {}, QByteArray(PageFetcher::MaxBody + 1, 'x'))},
+        {"/silent", {}},
+    };
+    return server;
+}
 
 } // namespace
 
@@ -106,8 +65,8 @@ private slots:
         QFETCH(QString, path);
         QFETCH(FetchFailure, failure);
         QFETCH(QString, problem);
-        CannedServer server;
-        const QUrl address(path.startsWith(u'/') ? server.url(path.toLatin1().constData()) : path);
+        const auto server = cannedServer();
+        const QUrl address(path.startsWith(u'/') ? server->url(path.toLatin1().constData()) : path);
         PageFetcher fetcher(300ms);
         QSignalSpy finished(&fetcher, &PageFetcher::finished);
         fetcher.start(address);
@@ -121,8 +80,8 @@ private slots:
         if (result.ok()) {
             QCOMPARE(result.body, "<html>recipe</html>");
             QCOMPARE(result.charset, u"ISO-8859-1"_qs);
-            QCOMPARE(result.address, QUrl(server.url("/page")));
-            QVERIFY(server.lastUserAgent.startsWith("Pantrio/"));
+            QCOMPARE(result.address, QUrl(server->url("/page")));
+            QVERIFY(server->lastUserAgent.startsWith("Pantrio/"));
         } else {
             QVERIFY(result.body.isEmpty());
         }
@@ -130,10 +89,10 @@ private slots:
 
     void cancel()
     {
-        CannedServer server;
+        const auto server = cannedServer();
         PageFetcher fetcher;
         QSignalSpy finished(&fetcher, &PageFetcher::finished);
-        fetcher.start(QUrl(server.url("/silent")));
+        fetcher.start(QUrl(server->url("/silent")));
         QTest::qWait(50);
         QVERIFY(fetcher.isRunning());
         fetcher.cancel();
