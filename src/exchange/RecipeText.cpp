@@ -182,7 +182,9 @@ void tidyRecipe(RecipeValues& recipe)
             text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
             text.replace(u'\r', u'\n');
         }
-        if (f == Field::RecipeName || f == Field::FoodCategoryID) {
+        const bool oneLine = f == Field::RecipeName || f == Field::FoodCategoryID;
+        if (oneLine && !text.isEmpty() &&
+            (text.contains(u'\n') || text.at(0).isSpace() || text.at(text.size() - 1).isSpace())) {
             QStringList lines = text.split(u'\n');
             for (QString& line : lines)
                 line = line.trimmed();

@@ -95,7 +95,9 @@ void readWebPage(QIODevice& in, const ReadEvents& events, const PageOrigin& orig
 {
     if (in.size() > MaxWholeFile)
         throw ReadError(QStringLiteral("the page is larger than %1 MB").arg(MaxWholeFile / (1024 * 1024)));
-    const PageContent page = readPageContent(decodePage(in.readAll(), origin.charset));
+    QString text = decodePage(in.readAll(), origin.charset);
+    text.remove(QChar(0)); // never meant, and the parser would stop at it
+    const PageContent page = readPageContent(text);
 
     QList<Found> found;
     QList<BrokenScript> broken;
