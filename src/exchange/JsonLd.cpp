@@ -271,8 +271,12 @@ public:
             return true;
         QJsonObject o = v.toObject();
         const QString id = o.value(QLatin1StringView("@id")).toString();
-        if (o.size() == 1 && !id.isEmpty())
+        if (o.size() == 1 && !id.isEmpty()) {
+            if (followed_.contains(id)) // each reference once: they may run in a circle
+                return true;
+            followed_.insert(id);
             o = ids_.value(id);
+        }
         if (isType(o, "Recipe")) {
             if (!id.isEmpty() && seen_.contains(id))
                 return true;
@@ -289,6 +293,7 @@ private:
     const std::function<bool(const QJsonObject&)>& recipe_;
     QHash<QString, QJsonObject> ids_;
     QSet<QString> seen_;
+    QSet<QString> followed_;
 };
 
 } // namespace

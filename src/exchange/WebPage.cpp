@@ -50,6 +50,15 @@ QString pageAddress(const PageContent& page, const PageOrigin& origin)
     return origin.address;
 }
 
+// A recipe's own address as the page wrote it (`/recipes/soup`), made whole.
+QJsonObject withAbsoluteUrl(QJsonObject recipe, const QString& pageAddress)
+{
+    const QJsonValue url = recipe.value(QLatin1StringView("url"));
+    if (url.isString() && !pageAddress.isEmpty() && QUrl(url.toString()).isRelative())
+        recipe.insert(QStringLiteral("url"), QUrl(pageAddress).resolved(QUrl(url.toString())).toString());
+    return recipe;
+}
+
 void addSource(RecipeValues& r, const QString& address)
 {
     if (address.isEmpty())
@@ -98,6 +107,10 @@ void readWebPage(QIODevice& in, const ReadEvents& events, const PageOrigin& orig
     QString text = decodePage(in.readAll(), origin.charset);
     text.remove(QChar(0)); // never meant, and the parser would stop at it
     const PageContent page = readPageContent(text);
+    const QString address = pageAddress(page, origin);
+    const auto read = [&address](const QJsonObject& o) {
+        return recipeFromJsonLd(withAbsoluteUrl(o, address));
+    };
 
     QList<Found> found;
     QList<BrokenScript> broken;
@@ -108,20 +121,19 @@ void readWebPage(QIODevice& in, const ReadEvents& events, const PageOrigin& orig
             continue;
         }
         forEachJsonLdRecipe(json.value, [&](const QJsonObject& o) {
-            found.append({recipeFromJsonLd(o), script.line});
+            found.append({read(o), script.line});
             return true;
         });
     }
     // Microdata only when the JSON-LD, which pages keep more complete, has no recipe.
     if (std::none_of(found.begin(), found.end(), isFull))
         for (const PageContent::Item& item : page.microdata)
-            found.append({recipeFromJsonLd(item.recipe), item.line});
+            found.append({read(item.recipe), item.line});
 
     const QList<Found> kept = keptRecipes(found, broken);
     for (const BrokenScript& b : broken)
         if (b.aboutRecipes)
             events.problem(b.line, QStringLiteral("recipe data is not valid JSON (%1)").arg(b.error));
-    const QString address = pageAddress(page, origin);
     for (Found f : kept) {
         addSource(f.values, address);
         if (!events.recipe(std::move(f.values), f.line))

@@ -146,6 +146,9 @@ private slots:
             << instructions << "Peel.\nBake.\nServe.";
         QTest::newRow("NUL characters")
             << inScript(recipe(q("'name': 'Eg\\u0000gs'"))) << "" << name << "Eggs";
+        QTest::newRow("relative address of its own")
+            << inScript(recipe(q("'name': 'Eggs', 'url': '../eggs'"))) << "" << int(Field::Notes)
+            << "Source: https://pages.example.net/eggs";
         QTest::newRow("address as source")
             << inScript(recipe(q("'name': 'Eggs'"))) << "" << int(Field::Notes) << "Source: " + Address;
     }
