@@ -132,6 +132,10 @@ QString decodeEntities(const QString& text)
                                        : name.mid(1).toUInt(&ok, 10);
                 if (ok && value > 0 && value <= 0x10FFFF)
                     code = value;
+                // Pages from Windows editors write their code page's numbers (`&#146;` for ’),
+                // which browsers read as that code page.
+                if (code >= 0x80 && code < 0xA0 && Cp1252High[code - 0x80] != 0xFFFD)
+                    code = Cp1252High[code - 0x80];
             } else if (const NamedReference* ref = namedReference(name)) {
                 code = ref->first;
                 if (ref->second) // a few names stand for two characters
