@@ -105,6 +105,17 @@ public:
         shown_ = true;
     }
 
+    // A line of its own, e.g. for a fetch that takes a while.
+    void note(const QString& text)
+    {
+        if (!enabled_ || clock_.elapsed() < 1000 || clock_.elapsed() - last_ < 200)
+            return;
+        last_ = clock_.elapsed();
+        std::fprintf(stderr, "\r\033[K%s", text.toLocal8Bit().constData());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+
     void clear()
     {
         if (shown_)
@@ -141,8 +152,13 @@ bool fetchPages(QStringList& names, QHash<QString, exchange::FetchedPage>& pages
             kept << name;
             continue;
         }
-        const exchange::FetchResult page = exchange::fetchPage(
-            QUrl(name), exchange::PageFetcher::DefaultStallLimit, [] { return !interrupted; });
+        Progress progress;
+        const exchange::FetchResult page =
+            exchange::fetchPage(QUrl(name), exchange::PageFetcher::DefaultStallLimit, [&](qint64 received) {
+                progress.note(QStringLiteral("fetching %1, %2 kB").arg(name).arg(received / 1000));
+                return !interrupted;
+            });
+        progress.clear();
         if (interrupted)
             return false;
         if (!page.ok()) {

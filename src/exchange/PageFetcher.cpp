@@ -211,7 +211,7 @@ void PageFetcher::finish()
 }
 
 FetchResult fetchPage(const QUrl& address, std::chrono::milliseconds stallLimit,
-                      const std::function<bool()>& keepGoing)
+                      const std::function<bool(qint64 received)>& keepGoing)
 {
     PageFetcher fetcher(stallLimit);
     QEventLoop loop;
@@ -220,9 +220,12 @@ FetchResult fetchPage(const QUrl& address, std::chrono::milliseconds stallLimit,
         done = true;
         loop.quit();
     });
+    qint64 received = 0;
+    QObject::connect(&fetcher, &PageFetcher::progress, &loop,
+                     [&](qint64 bytes, qint64) { received = bytes; });
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &fetcher, [&] {
-        if (keepGoing && !keepGoing())
+        if (keepGoing && !keepGoing(received))
             fetcher.cancel();
     });
     poll.start(100);

@@ -86,9 +86,9 @@ private:
     QString sslProblem_;
 };
 
-// Fetches a page and waits for it, running an event loop; `keepGoing` is asked a few times a
-// second and false cancels. For programs without windows.
+// Fetches a page and waits for it, running an event loop; `keepGoing` is told the bytes
+// received so far a few times a second, and false cancels. For programs without windows.
 FetchResult fetchPage(const QUrl& address, std::chrono::milliseconds stallLimit,
-                      const std::function<bool()>& keepGoing);
+                      const std::function<bool(qint64 received)>& keepGoing);
 
 } // namespace pantrio::exchange
