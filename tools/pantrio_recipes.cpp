@@ -1,12 +1,13 @@
 // Brings recipes into a collection and takes them out again.
 //
-//   pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE...
+//   pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE|ADDRESS...
 //   pantrio-recipes export [--collection PATH] --format mealmaster|json FILE
 //
 // Exit status: 0 done; 1 something was refused (the rest was imported); 2 wrong usage;
 // 3 the collection or the output could not be used (nothing changed); 130 interrupted
 // (nothing changed).
 
+#include "exchange/PageFetcher.h"
 #include "exchange/RecipeExport.h"
 #include "exchange/RecipeFormats.h"
 #include "exchange/RecipeImport.h"
@@ -23,6 +24,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -53,14 +55,16 @@ QString shown(const QString& path)
 }
 
 const char* const HelpText = R"(Usage:
-  pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE...
+  pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE|ADDRESS...
   pantrio-recipes export [--collection PATH] --format mealmaster|json FILE
 
 import  adds the recipes of each FILE to the collection, all in one step: an interruption
         leaves the collection as it was. Files are recognised by their content: MealMaster
-        text, schema.org Recipe JSON-LD (.json files and saved web pages), and Microsoft
-        Access collections of the earlier version of Pantrio. A recipe equal to one already
-        in the collection (same name, category, ingredients and instructions) is skipped.
+        text, schema.org Recipe JSON-LD (.json files and web pages), web pages with
+        schema.org Recipe microdata, and Microsoft Access collections of the earlier version
+        of Pantrio. An http:// or https:// ADDRESS is fetched and read as a saved page. A
+        recipe equal to one already in the collection (same name, category, ingredients and
+        instructions) is skipped.
 export  writes every recipe of the collection to FILE, or to standard output when FILE is -.
 
 Options:
@@ -103,6 +107,17 @@ public:
         shown_ = true;
     }
 
+    // A line of its own, e.g. for a fetch that takes a while.
+    void note(const QString& text)
+    {
+        if (!enabled_ || clock_.elapsed() < 1000 || clock_.elapsed() - last_ < 200)
+            return;
+        last_ = clock_.elapsed();
+        std::fprintf(stderr, "\r\033[K%s", text.toLocal8Bit().constData());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+
     void clear()
     {
         if (shown_)
@@ -128,8 +143,53 @@ QString asAsked(QString message, const QString& target, const QString& collectio
     return target == collection ? message : message.replace(shown(target), shown(collection));
 }
 
-int runImport(const QString& collection, const QStringList& files, bool dryRun, bool allowDuplicates)
+// An argument like `https://...` or `ftp:...` is an address, unless a file goes by that name.
+bool isAddress(const QString& argument)
 {
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    return scheme.match(argument).hasMatch() && !QFileInfo::exists(argument);
+}
+
+// The web pages among `names`, fetched; an address that cannot be fetched is reported and left
+// out of `names`. False when interrupted.
+bool fetchPages(QStringList& names, QHash<QString, exchange::FetchedPage>& pages, int& refused)
+{
+    QStringList kept;
+    for (const QString& name : names) {
+        if (!isAddress(name)) {
+            kept << name;
+            continue;
+        }
+        Progress progress;
+        const exchange::FetchResult page =
+            exchange::fetchPage(QUrl(name), exchange::PageFetcher::DefaultStallLimit, [&](qint64 received) {
+                progress.note(QStringLiteral("fetching %1, %2 kB").arg(name).arg(received / 1000));
+                return !interrupted;
+            });
+        progress.clear();
+        if (interrupted)
+            return false;
+        if (!page.ok()) {
+            print(stderr, QStringLiteral("pantrio-recipes: \"%1\" was refused: %2.").arg(name, page.problem));
+            ++refused;
+            continue;
+        }
+        pages.insert(name, {page.body, page.charset, page.address.toString()});
+        kept << name;
+    }
+    names = kept;
+    return true;
+}
+
+int runImport(const QString& collection, QStringList files, bool dryRun, bool allowDuplicates)
+{
+    QHash<QString, exchange::FetchedPage> pages;
+    int fetchesRefused = 0;
+    if (!fetchPages(files, pages, fetchesRefused)) {
+        print(stderr, QStringLiteral("pantrio-recipes: interrupted; nothing was imported."));
+        return Interrupted;
+    }
+
     // A new collection is built under a temporary name and put in place only when complete.
     const bool create = !QFileInfo::exists(collection);
     const QString target = create ? collection + QStringLiteral(".pantrio-import") : collection;
@@ -174,7 +234,7 @@ int runImport(const QString& collection, const QStringList& files, bool dryRun, 
     try {
         auto cursor = RecordCursor::open(target, {OpenMode::Exclusive, 2000});
         cursor->transact([&](sqlite::Database& db, std::int64_t firstFreeId) {
-            summary = exchange::importFiles(db, firstFreeId, files, allowDuplicates, report);
+            summary = exchange::importFiles(db, firstFreeId, files, allowDuplicates, report, pages);
             return !summary.cancelled && !dryRun && !interrupted;
         });
         cursor->close();
@@ -186,6 +246,7 @@ int runImport(const QString& collection, const QStringList& files, bool dryRun, 
         return CannotUse;
     }
     progress.clear();
+    summary.refused += fetchesRefused;
     if (summary.cancelled || interrupted) {
         dropTarget();
         print(stderr, QStringLiteral("pantrio-recipes: interrupted; nothing was imported."));
@@ -223,7 +284,9 @@ QString outputRefusal(const QString& file)
         return {};
     if (info.isDir())
         return QStringLiteral("\"%1\" is a folder; name a file in it.").arg(shown(file));
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(file).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
         const char* kind = S_ISFIFO(st.st_mode)                         ? "a named pipe, not a file"
                            : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device, not a file"
@@ -288,12 +351,13 @@ int runExport(const QString& collection, const QString& format, const QString& f
         sqlite::Database db(collection, SQLITE_OPEN_READONLY);
         sqlite3_busy_timeout(db.handle(), 2000);
         db.exec("BEGIN", QStringLiteral("read the recipe file")); // one consistent snapshot
-        count = exchange::exportRecipes(
-            db, *device, format == u"json" ? exchange::ExportFormat::Json : exchange::ExportFormat::MealMaster,
-            [&](int written) {
-                progress.show(written, ofTotal);
-                return !interrupted;
-            });
+        count = exchange::exportRecipes(db, *device,
+                                        format == u"json" ? exchange::ExportFormat::Json
+                                                          : exchange::ExportFormat::MealMaster,
+                                        [&](int written) {
+                                            progress.show(written, ofTotal);
+                                            return !interrupted;
+                                        });
         db.exec("COMMIT", QStringLiteral("read the recipe file"));
     } catch (const StoreError& e) {
         progress.clear();
@@ -369,7 +433,7 @@ int main(int argc, char* argv[])
         if (!format.isEmpty())
             return usage(QStringLiteral("import recognises formats by content; --format is for export."));
         if (files.isEmpty())
-            return usage(QStringLiteral("name at least one file to import."));
+            return usage(QStringLiteral("name at least one file or address to import."));
         // Pantrio would start a missing default collection with the sample; importing into it
         // first must not take that away.
         if (collection == defaultCollection)

@@ -1,3 +1,5 @@
+#include "JsonLdRecipes.h"
+#include "LenientJson.h"
 #include "RecipeFormats.h"
 #include "RecipeText.h"
 
@@ -51,13 +53,19 @@ FieldValue optionalText(const QJsonObject& o, const char* key)
     return textOf(v);
 }
 
+// `Recipe`, `recipe`, `schema:Recipe` and `https://schema.org/Recipe` alike.
 bool isType(const QJsonObject& o, const char* type)
 {
+    const auto matches = [type](const QJsonValue& v) {
+        const QString t = v.toString();
+        const qsizetype cut = std::max(t.lastIndexOf(u'/'), t.lastIndexOf(u':')) + 1;
+        return QStringView(t).mid(cut).compare(QLatin1StringView(type), Qt::CaseInsensitive) == 0;
+    };
     const QJsonValue t = o.value(QLatin1StringView("@type"));
     if (t.isString())
-        return t.toString() == QLatin1StringView(type);
+        return matches(t);
     for (const QJsonValue& each : t.toArray())
-        if (each.toString() == QLatin1StringView(type))
+        if (matches(each))
             return true;
     return false;
 }
@@ -133,7 +141,9 @@ QString readableTime(const QJsonValue& v)
     return readableDuration(raw).value_or(raw);
 }
 
-RecipeValues recipeFrom(const QJsonObject& o)
+} // namespace
+
+RecipeValues recipeFromJsonLd(const QJsonObject& o)
 {
     RecipeValues r;
     r[Field::RecipeName] = optionalText(o, "name");
@@ -200,46 +210,128 @@ RecipeValues recipeFrom(const QJsonObject& o)
     return r;
 }
 
+namespace {
+
+// An @graph written as an object of numbered members ({"0": {...}, "1": {...}}) as a list.
+QJsonValue members(const QJsonValue& v)
+{
+    const QJsonObject o = v.toObject();
+    if (!v.isObject() || o.contains(QLatin1StringView("@type")) || o.contains(QLatin1StringView("@id")))
+        return v;
+    QList<std::pair<qlonglong, QJsonValue>> numbered;
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        bool number = false;
+        const qlonglong n = it.key().toLongLong(&number);
+        if (!number)
+            return v;
+        numbered.append({n, it.value()});
+    }
+    std::sort(numbered.begin(), numbered.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    QJsonArray list;
+    for (const auto& each : numbered)
+        list.append(each.second);
+    return list;
+}
+
+class RecipeWalk
+{
+public:
+    explicit RecipeWalk(const std::function<bool(const QJsonObject&)>& recipe) : recipe_(recipe) {}
+
+    // Objects named by an @id, so that a reference ({"@id": ...} alone) finds its object.
+    void index(const QJsonValue& v, int depth = 0)
+    {
+        if (depth > 64)
+            return;
+        if (v.isArray()) {
+            for (const QJsonValue& each : v.toArray())
+                index(each, depth + 1);
+            return;
+        }
+        const QJsonObject o = v.toObject();
+        if (const QString id = o.value(QLatin1StringView("@id")).toString(); !id.isEmpty() && o.size() > 1)
+            ids_.insert(id, o);
+        for (auto it = o.begin(); it != o.end(); ++it)
+            if (it->isObject() || it->isArray())
+                index(*it, depth + 1);
+    }
+
+    bool walk(const QJsonValue& v, int depth = 0)
+    {
+        if (depth > 64)
+            return true;
+        if (v.isArray()) {
+            for (const QJsonValue& each : v.toArray())
+                if (!walk(each, depth + 1))
+                    return false;
+            return true;
+        }
+        if (!v.isObject())
+            return true;
+        QJsonObject o = v.toObject();
+        const QString id = o.value(QLatin1StringView("@id")).toString();
+        if (o.size() == 1 && !id.isEmpty()) {
+            if (followed_.contains(id)) // each reference once: they may run in a circle
+                return true;
+            followed_.insert(id);
+            o = ids_.value(id);
+        }
+        if (isType(o, "Recipe")) {
+            if (!id.isEmpty() && seen_.contains(id))
+                return true;
+            seen_.insert(id);
+            return recipe_(o);
+        }
+        for (const char* key : {"@graph", "mainEntity", "itemListElement", "item", "hasPart"})
+            if (!walk(members(o.value(QLatin1StringView(key))), depth + 1))
+                return false;
+        return true;
+    }
+
+private:
+    const std::function<bool(const QJsonObject&)>& recipe_;
+    QHash<QString, QJsonObject> ids_;
+    QSet<QString> seen_;
+    QSet<QString> followed_;
+};
+
+} // namespace
+
+bool forEachJsonLdRecipe(const QJsonValue& document, const std::function<bool(const QJsonObject&)>& recipe)
+{
+    RecipeWalk walk(recipe);
+    walk.index(document);
+    return walk.walk(document);
+}
+
+namespace {
+
 bool isEmptyRecipe(const RecipeValues& r)
 {
     return !r[Field::RecipeName] && !r[Field::Ingredients] && !r[Field::Instructions];
 }
 
-// Recipes wherever a document keeps them: itself, a list, an @graph, a page's main entity.
-bool collect(const QJsonValue& v, std::int64_t line, const ReadEvents& events, int& found)
+bool parseAndCollectValue(const QJsonValue& value, std::int64_t line, const ReadEvents& events)
 {
-    if (v.isArray()) {
-        for (const QJsonValue& each : v.toArray())
-            if (!collect(each, line, events, found))
-                return false;
-        return true;
-    }
-    const QJsonObject o = v.toObject();
-    if (isType(o, "Recipe")) {
-        ++found;
-        RecipeValues r = recipeFrom(o);
+    return forEachJsonLdRecipe(value, [&](const QJsonObject& o) {
+        RecipeValues r = recipeFromJsonLd(o);
         if (isEmptyRecipe(r)) {
             events.problem(line, QStringLiteral("the recipe has no name and no text"));
             return true;
         }
         return events.recipe(std::move(r), line);
-    }
-    for (const char* key : {"@graph", "mainEntity", "itemListElement", "item"})
-        if (o.contains(QLatin1StringView(key)) &&
-            !collect(o.value(QLatin1StringView(key)), line, events, found))
-            return false;
-    return true;
+    });
 }
 
-bool parseAndCollect(const QByteArray& json, std::int64_t line, const ReadEvents& events, int& found)
+bool parseAndCollect(const QByteArray& json, std::int64_t line, const ReadEvents& events)
 {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError) {
-        events.problem(line, QStringLiteral("the text is not valid JSON (%1)").arg(error.errorString()));
+    const LenientJson read = readLenientJson(json);
+    if (!read.error.isEmpty()) {
+        events.problem(line, QStringLiteral("the text is not valid JSON (%1)").arg(read.error));
         return true;
     }
-    return collect(doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object()), line, events, found);
+    return parseAndCollectValue(read.value, line, events);
 }
 
 QByteArray readWhole(QIODevice& in)
@@ -254,7 +346,7 @@ QByteArray readWhole(QIODevice& in)
 void readArray(QIODevice& in, const ReadEvents& events)
 {
     std::int64_t line = 1, elementLine = 1;
-    int depth = 0, found = 0;
+    int depth = 0;
     // Openers inside the current element. A closer that does not match closes up to its
     // opener, so that one broken element does not swallow the ones after it.
     std::string open;
@@ -275,7 +367,7 @@ void readArray(QIODevice& in, const ReadEvents& events)
                     elementLine,
                     QStringLiteral("the recipe is longer than %1 MB").arg(MaxWholeFile / (1024 * 1024)));
             else if (!element.trimmed().isEmpty())
-                go = parseAndCollect(element, elementLine, events, found);
+                go = parseAndCollect(element, elementLine, events);
             element.clear();
             tooLong = false;
             return go;
@@ -374,31 +466,10 @@ void readJson(QIODevice& in, const ReadEvents& events)
         readArray(in, events);
         return;
     }
-    const QByteArray all = readWhole(in);
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(all, &error);
-    if (error.error != QJsonParseError::NoError)
-        throw ReadError(QStringLiteral("the text is not valid JSON (%1)").arg(error.errorString()));
-    int found = 0;
-    collect(QJsonValue(doc.object()), 1, events, found);
-    if (events.progress)
-        events.progress(in.pos());
-}
-
-void readHtml(QIODevice& in, const ReadEvents& events)
-{
-    const QString page = decodeLine(readWhole(in));
-    static const QRegularExpression script(
-        QStringLiteral("<script[^>]*type\\s*=\\s*[\"']?application/ld\\+json[\"']?[^>]*>(.*?)</script\\s*>"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    int found = 0;
-    auto it = script.globalMatch(page);
-    while (it.hasNext()) {
-        const auto m = it.next();
-        const std::int64_t line = QStringView(page).left(m.capturedStart(1)).count(u'\n') + 1;
-        if (!parseAndCollect(m.captured(1).toUtf8(), line, events, found))
-            return;
-    }
+    const LenientJson read = readLenientJson(readWhole(in));
+    if (!read.error.isEmpty())
+        throw ReadError(QStringLiteral("the text is not valid JSON (%1)").arg(read.error));
+    parseAndCollectValue(read.value, 1, events);
     if (events.progress)
         events.progress(in.pos());
 }

@@ -16,6 +16,8 @@ enum class Format { Unknown, MealMaster, Json, Html, Access };
 // Recognises a file by its first bytes (the extension only separates a web page from JSON
 // when the content could be either).
 Format detectFormat(const QString& path);
+// The same for content in memory, `path` giving the extension.
+Format detectFormat(const QByteArray& content, const QString& path);
 
 // What a reader hands on as it goes. `recipe` returns false to stop reading.
 struct ReadEvents
@@ -44,7 +46,15 @@ void readMealMaster(QIODevice& in, const ReadEvents& events);
 // Whether a MealMaster recipe begins somewhere in `head`, the start of a file.
 bool holdsMealMasterHeader(QByteArrayView head);
 void readJson(QIODevice& in, const ReadEvents& events);
+// Where a page came from when it was fetched rather than saved: its address, the recipes'
+// source when the page names none, and the charset its server declared.
+struct PageOrigin
+{
+    QString address;
+    QString charset;
+};
 void readHtml(QIODevice& in, const ReadEvents& events);
+void readWebPage(QIODevice& in, const ReadEvents& events, const PageOrigin& origin);
 
 // Writers put out one recipe at a time; a JSON file is an array, opened and closed around them.
 void writeMealMaster(QIODevice& out, const RecipeValues& recipe);

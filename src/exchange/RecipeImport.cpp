@@ -5,8 +5,10 @@
 #include "store/RecipeTable.h"
 #include "TextSource.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 namespace pantrio::exchange {
 
@@ -71,8 +73,10 @@ bool RecipeInserter::isDuplicate(const RecipeValues& recipe, std::uint64_t key)
     return false;
 }
 
-bool RecipeInserter::add(const RecipeValues& recipe)
+bool RecipeInserter::add(const RecipeValues& read)
 {
+    RecipeValues recipe = read;
+    tidyRecipe(recipe);
     std::uint64_t key = 0;
     if (!allowDuplicates_) {
         key = recipeKey(recipe);
@@ -93,13 +97,14 @@ bool RecipeInserter::add(const RecipeValues& recipe)
 }
 
 ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const QStringList& files,
-                          bool allowDuplicates, const ImportReport& report)
+                          bool allowDuplicates, const ImportReport& report,
+                          const QHash<QString, FetchedPage>& pages)
 {
     RecipeInserter inserter(db, firstFreeId, allowDuplicates);
     ImportSummary summary;
     std::int64_t total = 0, done = 0;
     for (const QString& file : files)
-        total += QFileInfo(file).size();
+        total += pages.contains(file) ? pages[file].body.size() : QFileInfo(file).size();
 
     for (const QString& file : files) {
         const auto refuseFile = [&](const QString& problem) {
@@ -108,18 +113,22 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
                 report.refusedFile(file, problem);
         };
         const QFileInfo info(file);
-        if (!info.exists()) {
+        const auto page = pages.find(file);
+        const bool fetched = page != pages.end();
+        if (!fetched && !info.exists()) {
             refuseFile(QStringLiteral("the file does not exist"));
             continue;
         }
-        if (info.isDir()) {
+        if (!fetched && info.isDir()) {
             refuseFile(QStringLiteral("it is a folder, not a file"));
             continue;
         }
-        const Format format = detectFormat(file);
-        if (format == Format::Unknown) {
-            refuseFile(QStringLiteral("nothing in it is a recipe Pantrio can read"));
-            done += info.size();
+        const std::int64_t size = fetched ? page->body.size() : info.size();
+        const Format format = fetched ? detectFormat(page->body, QUrl(file).path()) : detectFormat(file);
+        if (format == Format::Unknown || (format == Format::Access && fetched)) {
+            refuseFile(fetched ? QStringLiteral("the page holds no recipe Pantrio can read")
+                               : QStringLiteral("nothing in it is a recipe Pantrio can read"));
+            done += size;
             continue;
         }
 
@@ -146,9 +155,14 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
                 report.refusedRecipe(file, line, problem);
         };
         // Readers count the bytes they were given, which are not the file's when it was decoded.
-        TextSource in(file);
+        // A fetched page is decoded by the page reader itself, by its charset.
+        TextSource text(file);
+        QBuffer body;
+        if (fetched)
+            body.setData(page->body);
+        QIODevice& in = fetched ? static_cast<QIODevice&>(body) : text;
         events.progress = [&](std::int64_t bytes) {
-            const std::int64_t at = format == Format::Access ? bytes : in.filePos();
+            const std::int64_t at = format == Format::Access || fetched ? bytes : text.filePos();
             if (report.progress && !stopped && !report.progress(summary, done + at, total))
                 stopped = true;
         };
@@ -173,7 +187,10 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
                     readJson(in, events);
                     break;
                 case Format::Html:
-                    readHtml(in, events);
+                    readWebPage(
+                        in, events,
+                        fetched ? PageOrigin{page->address.isEmpty() ? file : page->address, page->charset}
+                                : PageOrigin{});
                     break;
                 default:
                     break;
@@ -187,7 +204,7 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
             summary = before;
             refuseFile(e.message());
         }
-        done += info.size();
+        done += size;
         if (stopped) {
             summary.cancelled = true;
             break;
@@ -206,19 +223,41 @@ void readCollection(sqlite::Database& db, const std::function<bool(const RecipeV
             return;
 }
 
+namespace {
+
+bool isAccess(const QByteArray& start)
+{
+    return start.mid(4, 15) == "Standard Jet DB" || start.mid(4, 15) == "Standard ACE DB";
+}
+
+Format detectTextFormat(const QByteArray& head, const QString& path);
+
+} // namespace
+
 Format detectFormat(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Format::Unknown;
     const QByteArray raw = file.read(19);
-    if (raw.mid(4, 15) == "Standard Jet DB" || raw.mid(4, 15) == "Standard ACE DB")
+    if (isAccess(raw))
         return Format::Access;
     TextSource text(path);
     if (!text.open(QIODevice::ReadOnly))
         return Format::Unknown;
-    const QByteArray head = text.read(1 << 20);
-    qsizetype i = 0;
+    return detectTextFormat(text.read(1 << 20), path);
+}
+
+Format detectFormat(const QByteArray& content, const QString& path)
+{
+    return isAccess(content) ? Format::Access : detectTextFormat(content.left(1 << 20), path);
+}
+
+namespace {
+
+Format detectTextFormat(const QByteArray& head, const QString& path)
+{
+    qsizetype i = head.startsWith("\xEF\xBB\xBF") ? 3 : 0; // a page's own byte-order mark
     while (i < head.size() && (head[i] == ' ' || head[i] == '\n' || head[i] == '\r' || head[i] == '\t'))
         ++i;
     if (i < head.size() && (head[i] == '{' || head[i] == '['))
@@ -231,5 +270,7 @@ Format detectFormat(const QString& path)
         return Format::Html;
     return holdsMealMasterHeader(head) ? Format::MealMaster : Format::Unknown;
 }
+
+} // namespace
 
 } // namespace pantrio::exchange

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <QHash>
 #include <QStringList>
 #include <unordered_map>
 
@@ -52,11 +53,21 @@ struct ImportReport
     std::function<bool(const ImportSummary& sofar, std::int64_t bytesDone, std::int64_t bytesTotal)> progress;
 };
 
+// A web page fetched already (PageFetcher), imported in place of a file named by its address.
+struct FetchedPage
+{
+    QByteArray body;
+    QString charset; // as the server declared it
+    QString address; // where it was found after redirects; empty for the name it is imported under
+};
+
 // Reads each file by its content and adds its recipes. A file that cannot be read, or holds
 // nothing recognisable, adds nothing; a recipe that cannot be read is reported and the rest
-// of its file still comes in.
+// of its file still comes in. A name that `pages` holds is read from there, as a saved page
+// would be, with that address as its recipes' source.
 ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const QStringList& files,
-                          bool allowDuplicates, const ImportReport& report);
+                          bool allowDuplicates, const ImportReport& report,
+                          const QHash<QString, FetchedPage>& pages = {});
 
 // Every recipe of the table on `db`, in the table's order; `row` returns false to stop.
 void readCollection(sqlite::Database& db, const std::function<bool(const RecipeValues&)>& row);

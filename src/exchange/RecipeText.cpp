@@ -1,7 +1,8 @@
 #include "RecipeText.h"
 
+#include <algorithm>
 #include <array>
-#include <QHash>
+#include <cstring>
 #include <QRegularExpression>
 
 namespace pantrio::exchange {
@@ -41,44 +42,52 @@ bool isUtf8(QByteArrayView bytes)
     return true;
 }
 
-const QHash<QString, char32_t>& namedEntities()
+struct NamedReference
 {
-    // The names recipe pages use; a full table would be thousands of names for nothing.
-    static const QHash<QString, char32_t> names = {
-        {QStringLiteral("amp"), U'&'},      {QStringLiteral("lt"), U'<'},
-        {QStringLiteral("gt"), U'>'},       {QStringLiteral("quot"), U'"'},
-        {QStringLiteral("apos"), U'\''},    {QStringLiteral("nbsp"), 0xA0},
-        {QStringLiteral("deg"), 0xB0},      {QStringLiteral("frac12"), 0xBD},
-        {QStringLiteral("frac14"), 0xBC},   {QStringLiteral("frac34"), 0xBE},
-        {QStringLiteral("frac13"), 0x2153}, {QStringLiteral("frac23"), 0x2154},
-        {QStringLiteral("times"), 0xD7},    {QStringLiteral("ndash"), 0x2013},
-        {QStringLiteral("mdash"), 0x2014},  {QStringLiteral("lsquo"), 0x2018},
-        {QStringLiteral("rsquo"), 0x2019},  {QStringLiteral("ldquo"), 0x201C},
-        {QStringLiteral("rdquo"), 0x201D},  {QStringLiteral("hellip"), 0x2026},
-        {QStringLiteral("bull"), 0x2022},   {QStringLiteral("copy"), 0xA9},
-        {QStringLiteral("reg"), 0xAE},      {QStringLiteral("trade"), 0x2122},
-        {QStringLiteral("eacute"), 0xE9},   {QStringLiteral("egrave"), 0xE8},
-        {QStringLiteral("ecirc"), 0xEA},    {QStringLiteral("euml"), 0xEB},
-        {QStringLiteral("aacute"), 0xE1},   {QStringLiteral("agrave"), 0xE0},
-        {QStringLiteral("acirc"), 0xE2},    {QStringLiteral("auml"), 0xE4},
-        {QStringLiteral("aring"), 0xE5},    {QStringLiteral("atilde"), 0xE3},
-        {QStringLiteral("ccedil"), 0xE7},   {QStringLiteral("iacute"), 0xED},
-        {QStringLiteral("icirc"), 0xEE},    {QStringLiteral("iuml"), 0xEF},
-        {QStringLiteral("ntilde"), 0xF1},   {QStringLiteral("oacute"), 0xF3},
-        {QStringLiteral("ocirc"), 0xF4},    {QStringLiteral("ouml"), 0xF6},
-        {QStringLiteral("otilde"), 0xF5},   {QStringLiteral("oslash"), 0xF8},
-        {QStringLiteral("uacute"), 0xFA},   {QStringLiteral("ucirc"), 0xFB},
-        {QStringLiteral("uuml"), 0xFC},     {QStringLiteral("szlig"), 0xDF},
-        {QStringLiteral("Eacute"), 0xC9},   {QStringLiteral("Auml"), 0xC4},
-        {QStringLiteral("Ouml"), 0xD6},     {QStringLiteral("Uuml"), 0xDC},
-        {QStringLiteral("Ccedil"), 0xC7},   {QStringLiteral("Ntilde"), 0xD1},
-        {QStringLiteral("aelig"), 0xE6},    {QStringLiteral("oelig"), 0x153},
-        {QStringLiteral("euro"), 0x20AC},   {QStringLiteral("pound"), 0xA3},
-        {QStringLiteral("cent"), 0xA2},     {QStringLiteral("middot"), 0xB7},
-        {QStringLiteral("frasl"), 0x2044},  {QStringLiteral("shy"), 0xAD},
-        {QStringLiteral("ordm"), 0xBA},
-    };
-    return names;
+    const char* name;
+    char32_t first;
+    char32_t second;
+};
+
+constexpr NamedReference NamedReferences[] = {
+#include "HtmlReferences.inc"
+};
+
+const NamedReference* namedReference(QStringView name)
+{
+    char key[40];
+    if (name.size() >= qsizetype(sizeof key))
+        return nullptr;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (name[i].unicode() > 0x7F)
+            return nullptr;
+        key[i] = char(name[i].unicode());
+    }
+    key[name.size()] = 0;
+    const auto* end = std::end(NamedReferences);
+    const auto* at =
+        std::lower_bound(std::begin(NamedReferences), end, key,
+                         [](const NamedReference& r, const char* k) { return std::strcmp(r.name, k) < 0; });
+    return at != end && std::strcmp(at->name, key) == 0 ? at : nullptr;
+}
+
+// Tags, comments and doctype-like declarations; a '<' that starts none of them is text.
+const QRegularExpression& markupPattern()
+{
+    static const QRegularExpression tags(
+        QStringLiteral("<(?:/?[A-Za-z][A-Za-z0-9:-]*(?:\\s[^<>]*)?/?|!--.*?--|![A-Za-z\\[][^<>]*)>"),
+        QRegularExpression::DotMatchesEverythingOption);
+    return tags;
+}
+
+QString withoutMarkup(const QString& html)
+{
+    static const QRegularExpression breaks(QStringLiteral("<br\\s*/?>|</(?:p|li|div|h[1-6]|tr)\\s*>"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    QString text = html;
+    text.replace(breaks, QStringLiteral("\n"));
+    text.remove(markupPattern());
+    return text;
 }
 
 } // namespace
@@ -87,6 +96,11 @@ QString decodeLine(QByteArrayView bytes)
 {
     if (isUtf8(bytes))
         return QString::fromUtf8(bytes);
+    return decodeWindows1252(bytes);
+}
+
+QString decodeWindows1252(QByteArrayView bytes)
+{
     QString out(bytes.size(), Qt::Uninitialized);
     QChar* d = out.data();
     for (char b : bytes) {
@@ -108,7 +122,7 @@ QString decodeEntities(const QString& text)
         out += QStringView(text).mid(from, amp - from);
         const qsizetype semi = text.indexOf(u';', amp + 1);
         bool done = false;
-        if (semi > amp + 1 && semi - amp <= 12) {
+        if (semi > amp + 1 && semi - amp <= 34) {
             const QStringView name = QStringView(text).mid(amp + 1, semi - amp - 1);
             char32_t code = 0;
             if (name.startsWith(u'#')) {
@@ -118,8 +132,15 @@ QString decodeEntities(const QString& text)
                                        : name.mid(1).toUInt(&ok, 10);
                 if (ok && value > 0 && value <= 0x10FFFF)
                     code = value;
-            } else {
-                code = namedEntities().value(name.toString(), 0);
+                // Pages from Windows editors write their code page's numbers (`&#146;` for ’),
+                // which browsers read as that code page.
+                if (code >= 0x80 && code < 0xA0 && Cp1252High[code - 0x80] != 0xFFFD)
+                    code = Cp1252High[code - 0x80];
+            } else if (const NamedReference* ref = namedReference(name)) {
+                code = ref->first;
+                if (ref->second) // a few names stand for two characters
+                    out += QString::fromUcs4(&ref->first, 1);
+                code = ref->second ? ref->second : ref->first;
             }
             if (code) {
                 out += QString::fromUcs4(&code, 1);
@@ -139,15 +160,42 @@ QString decodeEntities(const QString& text)
 
 QString plainText(const QString& html)
 {
-    if (!html.contains(u'<'))
-        return decodeEntities(html);
-    static const QRegularExpression breaks(QStringLiteral("<br\\s*/?>|</p\\s*>|</li\\s*>"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression tags(QStringLiteral("<[A-Za-z/!][^>]*>"));
-    QString text = html;
-    text.replace(breaks, QStringLiteral("\n"));
-    text.remove(tags);
-    return decodeEntities(text).trimmed();
+    // A text without markup keeps its blank ends, so that what Pantrio writes reads back the same.
+    bool markup = html.contains(u'<');
+    QString text = decodeEntities(markup ? withoutMarkup(html) : html);
+    // Markup the page gave escaped (`&lt;p&gt;`, both brackets: Pantrio's own export escapes
+    // only the '<' of a text that looks like a tag) is markup all the same, one level down.
+    static const QRegularExpression escaped(QStringLiteral("&lt;/?[A-Za-z][^<>]*?&gt;"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    if (html.contains(QLatin1StringView("&gt;"), Qt::CaseInsensitive) && escaped.match(html).hasMatch()) {
+        text = decodeEntities(withoutMarkup(text));
+        markup = true;
+    }
+    return markup ? text.trimmed() : text;
+}
+
+void tidyRecipe(RecipeValues& recipe)
+{
+    for (Field f : allFields) {
+        FieldValue& value = recipe[f];
+        if (!value)
+            continue;
+        QString& text = *value;
+        text.remove(QChar(0));
+        if (text.contains(u'\r')) {
+            text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            text.replace(u'\r', u'\n');
+        }
+        const bool oneLine = f == Field::RecipeName || f == Field::FoodCategoryID;
+        if (oneLine && !text.isEmpty() &&
+            (text.contains(u'\n') || text.at(0).isSpace() || text.at(text.size() - 1).isSpace())) {
+            QStringList lines = text.split(u'\n');
+            for (QString& line : lines)
+                line = line.trimmed();
+            lines.removeAll(QString());
+            text = lines.join(u' ');
+        }
+    }
 }
 
 namespace {

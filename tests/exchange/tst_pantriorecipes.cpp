@@ -1,4 +1,5 @@
 #include "store/RecordCursor.h"
+#include "support/HttpServer.h"
 #include "support/TestSupport.h"
 
 #include <csignal>
@@ -6,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -162,6 +164,34 @@ private slots:
         QCOMPARE(QString::fromLocal8Bit(p.readAllStandardError()).trimmed(),
                  QStringLiteral("pantrio-recipes: interrupted; nothing was imported."));
         QVERIFY(!QFileInfo::exists(collection));
+    }
+
+    void importsFromAddresses()
+    {
+        test::HttpServer server;
+        QFile page(data("page.html"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        server.answers["/shakshuka"] =
+            test::HttpServer::response("200 OK", "Content-Type: text/html\r\n", page.readAll());
+        server.answers["/about"] = test::HttpServer::response("200 OK", {}, "<html><p>About us</p></html>");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Savorix.mdb"));
+        // The server answers from this process's event loop while the tool runs.
+        QProcess tool;
+        tool.start(QStringLiteral(PANTRIO_RECIPES_TOOL),
+                   {"import", "--collection", path, server.url("/shakshuka"), server.url("/gone"),
+                    server.url("/about"), "file:///etc/passwd"});
+        QSignalSpy done(&tool, &QProcess::finished);
+        QVERIFY(done.wait(60000));
+        const QString err = QString::fromLocal8Bit(tool.readAllStandardError());
+        QCOMPARE(QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed(),
+                 u"Imported 1 recipe, 0 duplicates skipped, 3 refused."_qs);
+        QCOMPARE(tool.exitCode(), 1);
+        for (const char* problem : {"/gone\" was refused: the page was not found (HTTP 404 Not Found).",
+                                    "/about\" was refused: the page holds no recipe Pantrio can read.",
+                                    "\"file:///etc/passwd\" was refused: only http:// and https://"})
+            QVERIFY2(err.contains(QLatin1StringView(problem)), qPrintable(err));
+        QCOMPARE(recipeCount(path), 1);
     }
 
     void exportsToStandardOutput()

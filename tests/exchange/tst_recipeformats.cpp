@@ -328,6 +328,8 @@ private slots:
                                << "Crème & café";
         QTest::newRow("numeric") << "&#8531; cup, 350&#x00B0;F"
                                  << "⅓ cup, 350°F";
+        QTest::newRow("Windows code page numbers") << "Mom&#146;s &#150; &#8217;"
+                                                   << "Mom’s – ’";
         QTest::newRow("bare ampersand kept") << "salt & pepper &c"
                                              << "salt & pepper &c";
         QTest::newRow("unknown name kept") << "&bogus; &amp"
