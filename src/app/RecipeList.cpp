@@ -4,8 +4,10 @@
 #include "store/TextFolding.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
+#include <malloc.h>
 
 namespace pantrio {
 
@@ -33,24 +35,34 @@ void appendKey(std::string& out, RecipeList::Column column, std::string_view nam
     appendFoldedLoosely(out, name);
 }
 
-std::uint64_t prefixOf(std::string_view key)
+// The key's first bytes as numbers that compare as the bytes do.
+constexpr std::size_t PrefixWords = 3;
+using Prefix = std::array<std::uint64_t, PrefixWords>;
+
+Prefix prefixOf(std::string_view key)
 {
-    std::uint64_t p = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        p = p << 8 | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+    Prefix p{};
+    for (std::size_t i = 0; i < PrefixWords * 8; ++i)
+        p[i / 8] = p[i / 8] << 8 | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
     return p;
 }
 
 // Sorting a million rows by their whole keys is mostly comparing their first bytes: those
-// are compared as one number, the rest only on a tie.
+// are sorted as numbers, side by side with the row, and only rows whose first bytes tie
+// are then compared whole.
 std::vector<std::uint32_t> sortedOrder(const RecipeListRows& rows, RecipeList::Column column,
                                        const FoldedTimes& times)
 {
+    struct Keyed
+    {
+        Prefix prefix;
+        std::uint32_t row;
+    };
     std::string keys;
     std::vector<std::uint64_t> starts;
-    std::vector<std::uint64_t> prefixes;
+    std::vector<Keyed> keyed;
     starts.reserve(rows.size() + 1);
-    prefixes.reserve(rows.size());
+    keyed.reserve(rows.size());
     std::size_t t = 0;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         std::string_view time;
@@ -60,21 +72,28 @@ std::vector<std::uint32_t> sortedOrder(const RecipeListRows& rows, RecipeList::C
             time = times[t].second;
         starts.push_back(keys.size());
         appendKey(keys, column, rows.name(r), rows.category(r), time);
-        prefixes.push_back(prefixOf(std::string_view(keys).substr(starts.back())));
+        keyed.push_back({prefixOf(std::string_view(keys).substr(starts.back())), std::uint32_t(r)});
     }
     starts.push_back(keys.size());
-    std::vector<std::uint32_t> order(rows.size());
-    for (std::size_t r = 0; r < order.size(); ++r)
-        order[r] = std::uint32_t(r);
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        return a.prefix != b.prefix ? a.prefix < b.prefix : a.row < b.row;
+    });
     const auto key = [&](std::uint32_t r) {
         return std::string_view(keys).substr(starts[r], starts[r + 1] - starts[r]);
     };
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        if (prefixes[a] != prefixes[b])
-            return prefixes[a] < prefixes[b];
-        const int c = key(a).compare(key(b));
-        return c != 0 ? c < 0 : a < b;
-    });
+    for (auto run = keyed.begin(); run != keyed.end();) {
+        const auto end =
+            std::find_if(run, keyed.end(), [&](const Keyed& k) { return k.prefix != run->prefix; });
+        if (end - run > 1)
+            std::sort(run, end, [&](const Keyed& a, const Keyed& b) {
+                const int c = key(a.row).compare(key(b.row));
+                return c != 0 ? c < 0 : a.row < b.row;
+            });
+        run = end;
+    }
+    std::vector<std::uint32_t> order(keyed.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        order[i] = keyed[i].row;
     return order;
 }
 
@@ -137,6 +156,8 @@ void RecipeList::startLoad()
                     (column == Column::Time && !source.readFoldedTimes(times, stop)))
                     return;
                 *order = sortedOrder(*rows, column, times);
+                // The sort's keys are gone; their pages go back to the system.
+                malloc_trim(0);
             } catch (const StoreError& e) {
                 error = e.message();
             }

@@ -2,6 +2,7 @@
 
 #include "RecipeTable.h"
 #include "Sqlite.h"
+#include "StoreError.h"
 #include "TextFolding.h"
 
 #include <algorithm>
@@ -84,7 +85,10 @@ RecipeListRows::Place RecipeListRows::store(std::string_view name, std::string_v
 {
     name = cut(name);
     category = cut(category);
-    const Place p{text_.size(), std::uint16_t(name.size()), std::uint16_t(category.size())};
+    if (text_.size() + name.size() + category.size() > std::numeric_limits<std::uint32_t>::max())
+        throw StoreError(StoreError::Kind::Other,
+                         QStringLiteral("The recipe list cannot hold the names of so many recipes."));
+    const Place p{std::uint32_t(text_.size()), std::uint16_t(name.size()), std::uint16_t(category.size())};
     text_.append(name);
     text_.append(category);
     return p;

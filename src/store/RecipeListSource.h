@@ -20,7 +20,8 @@ class Database;
 
 // The name and category of every recipe, packed: what a list of a million recipes keeps in
 // memory, about 60 bytes a recipe. Rows are in ascending id order; a row whose texts change
-// gets new ones at the end of the text, its old ones are left behind.
+// gets new ones at the end of the text, its old ones are left behind. Throws StoreError when
+// the texts pass 4 GB.
 class RecipeListRows
 {
 public:
@@ -41,7 +42,7 @@ public:
 private:
     struct Place
     {
-        std::uint64_t at;
+        std::uint32_t at;
         std::uint16_t nameSize;
         std::uint16_t categorySize;
     };
