@@ -393,7 +393,8 @@ void RecipeList::follow(const CollectionChange& change)
     if (stopped_)
         return;
     using Kind = CollectionChange::Kind;
-    if (!loaded_ || change.kind == Kind::Imported || change.kind == Kind::Reloaded ||
+    // A load under way (a sort) may have read the recipe before the change: it reads again too.
+    if (!loaded_ || loader_.joinable() || change.kind == Kind::Imported || change.kind == Kind::Reloaded ||
         change.ids.size() != 1) {
         // Read everything again; the filter with it.
         loaded_ = false;
