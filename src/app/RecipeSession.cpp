@@ -1,5 +1,6 @@
 #include "RecipeSession.h"
 
+#include "RecipeList.h"
 #include "store/RecordCursor.h"
 #include "store/SearchCondition.h"
 #include "store/StoreError.h"
@@ -40,12 +41,16 @@ RecipeSession::RecipeSession(OpenMode mode, QObject* parent) : QObject(parent), 
     qRegisterMetaType<CollectionChange>();
 }
 
-RecipeSession::~RecipeSession() = default;
+RecipeSession::~RecipeSession()
+{
+    list_.reset();
+}
 
 bool RecipeSession::open(const QString& path)
 {
     Command command(*this);
     moved_ = true;
+    list_.reset();
     cursor_.reset();
     openError_.clear();
     try {
@@ -68,7 +73,25 @@ bool RecipeSession::open(const QString& path)
 
 void RecipeSession::tell(CollectionChange::Kind kind, std::int64_t id)
 {
-    emit collectionChanged(CollectionChange{kind, {id}});
+    tell(CollectionChange{kind, {id}});
+}
+
+void RecipeSession::tell(const CollectionChange& change)
+{
+    // The list first, so that a window that shows it finds it up to date.
+    if (list_)
+        list_->follow(change);
+    emit collectionChanged(change);
+}
+
+RecipeList* RecipeSession::recipeList()
+{
+    if (!isOpen())
+        return nullptr;
+    if (!list_)
+        list_ = std::make_unique<RecipeList>(cursor_->listSource());
+    list_->load();
+    return list_.get();
 }
 
 bool RecipeSession::isOpen() const
@@ -242,7 +265,14 @@ void RecipeSession::refresh(const RecipeEdits& edits)
     Command command(*this);
     stage(edits);
     cursor().refresh();
-    emit collectionChanged(CollectionChange{CollectionChange::Kind::Reloaded, {}});
+    tell(CollectionChange{CollectionChange::Kind::Reloaded, {}});
+}
+
+void RecipeSession::showRecipe(std::int64_t id, const RecipeEdits& edits)
+{
+    Command command(*this);
+    stage(edits);
+    cursor().setBookmark({id});
 }
 
 bool RecipeSession::transact(
@@ -261,7 +291,7 @@ bool RecipeSession::transact(
     if (!committed || firstNew == 0)
         return committed;
     c.setBookmark({firstNew});
-    emit collectionChanged(CollectionChange{CollectionChange::Kind::Imported, {firstNew}});
+    tell(CollectionChange{CollectionChange::Kind::Imported, {firstNew}});
     return true;
 }
 
@@ -332,7 +362,16 @@ void RecipeSession::close(const RecipeEdits& edits)
         return;
     Command command(*this);
     stage(edits);
-    cursor_->close();
+    // The list's workers read through the connection that closes.
+    if (list_)
+        list_->stop();
+    try {
+        cursor_->close();
+    } catch (const StoreError&) {
+        if (list_)
+            list_->resume();
+        throw;
+    }
 }
 
 } // namespace pantrio

@@ -16,6 +16,7 @@
 
 namespace pantrio {
 
+class RecipeList;
 class RecordCursor;
 class SearchCondition;
 namespace sqlite {
@@ -74,6 +75,13 @@ public:
     void
     deleteCurrent(const RecipeEdits& edits); // then stands on the recipe before it (or the new first one)
     void refresh(const RecipeEdits& edits);  // re-reads the table and stands on the first recipe
+    // Stands on the recipe `id`, as a move does (pending edits saved first). Throws StoreError
+    // (RecordDeleted) when the session does not know it: another program added or deleted it.
+    void showRecipe(std::int64_t id, const RecipeEdits& edits);
+
+    // Every recipe as a list shows it; it follows this session's changes. Null when no file is
+    // open. Its rows are read the first time a window asks for it.
+    RecipeList* recipeList();
 
     // The search Find Next continues: the scope of the last Find, even one that found nothing.
     FindScope searchScope() const { return searchScope_; }
@@ -116,11 +124,13 @@ private:
     void stage(const RecipeEdits& edits);
     bool search(const SearchCondition& condition, bool fromCurrent);
     void tell(CollectionChange::Kind kind, std::int64_t id);
+    void tell(const CollectionChange& change);
 
     OpenMode mode_;
     QString openError_;
     QString backupFolder_;
     std::unique_ptr<RecordCursor> cursor_;
+    std::unique_ptr<RecipeList> list_; // reads through the cursor's connection: goes before it
     FindScope searchScope_ = FindScope::NameOrCategory;
     bool running_ = false; // a command is under way
     bool moved_ = false;   // the current recipe changed during it

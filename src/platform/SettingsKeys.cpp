@@ -38,6 +38,16 @@ bool saveSearchText(SettingsStore& settings, const QString& text, const Settings
     return write(settings, key, text);
 }
 
+QString readSetting(const SettingsStore& settings, const SettingsKey& key)
+{
+    return read(settings, key);
+}
+
+bool writeSetting(SettingsStore& settings, const SettingsKey& key, const QString& value)
+{
+    return write(settings, key, value);
+}
+
 bool forgetSavedSearch(SettingsStore& settings)
 {
     return settings.deleteSection(SavedSearchKey.app, SavedSearchKey.section);

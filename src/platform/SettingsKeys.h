@@ -28,6 +28,13 @@ inline constexpr SettingsKey SavedSearchKey{QLatin1String("Pantrio"), QLatin1Str
 inline constexpr SettingsKey SavedAnywhereSearchKey{QLatin1String("Pantrio"), QLatin1String("Find Next"),
                                                     QLatin1String("FindAnywhere")};
 
+// The recipe list's place on the screen ("x,y,width,height") and the column it is sorted by
+// ("RecipeName", "FoodCategoryID" or "TimeToPrepare", as the table names them).
+inline constexpr SettingsKey RecipeListGeometryKey{QLatin1String("Pantrio"), QLatin1String("Recipe List"),
+                                                   QLatin1String("Geometry")};
+inline constexpr SettingsKey RecipeListSortKey{QLatin1String("Pantrio"), QLatin1String("Recipe List"),
+                                               QLatin1String("SortColumn")};
+
 // The stored first-run flag as text; empty when there is none.
 QString firstRunFlag(const SettingsStore& settings);
 // False when the store could not be changed.
@@ -36,6 +43,10 @@ bool setFirstRunFlag(SettingsStore& settings, const QString& value = QStringLite
 // Empty when there is none. `key` is one of the two saved search texts above.
 QString savedSearchText(const SettingsStore& settings, const SettingsKey& key = SavedSearchKey);
 bool saveSearchText(SettingsStore& settings, const QString& text, const SettingsKey& key = SavedSearchKey);
+// Empty when there is none.
+QString readSetting(const SettingsStore& settings, const SettingsKey& key);
+bool writeSetting(SettingsStore& settings, const SettingsKey& key, const QString& value);
+
 // Removes the whole section, as the recipe window does when it closes.
 bool forgetSavedSearch(SettingsStore& settings);
 

@@ -3,6 +3,7 @@
 #include "FirstChangeBackup.h"
 #include "OpenMode.h"
 #include "RecipeFields.h"
+#include "RecipeListSource.h"
 #include "RecipeSearch.h"
 #include "RecordWriter.h"
 #include "SearchCondition.h"
@@ -110,6 +111,9 @@ public:
     // when there is none). No match sets noMatch() and moves nothing.
     void findFirst(const SearchCondition& condition);
     void findNext(const SearchCondition& condition);
+
+    // Reads for a list of every recipe through this cursor's connection; valid while it is open.
+    RecipeListSource listSource() { return RecipeListSource(db_); }
 
     void refresh(); // re-reads the table and stands on the first recipe
 

@@ -1,0 +1,270 @@
+#include "RecipeListSource.h"
+
+#include "RecipeTable.h"
+#include "Sqlite.h"
+#include "StoreError.h"
+#include "TextFolding.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <limits>
+#include <sqlite3.h>
+#include <thread>
+
+namespace pantrio {
+
+namespace {
+
+const QString ReadAction = QStringLiteral("read the recipe file");
+constexpr int BatchRows = 4096;
+constexpr std::array<Field, 2> NameColumns = {Field::RecipeName, Field::FoodCategoryID};
+
+std::string_view cut(std::string_view text)
+{
+    if (text.size() <= RecipeListRows::MaxTextBytes)
+        return text;
+    std::size_t end = RecipeListRows::MaxTextBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+std::string_view utf8(const sqlite::Statement& row, int column)
+{
+    int size = 0;
+    const char* data = row.utf8(column, &size);
+    return data ? std::string_view(data, std::size_t(size)) : std::string_view();
+}
+
+// Holds the connection for a worker's next statement, once no transaction is open on it: a
+// change under way may still be rolled back. False when stopped meanwhile.
+bool lockCommitted(sqlite::Database& db, sqlite::ConnectionLock& lock, const std::stop_token& stop)
+{
+    while (!sqlite3_get_autocommit(db.handle())) {
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (stop.stop_requested())
+            return false;
+        lock.relock();
+    }
+    return !stop.stop_requested();
+}
+
+bool haveKeyTable(sqlite::Database& db)
+{
+    sqlite::Statement probe(
+        db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'RecipeFindKeys'", ReadAction);
+    return probe.step();
+}
+
+} // namespace
+
+std::string_view RecipeListRows::name(std::size_t row) const
+{
+    const Place& p = places_[row];
+    return std::string_view(text_).substr(p.at, p.nameSize);
+}
+
+std::string_view RecipeListRows::category(std::size_t row) const
+{
+    const Place& p = places_[row];
+    return std::string_view(text_).substr(p.at + p.nameSize, p.categorySize);
+}
+
+std::optional<std::size_t> RecipeListRows::rowOf(std::int64_t id) const
+{
+    const auto it = std::lower_bound(ids_.begin(), ids_.end(), id);
+    if (it == ids_.end() || *it != id)
+        return std::nullopt;
+    return std::size_t(it - ids_.begin());
+}
+
+RecipeListRows::Place RecipeListRows::store(std::string_view name, std::string_view category)
+{
+    name = cut(name);
+    category = cut(category);
+    if (text_.size() + name.size() + category.size() > std::numeric_limits<std::uint32_t>::max())
+        throw StoreError(StoreError::Kind::Other,
+                         QStringLiteral("The recipe list cannot hold the names of so many recipes."));
+    const Place p{std::uint32_t(text_.size()), std::uint16_t(name.size()), std::uint16_t(category.size())};
+    text_.append(name);
+    text_.append(category);
+    return p;
+}
+
+void RecipeListRows::append(std::int64_t id, std::string_view name, std::string_view category)
+{
+    ids_.push_back(id);
+    places_.push_back(store(name, category));
+}
+
+void RecipeListRows::setTexts(std::size_t row, std::string_view name, std::string_view category)
+{
+    places_[row] = store(name, category);
+}
+
+bool RecipeListSource::readAll(RecipeListRows& rows, const std::stop_token& stop)
+{
+    QByteArray sql;
+    {
+        sqlite::ConnectionLock lock(db_);
+        if (!lockCommitted(db_, lock, stop))
+            return false;
+        const bool keys = haveKeyTable(db_);
+        const QByteArray id = keys ? "id" : "rowid";
+        sql = "SELECT " + id + ", " + RecipeTable::columnList(NameColumns) +
+              (keys ? " FROM RecipeFindKeys" : " FROM Recipes") + " WHERE " + id + " > ?1 ORDER BY " + id +
+              " LIMIT ?2";
+    }
+    std::int64_t after = std::numeric_limits<std::int64_t>::min();
+    for (;;) {
+        int count = 0;
+        {
+            // One statement a batch, finished before the connection is let go.
+            sqlite::ConnectionLock lock(db_);
+            if (!lockCommitted(db_, lock, stop))
+                return false;
+            sqlite::Statement batch(db_, sql.constData(), ReadAction);
+            batch.bind(1, after);
+            batch.bind(2, std::int64_t(BatchRows));
+            while (batch.step()) {
+                after = batch.int64(0);
+                rows.append(after, utf8(batch, 1), utf8(batch, 2));
+                ++count;
+            }
+        }
+        if (count < BatchRows)
+            return true;
+    }
+}
+
+std::optional<std::pair<QString, QString>> RecipeListSource::readNames(std::int64_t id)
+{
+    static const QByteArray sql =
+        "SELECT " + RecipeTable::columnList(NameColumns) + " FROM Recipes WHERE rowid = ?1";
+    sqlite::Statement row(db_, sql.constData(), ReadAction);
+    row.bind(1, id);
+    if (!row.step())
+        return std::nullopt;
+    return std::pair(row.text(0).value_or(QString()), row.text(1).value_or(QString()));
+}
+
+std::vector<std::pair<std::int64_t, QString>>
+RecipeListSource::readTimes(const std::vector<std::int64_t>& ids)
+{
+    static const QByteArray sql =
+        "SELECT " + RecipeTable::quotedColumn(Field::TimeToPrepare) + " FROM Recipes WHERE rowid = ?1";
+    std::vector<std::pair<std::int64_t, QString>> out;
+    sqlite::ConnectionLock lock(db_);
+    sqlite::Statement row(db_, sql.constData(), ReadAction);
+    for (std::int64_t id : ids) {
+        row.reset();
+        row.bind(1, id);
+        out.emplace_back(id, row.step() ? row.text(0).value_or(QString()) : QString());
+    }
+    return out;
+}
+
+bool RecipeListSource::readFoldedTimes(std::vector<std::pair<std::int64_t, std::string>>& out,
+                                       const std::stop_token& stop)
+{
+    static const QByteArray sql = "SELECT rowid, " + RecipeTable::quotedColumn(Field::TimeToPrepare) +
+                                  " FROM Recipes WHERE rowid > ?1 ORDER BY rowid LIMIT ?2";
+    std::int64_t after = std::numeric_limits<std::int64_t>::min();
+    for (;;) {
+        int count = 0;
+        sqlite::ConnectionLock lock(db_);
+        if (!lockCommitted(db_, lock, stop))
+            return false;
+        sqlite::Statement batch(db_, sql.constData(), ReadAction);
+        batch.bind(1, after);
+        batch.bind(2, std::int64_t(BatchRows));
+        while (batch.step()) {
+            after = batch.int64(0);
+            out.emplace_back(after, foldLoosely(cut(utf8(batch, 1))));
+            ++count;
+        }
+        if (count < BatchRows)
+            return true;
+    }
+}
+
+bool RecipeListSource::matches(std::int64_t id, const SearchCondition& condition)
+{
+    static const QByteArray sql = "SELECT " + RecipeTable::columnList() + " FROM Recipes WHERE rowid = ?1";
+    sqlite::Statement row(db_, sql.constData(), ReadAction);
+    row.bind(1, id);
+    if (!row.step())
+        return false;
+    RecipeValues values;
+    for (Field f : allFields)
+        values[f] = row.text(int(fieldIndex(f)));
+    return condition.matches(values);
+}
+
+RecipeListSource::Filter::Filter(RecipeListSource& source, WordIndex& words, const QString& text)
+    : source_(source), words_(words), condition_(SearchCondition::anyContainsLoosely(allFields, text)),
+      after_(std::numeric_limits<std::int64_t>::min())
+{
+    if (const auto contained = condition_.terms().front().pattern.containedText())
+        folded_ = *contained;
+}
+
+bool RecipeListSource::Filter::next(std::vector<std::int64_t>& matches, int rows, const std::stop_token& stop)
+{
+    sqlite::Database& db = source_.db_;
+    sqlite::ConnectionLock lock(db);
+    if (!lockCommitted(db, lock, stop))
+        return true; // stopped, not done
+    if (!started_) {
+        started_ = true;
+        std::optional<std::vector<WordIndex::IdRange>> open;
+        if (!folded_.empty())
+            open = words_.candidates(db, folded_, after_);
+        ranges_ = open ? std::move(*open)
+                       : std::vector<WordIndex::IdRange>{{after_, std::numeric_limits<std::int64_t>::max()}};
+    }
+    static const QByteArray sql = "SELECT rowid, " + RecipeTable::columnList() +
+                                  " FROM Recipes WHERE rowid > ?1 AND rowid <= ?2 ORDER BY rowid LIMIT ?3";
+    sqlite::Statement scan(db, sql.constData(), ReadAction);
+    std::string folded;
+    while (rows > 0 && range_ < ranges_.size()) {
+        const auto [from, to] = ranges_[range_];
+        scan.reset();
+        scan.bind(1, std::max(after_, from == std::numeric_limits<std::int64_t>::min() ? from : from - 1));
+        scan.bind(2, to);
+        scan.bind(3, std::int64_t(rows));
+        int read = 0;
+        while (scan.step()) {
+            ++read;
+            after_ = scan.int64(0);
+            bool hit = false;
+            if (folded_.empty()) {
+                RecipeValues values;
+                for (Field f : allFields)
+                    values[f] = scan.text(int(fieldIndex(f)) + 1);
+                hit = condition_.matches(values);
+            } else {
+                for (Field f : allFields) {
+                    const std::string_view value = utf8(scan, int(fieldIndex(f)) + 1);
+                    folded.clear();
+                    appendFoldedLoosely(folded, value);
+                    if (memmem(folded.data(), folded.size(), folded_.data(), folded_.size())) {
+                        hit = true;
+                        break;
+                    }
+                }
+            }
+            if (hit)
+                matches.push_back(after_);
+        }
+        rows -= read;
+        if (rows > 0) // the range is done
+            ++range_;
+    }
+    return range_ < ranges_.size();
+}
+
+} // namespace pantrio
