@@ -23,9 +23,11 @@ struct EntryLook
     const char* objectName;
 };
 
-const std::array<EntryLook, 5>& entryLooks()
+const std::array<EntryLook, 6>& entryLooks()
 {
-    static const std::array<EntryLook, 5> looks = {{
+    static const std::array<EntryLook, 6> looks = {{
+        {RecipeMenu::Entry::RecipeList, "Recipe &List\u2026", QKeySequence(Qt::CTRL | Qt::Key_L),
+         "recipeListEntry"},
         {RecipeMenu::Entry::FindEveryField, "&Find in Every Field\u2026", QKeySequence(Qt::CTRL | Qt::Key_F),
          "findEveryFieldEntry"},
         {RecipeMenu::Entry::ImportRecipes, "&Import Recipes\u2026", QKeySequence(Qt::CTRL | Qt::Key_I),

@@ -18,7 +18,7 @@ class RecipeMenu : public QObject
 {
     Q_OBJECT
 public:
-    enum class Entry { FindEveryField, ImportRecipes, ExportRecipes, RestoreBackup, Keys };
+    enum class Entry { RecipeList, FindEveryField, ImportRecipes, ExportRecipes, RestoreBackup, Keys };
 
     RecipeMenu(QWidget& window, std::function<void(Entry)> chosen);
 

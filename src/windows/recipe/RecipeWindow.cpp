@@ -16,6 +16,7 @@
 #include "windows/about/AboutWindow.h"
 #include "windows/find/FindDialog.h"
 #include "windows/keys/KeysWindow.h"
+#include "windows/list/RecipeListWindow.h"
 
 #include <limits>
 #include <QCloseEvent>
@@ -151,6 +152,9 @@ void RecipeWindow::buildControls()
     // A menu and keys: both layouts keep the controls they have always had.
     menu_ = new RecipeMenu(*this, [this](RecipeMenu::Entry entry) {
         switch (entry) {
+        case RecipeMenu::Entry::RecipeList:
+            showRecipeList();
+            break;
         case RecipeMenu::Entry::FindEveryField:
             findEveryField();
             break;
@@ -534,6 +538,28 @@ void RecipeWindow::showKeys()
     keysWindow_->show();
     keysWindow_->raise();
     keysWindow_->activateWindow();
+}
+
+// One list a recipe window; it closes with the window.
+void RecipeWindow::showRecipeList()
+{
+    if (!session_->isOpen()) {
+        runner_->tell(session_->openError(), MessageIcon::Exclamation);
+        return;
+    }
+    if (!listWindow_) {
+        listWindow_ = new RecipeListWindow(*session_, services_, this);
+        connect(listWindow_, &RecipeListWindow::recipeChosen, this, &RecipeWindow::showChosen);
+    }
+    listWindow_->show();
+    listWindow_->raise();
+    listWindow_->activateWindow();
+}
+
+// As any move: an edit in the boxes is saved first, with the same questions when it cannot be.
+void RecipeWindow::showChosen(qint64 id)
+{
+    runner_->run([this, id] { session_->showRecipe(id, binder_->edits()); });
 }
 
 void RecipeWindow::showAbout()

@@ -24,6 +24,7 @@ class RecipeSession;
 class FindDialog;
 class AboutWindow;
 class KeysWindow;
+class RecipeListWindow;
 class RecipeMenu;
 class RecipePrintPage;
 enum class MessageIcon;
@@ -78,6 +79,8 @@ private:
     void showAbout();
     // The menu's entries.
     void showKeys();
+    void showRecipeList();
+    void showChosen(qint64 id);
     void followArrow(RecordBar::Arrow arrow);
 
     QPushButton* button(Command command) const;
@@ -102,6 +105,7 @@ private:
     QPointer<AboutWindow> aboutWindow_;
     RecipeMenu* menu_ = nullptr;
     QPointer<KeysWindow> keysWindow_;
+    QPointer<RecipeListWindow> listWindow_;
     bool unloaded_ = false;
     bool backupFailureTold_ = false;
     bool backgroundWorkDue_ = false; // started after the next paint

@@ -54,9 +54,9 @@ QStringList entryNames(const QWidget* menu)
     return names;
 }
 
-const QStringList AllEntries = {QStringLiteral("findEveryFieldEntry"), QStringLiteral("importEntry"),
-                                QStringLiteral("exportEntry"), QStringLiteral("restoreBackupEntry"),
-                                QStringLiteral("keysEntry")};
+const QStringList AllEntries = {QStringLiteral("recipeListEntry"),    QStringLiteral("findEveryFieldEntry"),
+                                QStringLiteral("importEntry"),        QStringLiteral("exportEntry"),
+                                QStringLiteral("restoreBackupEntry"), QStringLiteral("keysEntry")};
 
 } // namespace
 
@@ -70,6 +70,7 @@ private slots:
     void entriesReachTheirCommands_data();
     void entriesReachTheirCommands();
     void exportSavesTheEditThenRestoreTakesItBack();
+    void choosingFromTheListKeepsTheEdit();
 };
 
 void TestMenu::menuOpensEverywhere_data()
@@ -121,6 +122,8 @@ void TestMenu::entriesReachTheirCommands_data()
         QTest::addRow("%s, Ctrl+E", layout)
             << layout << QKeySequence(Qt::CTRL | Qt::Key_E) << "exportFileDialog";
         QTest::addRow("%s, F1", layout) << layout << QKeySequence(Qt::Key_F1) << "keysWindow";
+        QTest::addRow("%s, Ctrl+L", layout)
+            << layout << QKeySequence(Qt::CTRL | Qt::Key_L) << "frmRecipeList";
         QTest::addRow("%s, Shift+F10", layout) << layout << QKeySequence(Qt::SHIFT | Qt::Key_F10) << "";
     }
 }
@@ -134,8 +137,8 @@ void TestMenu::entriesReachTheirCommands()
     const auto rows = sampleRows(3);
     h.open(layoutNamed(layout), &rows);
     QVERIFY(activate(h));
-    h.textBox(4)->setFocus();                   // keys work from inside a box too
-    if (opens == QLatin1String("keysWindow")) { // not modal: it stays beside the recipe window
+    h.textBox(4)->setFocus(); // keys work from inside a box too
+    if (opens == QLatin1String("keysWindow") || opens == QLatin1String("frmRecipeList")) { // not modal
         QTest::keySequence(h.textBox(4), key);
         QWidget* keys = h.window->findChild<QWidget*>(opens);
         QVERIFY(keys && keys->isVisible());
@@ -191,6 +194,28 @@ void TestMenu::exportSavesTheEditThenRestoreTakesItBack()
     // What was typed last was saved into the file now kept aside, not lost.
     auto old = RecordCursor::open(h.dir.filePath(kept.first()), {OpenMode::Shared, 200});
     QCOMPARE(old->field(Field::RecipeName), FieldValue(QStringLiteral("Renamed Again")));
+}
+
+// The list's choice goes through the same path as a move: what was typed is saved first.
+void TestMenu::choosingFromTheListKeepsTheEdit()
+{
+    RecipeHarness h;
+    const auto rows = sampleRows(12);
+    h.open(RecipeLayout::full(), &rows);
+    QVERIFY(activate(h));
+    h.type(6, QStringLiteral("Keep this note"));
+    QTest::keySequence(h.textBox(6), QKeySequence(Qt::CTRL | Qt::Key_L));
+    auto* list = h.window->findChild<QWidget*>(QStringLiteral("frmRecipeList"));
+    QVERIFY(list && list->isVisible());
+    auto* filter = list->findChild<QLineEdit*>(QStringLiteral("txtFilter"));
+    QVERIFY(filter);
+    QTest::keyClicks(filter, QStringLiteral("Recipe 11"));
+    QTRY_COMPARE(list->findChild<QLabel*>(QStringLiteral("lblCount"))->text().left(2), QStringLiteral("1 "));
+    QTest::keyClick(filter, Qt::Key_Return);
+    QTRY_COMPARE(h.box(1), QStringLiteral("Recipe 11"));
+    QCOMPARE(h.session()->position(), 10);
+    h.session()->moveFirst({});
+    QCOMPARE(h.box(6), QStringLiteral("Keep this note"));
 }
 
 QTEST_MAIN(TestMenu)
