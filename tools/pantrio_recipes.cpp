@@ -181,6 +181,30 @@ bool fetchPages(QStringList& names, QHash<QString, exchange::FetchedPage>& pages
     return true;
 }
 
+// Refusals on standard error, progress on the terminal; an interrupt stops the import.
+exchange::ImportReport reportOn(Progress& progress)
+{
+    exchange::ImportReport report;
+    report.refusedFile = [&progress](const QString& file, const QString& problem) {
+        progress.clear();
+        print(stderr, QStringLiteral("pantrio-recipes: \"%1\" was refused: %2.").arg(shown(file), problem));
+    };
+    report.refusedRecipe = [&progress](const QString& file, std::int64_t line, const QString& problem) {
+        progress.clear();
+        print(stderr,
+              QStringLiteral("%1:%2: a recipe was refused: %3.").arg(shown(file)).arg(line).arg(problem));
+    };
+    report.progress = [&progress](const exchange::ImportSummary& sofar, std::int64_t done,
+                                  std::int64_t total) {
+        if (total > 0)
+            progress.show(
+                sofar.imported + sofar.duplicates,
+                QStringLiteral(", %1% of %2 MB").arg(done * 100 / total).arg((total + 999999) / 1000000));
+        return !interrupted;
+    };
+    return report;
+}
+
 int runImport(const QString& collection, QStringList files, bool dryRun, bool allowDuplicates)
 {
     QHash<QString, exchange::FetchedPage> pages;
@@ -213,23 +237,7 @@ int runImport(const QString& collection, QStringList files, bool dryRun, bool al
 
     exchange::ImportSummary summary;
     Progress progress;
-    exchange::ImportReport report;
-    report.refusedFile = [&](const QString& file, const QString& problem) {
-        progress.clear();
-        print(stderr, QStringLiteral("pantrio-recipes: \"%1\" was refused: %2.").arg(shown(file), problem));
-    };
-    report.refusedRecipe = [&](const QString& file, std::int64_t line, const QString& problem) {
-        progress.clear();
-        print(stderr,
-              QStringLiteral("%1:%2: a recipe was refused: %3.").arg(shown(file)).arg(line).arg(problem));
-    };
-    report.progress = [&](const exchange::ImportSummary& sofar, std::int64_t done, std::int64_t total) {
-        if (total > 0)
-            progress.show(
-                sofar.imported + sofar.duplicates,
-                QStringLiteral(", %1% of %2 MB").arg(done * 100 / total).arg((total + 999999) / 1000000));
-        return !interrupted;
-    };
+    const exchange::ImportReport report = reportOn(progress);
 
     try {
         auto cursor = RecordCursor::open(target, {OpenMode::Exclusive, 2000});

@@ -96,6 +96,44 @@ bool RecipeInserter::add(const RecipeValues& read)
     return true;
 }
 
+namespace {
+
+// Hands the recipes of one file, or of a page fetched from `file`, to `events`. Throws ReadError.
+void readRecipes(Format format, const QString& file, const FetchedPage* page, QIODevice& in,
+                 const ReadEvents& events, std::int64_t size, const bool& stopped)
+{
+    if (format == Format::Access) {
+        // Rows stand for bytes here; the reader's wait is watched, so a Cancel ends it.
+        AccessReading how;
+        how.progress = [&](std::int64_t rows, std::int64_t claimed) {
+            if (events.progress)
+                events.progress(claimed > 0 ? size * std::min(rows, claimed) / claimed : 0);
+            return !stopped;
+        };
+        readAccess(file, events, {}, how);
+        return;
+    }
+    if (!in.open(QIODevice::ReadOnly))
+        throw ReadError(QStringLiteral("the file cannot be read (%1)").arg(in.errorString()));
+    switch (format) {
+    case Format::MealMaster:
+        readMealMaster(in, events);
+        break;
+    case Format::Json:
+        readJson(in, events);
+        break;
+    case Format::Html:
+        readWebPage(in, events,
+                    page ? PageOrigin{page->address.isEmpty() ? file : page->address, page->charset}
+                         : PageOrigin{});
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
 ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const QStringList& files,
                           bool allowDuplicates, const ImportReport& report,
                           const QHash<QString, FetchedPage>& pages)
@@ -167,35 +205,7 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
                 stopped = true;
         };
         try {
-            if (format == Format::Access) {
-                // Rows stand for bytes here; the reader's wait is watched, so a Cancel ends it.
-                AccessReading how;
-                how.progress = [&](std::int64_t rows, std::int64_t claimed) {
-                    if (events.progress)
-                        events.progress(claimed > 0 ? info.size() * std::min(rows, claimed) / claimed : 0);
-                    return !stopped;
-                };
-                readAccess(file, events, {}, how);
-            } else {
-                if (!in.open(QIODevice::ReadOnly))
-                    throw ReadError(QStringLiteral("the file cannot be read (%1)").arg(in.errorString()));
-                switch (format) {
-                case Format::MealMaster:
-                    readMealMaster(in, events);
-                    break;
-                case Format::Json:
-                    readJson(in, events);
-                    break;
-                case Format::Html:
-                    readWebPage(
-                        in, events,
-                        fetched ? PageOrigin{page->address.isEmpty() ? file : page->address, page->charset}
-                                : PageOrigin{});
-                    break;
-                default:
-                    break;
-                }
-            }
+            readRecipes(format, file, fetched ? &*page : nullptr, in, events, size, stopped);
             if (!stopped && found == 0 && problems == 0) // a cancelled file is no refused one
                 throw ReadError(QStringLiteral("nothing in it is a recipe Pantrio can read"));
             db.exec("RELEASE importing_file", ImportAction);

@@ -100,6 +100,7 @@ RecipeWindow::RecipeWindow(const RecipeLayout& layout, Services& services, QWidg
     files_ = new FileCommands(*this, *session_, services_, *runner_, [this] { return binder_->edits(); });
     buildControls();
     setAcceptDrops(true); // recipe files dropped on the window are imported
+    installEventFilter(files_);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect r(QPoint(), size());
@@ -337,21 +338,6 @@ bool RecipeWindow::offerConversion(const QString& path)
         return true;
     }
     return true;
-}
-
-void RecipeWindow::dragEnterEvent(QDragEnterEvent* event)
-{
-    files_->take(event);
-}
-
-void RecipeWindow::dragMoveEvent(QDragMoveEvent* event)
-{
-    files_->take(event);
-}
-
-void RecipeWindow::dropEvent(QDropEvent* event)
-{
-    files_->take(event);
 }
 
 void RecipeWindow::load()
