@@ -73,11 +73,6 @@ bool FileCommands::take(QEvent* event)
     return true;
 }
 
-bool FileCommands::eventFilter(QObject*, QEvent* event)
-{
-    return take(event);
-}
-
 bool FileCommands::requireOpen()
 {
     if (session_.isOpen())

@@ -28,8 +28,6 @@ public:
 
     // True when the event was a drag or drop of files, handled here.
     bool take(QEvent* event);
-    // Takes the drags and drops of files on the window it watches.
-    bool eventFilter(QObject* watched, QEvent* event) override;
     // Asks for files to import, then imports them.
     void chooseAndImport();
     // Asks for a file and its format, then writes every recipe into it.

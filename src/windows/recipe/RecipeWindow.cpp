@@ -100,7 +100,6 @@ RecipeWindow::RecipeWindow(const RecipeLayout& layout, Services& services, QWidg
     files_ = new FileCommands(*this, *session_, services_, *runner_, [this] { return binder_->edits(); });
     buildControls();
     setAcceptDrops(true); // recipe files dropped on the window are imported
-    installEventFilter(files_);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect r(QPoint(), size());
@@ -340,6 +339,21 @@ bool RecipeWindow::offerConversion(const QString& path)
     return true;
 }
 
+void RecipeWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    files_->take(event);
+}
+
+void RecipeWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    files_->take(event);
+}
+
+void RecipeWindow::dropEvent(QDropEvent* event)
+{
+    files_->take(event);
+}
+
 void RecipeWindow::load()
 {
     const ProgramInfo& program = services_.program;
@@ -526,7 +540,6 @@ void RecipeWindow::showKeys()
     keysWindow_->activateWindow();
 }
 
-// One list a recipe window; it closes with the window.
 void RecipeWindow::showRecipeList()
 {
     if (!session_->isOpen()) {
