@@ -19,6 +19,8 @@ using FoldedTimes = std::vector<std::pair<std::int64_t, std::string>>;
 constexpr int FilterStepRows = 256;
 constexpr auto ShowEvery = std::chrono::milliseconds(40);
 constexpr std::size_t TimesKept = 20000;
+// Rows shown from the file's order of names while the whole list is read: a tall screenful.
+constexpr int PreviewRows = 100;
 
 // The sort key: the column folded loosely, then the name, so that equal categories or times
 // list their recipes by name. Rows with equal keys stay in id order.
@@ -152,6 +154,14 @@ void RecipeList::startLoad()
             QString error;
             try {
                 FoldedTimes times;
+                if (column == Column::Name)
+                    if (auto first = source.readFirst(PreviewRows, stop))
+                        QMetaObject::invokeMethod(
+                            this,
+                            [this, generation, first = std::move(*first)]() mutable {
+                                previewed(generation, std::move(first));
+                            },
+                            Qt::QueuedConnection);
                 if (!source.readAll(*rows, stop) ||
                     (column == Column::Time && !source.readFoldedTimes(times, stop)))
                     return;
@@ -168,6 +178,15 @@ void RecipeList::startLoad()
         });
 }
 
+void RecipeList::previewed(std::uint64_t generation, std::vector<NameOrder::Row> rows)
+{
+    if (generation != loadGeneration_ || loaded_)
+        return;
+    preview_ = std::move(rows);
+    if (previewing())
+        emit shownChanged();
+}
+
 void RecipeList::loaded(std::uint64_t generation, std::shared_ptr<RecipeListRows> rows,
                         std::shared_ptr<std::vector<std::uint32_t>> order, const QString& error)
 {
@@ -179,6 +198,7 @@ void RecipeList::loaded(std::uint64_t generation, std::shared_ptr<RecipeListRows
     rows_ = std::move(*rows);
     order_ = std::move(*order);
     loaded_ = error.isEmpty();
+    preview_.clear();
     times_.clear();
     matchedRows_.assign(rows_.size(), false);
     applied_ = 0;
@@ -291,23 +311,28 @@ void RecipeList::rebuild()
 
 int RecipeList::shownCount() const
 {
+    if (previewing())
+        return int(preview_.size());
     return int(filter_.isEmpty() ? order_.size() : shown_.size());
 }
 
 std::int64_t RecipeList::idAt(int row) const
 {
-    return rows_.id(shownAt(row));
+    return previewing() ? preview_[size_t(row)].id : rows_.id(shownAt(row));
 }
 
 QString RecipeList::text(int row, Column column)
 {
-    const std::uint32_t r = shownAt(row);
     const auto fromUtf8 = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
-    if (column == Column::Name)
-        return fromUtf8(rows_.name(r));
-    if (column == Column::Category)
-        return fromUtf8(rows_.category(r));
-    const std::int64_t id = rows_.id(r);
+    if (column != Column::Time) {
+        if (previewing()) {
+            const NameOrder::Row& r = preview_[size_t(row)];
+            return fromUtf8(column == Column::Name ? r.name : r.category);
+        }
+        const std::uint32_t r = shownAt(row);
+        return fromUtf8(column == Column::Name ? rows_.name(r) : rows_.category(r));
+    }
+    const std::int64_t id = idAt(row);
     if (const auto it = times_.find(id); it != times_.end())
         return it->second;
     if (stopped_)
@@ -330,6 +355,11 @@ QString RecipeList::text(int row, Column column)
 
 int RecipeList::shownRowOf(std::int64_t id) const
 {
+    if (previewing()) {
+        const auto it =
+            std::find_if(preview_.begin(), preview_.end(), [&](const auto& r) { return r.id == id; });
+        return it == preview_.end() ? -1 : int(it - preview_.begin());
+    }
     const auto row = rows_.rowOf(id);
     if (!row)
         return -1;
@@ -397,8 +427,12 @@ void RecipeList::follow(const CollectionChange& change)
     if (!loaded_ || loader_.joinable() || change.kind == Kind::Imported || change.kind == Kind::Reloaded ||
         change.ids.size() != 1) {
         // Read everything again; the filter with it.
+        const bool previewed = previewing();
         loaded_ = false;
+        preview_.clear(); // it may show the recipe as it was
         startLoad();
+        if (previewed)
+            emit shownChanged();
         if (!filter_.isEmpty())
             startFilter();
         return;

@@ -68,11 +68,14 @@ private:
     void startLoad();
     void startFilter();
     void stopFilter();
+    void previewed(std::uint64_t generation, std::vector<NameOrder::Row> rows);
     void loaded(std::uint64_t generation, std::shared_ptr<RecipeListRows> rows,
                 std::shared_ptr<std::vector<std::uint32_t>> order, const QString& error);
     void filtered(std::uint64_t generation, std::vector<std::int64_t> ids, bool done, const QString& error);
     void rebuild();
     void applyMatches();
+    // Before the first load: the first rows by name, from the order the file keeps.
+    bool previewing() const { return !loaded_ && order_.empty() && filter_.isEmpty() && !preview_.empty(); }
     std::uint32_t shownAt(int row) const
     {
         return filter_.isEmpty() ? order_[size_t(row)] : shown_[size_t(row)];
@@ -89,6 +92,7 @@ private:
 
     bool loaded_ = false;
     RecipeListRows rows_;
+    std::vector<NameOrder::Row> preview_;
     std::vector<std::uint32_t> order_; // rows by the sort column
     std::vector<std::uint32_t> shown_; // with a filter: the matching rows, in order
     std::vector<std::int64_t> matchedIds_;

@@ -1,5 +1,6 @@
 #include "RecipeListSource.h"
 
+#include "NameOrder.h"
 #include "RecipeTable.h"
 #include "Sqlite.h"
 #include "StoreError.h"
@@ -23,12 +24,7 @@ constexpr std::array<Field, 2> NameColumns = {Field::RecipeName, Field::FoodCate
 
 std::string_view cut(std::string_view text)
 {
-    if (text.size() <= RecipeListRows::MaxTextBytes)
-        return text;
-    std::size_t end = RecipeListRows::MaxTextBytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return text.substr(0, end);
+    return cutListText(text);
 }
 
 std::string_view utf8(const sqlite::Statement& row, int column)
@@ -138,6 +134,14 @@ bool RecipeListSource::readAll(RecipeListRows& rows, const std::stop_token& stop
         if (count < BatchRows)
             return true;
     }
+}
+
+std::optional<std::vector<NameOrder::Row>> RecipeListSource::readFirst(int count, const std::stop_token& stop)
+{
+    sqlite::ConnectionLock lock(db_);
+    if (!lockCommitted(db_, lock, stop))
+        return std::nullopt;
+    return NameOrder::first(db_, count);
 }
 
 std::optional<std::pair<QString, QString>> RecipeListSource::readNames(std::int64_t id)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NameOrder.h"
 #include "SearchCondition.h"
 #include "WordIndex.h"
 
@@ -26,7 +27,7 @@ class RecipeListRows
 {
 public:
     // Longer texts are cut (at a character's start) to this many bytes: a list shows no more.
-    static constexpr std::size_t MaxTextBytes = 1024;
+    static constexpr std::size_t MaxTextBytes = ListTextBytes;
 
     std::size_t size() const { return ids_.size(); }
     std::int64_t id(std::size_t row) const { return ids_[row]; }
@@ -64,6 +65,9 @@ public:
     // The names and categories of every recipe, from the narrow key table when the file has
     // one. False when stopped.
     bool readAll(RecipeListRows& rows, const std::stop_token& stop);
+    // The first `count` recipes by name, from the order of names the file keeps; none when it
+    // keeps none that can be trusted, or when stopped.
+    std::optional<std::vector<NameOrder::Row>> readFirst(int count, const std::stop_token& stop);
     // The name and category of one recipe; none when it is gone.
     std::optional<std::pair<QString, QString>> readNames(std::int64_t id);
     // The preparation time of each of `ids` (no value: empty).

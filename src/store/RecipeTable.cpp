@@ -1,8 +1,9 @@
 #include "RecipeTable.h"
 
+#include "NameOrder.h"
 #include "RecipeSearch.h"
-#include "WordIndex.h"
 #include "Sqlite.h"
+#include "WordIndex.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -115,6 +116,10 @@ Compaction compactFile(const QString& path)
     if (!WordIndex::whole(db)) {
         db.exec("BEGIN", action);
         WordIndex::rebuild(db);
+        db.exec("COMMIT", action);
+    } else if (!NameOrder::presentIn(db)) {
+        db.exec("BEGIN", action);
+        NameOrder::rebuild(db);
         db.exec("COMMIT", action);
     }
     // The copy keeps every rowid (the engine copies whole records into the empty new table),

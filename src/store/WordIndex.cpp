@@ -1,5 +1,6 @@
 #include "WordIndex.h"
 
+#include "NameOrder.h"
 #include "RecipeTable.h"
 #include "Sqlite.h"
 #include "StoreError.h"
@@ -205,6 +206,8 @@ bool WordIndex::presentIn(sqlite::Database& db)
 void WordIndex::addTo(sqlite::Database& db)
 {
     db.exec(schema().constData(), IndexAction);
+    NameOrder::drop(db);
+    db.exec(NameOrder::schema().constData(), IndexAction);
     index(db, Rows::Every);
 }
 
@@ -224,10 +227,16 @@ void WordIndex::checkAtOpen(sqlite::Database& db, bool heldAlone)
         if (presence.present == 0)
             return; // a file from before the index: searches read every recipe
         if (heldAlone) {
-            if (whole(db))
-                return;
-            db.exec("BEGIN IMMEDIATE", IndexAction);
-            rebuild(db);
+            if (whole(db)) {
+                if (NameOrder::presentIn(db))
+                    return;
+                // A file from before the list's order of names gets it now, once.
+                db.exec("BEGIN IMMEDIATE", IndexAction);
+                NameOrder::rebuild(db);
+            } else {
+                db.exec("BEGIN IMMEDIATE", IndexAction);
+                rebuild(db);
+            }
             db.exec("COMMIT", IndexAction);
         } else if (presence.triggersWithoutPending) {
             // Others may use the file, so it is not rebuilt now; but triggers that write to a
@@ -286,6 +295,8 @@ void WordIndex::index(sqlite::Database& db, Rows which)
         stamp = *intact;
     }
     sqlite::Statement rows(db, sql.constData(), IndexAction);
+    NameOrder::Writer names(db);
+    constexpr int NameColumn = int(fieldIndex(Field::RecipeName)) + 1;
     Postings found;
     std::string folded;
     std::int64_t after = -1;
@@ -300,6 +311,10 @@ void WordIndex::index(sqlite::Database& db, Rows which)
             ++count;
             after = rows.int64(0);
             const auto block = std::uint32_t(after >> BlockShift);
+            if (int size = 0; const char* name = rows.utf8(NameColumn, &size))
+                names.add(after, std::string_view(name, std::size_t(size)));
+            else
+                names.add(after, {});
             for (int column = 1; column <= FieldCount; ++column) {
                 int size = 0;
                 const char* text = rows.utf8(column, &size);
@@ -312,6 +327,7 @@ void WordIndex::index(sqlite::Database& db, Rows which)
         }
         rows.reset();
         merge(db, found, stamp);
+        names.flush();
         stamp.highestId = std::max(stamp.highestId, after);
         if (count < BatchRows)
             break;

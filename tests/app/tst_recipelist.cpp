@@ -1,5 +1,6 @@
 #include "app/RecipeList.h"
 #include "app/RecipeSession.h"
+#include "store/NameOrder.h"
 #include "store/RecipeTable.h"
 #include "store/Sqlite.h"
 #include "store/TextFolding.h"
@@ -87,6 +88,8 @@ private slots:
     void followsTheSessionsChanges_data();
     void followsTheSessionsChanges();
     void showRecipeSavesTheEditFirst();
+    void firstScreenFromTheFileIsTheListsOwn_data();
+    void firstScreenFromTheFileIsTheListsOwn();
 };
 
 void TestRecipeList::showsWhatAPlainFilterFinds_data()
@@ -179,6 +182,59 @@ void TestRecipeList::showRecipeSavesTheEditFirst()
     QCOMPARE(session.position(), 3);
     session.moveFirst({});
     QCOMPARE(session.value(Field::RecipeName), FieldValue(QStringLiteral("Typed name")));
+}
+
+void TestRecipeList::firstScreenFromTheFileIsTheListsOwn_data()
+{
+    QTest::addColumn<QString>("change"); // made to the file before the first screen is read
+    QTest::addColumn<bool>("trusted");
+    QTest::newRow("as made") << QString() << true;
+    QTest::newRow("another program adds, renames and deletes")
+        << QStringLiteral("INSERT INTO Recipes (RecipeName) VALUES ('aaa first'), (NULL);"
+                          "UPDATE Recipes SET RecipeName = 'AAB' WHERE rowid % 9 = 0;"
+                          "DELETE FROM Recipes WHERE rowid % 7 = 0;")
+        << true;
+    QTest::newRow("a file from before the order of names")
+        << QStringLiteral("DROP TRIGGER RecipeNameOrderDelete; DROP TABLE RecipeNameOrder;") << true;
+    QTest::newRow("keys overwritten")
+        << QStringLiteral("UPDATE RecipeNameOrder SET key = 'a' WHERE id % 5 = 0;") << false;
+    QTest::newRow("word index triggers dropped")
+        << QStringLiteral(
+               "DROP TRIGGER RecipeWordsUpdate; UPDATE Recipes SET RecipeName = 'AAC' WHERE rowid = 3;")
+        << false;
+}
+
+// What the list shows before it has read every name is what it shows after.
+void TestRecipeList::firstScreenFromTheFileIsTheListsOwn()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, trusted);
+    QTemporaryDir dir;
+    const QString path = makeRecipeFile(dir.path(), generated(300));
+    {
+        RecipeSession session(OpenMode::Exclusive); // saves of its own wait for the index
+        QVERIFY(session.open(path));
+        session.moveNext({{Field::RecipeName, QStringLiteral("Ábc")}});
+        session.moveNext({{Field::RecipeName, QStringLiteral("abc")}});
+    }
+    if (!change.isEmpty())
+        QCOMPARE(runSqlite(path, change), 0);
+    // A file held alone gets what it lacks; the rest is read as another program left it.
+    if (change.startsWith(QLatin1String("DROP TRIGGER RecipeName"))) {
+        RecipeSession session(OpenMode::Exclusive);
+        QVERIFY(session.open(path));
+    }
+    sqlite::Database db(path, SQLITE_OPEN_READONLY);
+    const auto first = NameOrder::first(db, 40);
+    QCOMPARE(first.has_value(), trusted);
+    if (!first)
+        return;
+    std::vector<std::int64_t> ids;
+    for (const auto& row : *first)
+        ids.push_back(row.id);
+    auto expected = plainList(path, QString(), Column::Name);
+    expected.resize(40);
+    QCOMPARE(ids, expected);
 }
 
 QTEST_GUILESS_MAIN(TestRecipeList)
