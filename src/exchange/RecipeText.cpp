@@ -167,7 +167,8 @@ QString plainText(const QString& html)
     // only the '<' of a text that looks like a tag) is markup all the same, one level down.
     static const QRegularExpression escaped(QStringLiteral("&lt;/?[A-Za-z][^<>]*?&gt;"),
                                             QRegularExpression::CaseInsensitiveOption);
-    if (html.contains(QLatin1StringView("&gt;"), Qt::CaseInsensitive) && escaped.match(html).hasMatch()) {
+    if (html.contains(u'&') && html.contains(QLatin1StringView("&gt;"), Qt::CaseInsensitive) &&
+        escaped.match(html).hasMatch()) {
         text = decodeEntities(withoutMarkup(text));
         markup = true;
     }

@@ -104,6 +104,11 @@ bool RecordWriter::transact(const std::function<bool()>& work, const std::functi
 {
     // An export passes through here too and may take a copy it did not need; it is made once.
     prepareChange(SaveAction);
+    // A bulk change rewrites the pages of the indexes over and over: with the engine's small
+    // default cache each would go to the file as often.
+    db_.exec("PRAGMA cache_size = -65536", SaveAction);
+    const auto smallCache = qScopeGuard(
+        [this] { sqlite3_exec(db_.handle(), "PRAGMA cache_size = -2000", nullptr, nullptr, nullptr); });
     db_.exec("BEGIN IMMEDIATE", SaveAction);
     bool commit = false;
     try {
