@@ -1,5 +1,6 @@
 #include "RecipeListSource.h"
 
+#include "FindKeyTable.h"
 #include "NameOrder.h"
 #include "RecipeTable.h"
 #include "Sqlite.h"
@@ -46,13 +47,6 @@ bool lockCommitted(sqlite::Database& db, sqlite::ConnectionLock& lock, const std
         lock.relock();
     }
     return !stop.stop_requested();
-}
-
-bool haveKeyTable(sqlite::Database& db)
-{
-    sqlite::Statement probe(
-        db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'RecipeFindKeys'", ReadAction);
-    return probe.step();
 }
 
 } // namespace
@@ -108,7 +102,7 @@ bool RecipeListSource::readAll(RecipeListRows& rows, const std::stop_token& stop
         sqlite::ConnectionLock lock(db_);
         if (!lockCommitted(db_, lock, stop))
             return false;
-        const bool keys = haveKeyTable(db_);
+        const bool keys = FindKeyTable::usable(db_);
         const QByteArray id = keys ? "id" : "rowid";
         sql = "SELECT " + id + ", " + RecipeTable::columnList(NameColumns) +
               (keys ? " FROM RecipeFindKeys" : " FROM Recipes") + " WHERE " + id + " > ?1 ORDER BY " + id +

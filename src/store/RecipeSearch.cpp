@@ -1,5 +1,6 @@
 #include "RecipeSearch.h"
 
+#include "FindKeyTable.h"
 #include "RecipeTable.h"
 #include "Sqlite.h"
 #include "StoreError.h"
@@ -22,25 +23,10 @@ bool inSnapshot(std::span<const std::int64_t> snapshot, std::int64_t id)
     return std::binary_search(snapshot.begin(), snapshot.end(), id);
 }
 
-QByteArray newColumns()
-{
-    QByteArray out = "new.rowid";
-    for (Field f : FindIndex::KeyFields)
-        out += ", new." + RecipeTable::quotedColumn(f);
-    return out;
-}
-
 std::int64_t dataVersion(sqlite::Database& db)
 {
     sqlite::Statement v(db, "PRAGMA data_version", ReadAction);
     return v.step() ? v.int64(0) : 0;
-}
-
-bool haveKeyTable(sqlite::Database& db)
-{
-    sqlite::Statement probe(
-        db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'RecipeFindKeys'", ReadAction);
-    return probe.step();
 }
 
 // The key fields of every row, ascending by id; from the narrow key table when the file has one.
@@ -77,22 +63,7 @@ RecipeSearch::~RecipeSearch() = default;
 
 QByteArray RecipeSearch::schema()
 {
-    QByteArray columns;
-    for (Field f : FindIndex::KeyFields)
-        columns += ", " + RecipeTable::quotedColumn(f) + " TEXT";
-    const QByteArray copy = "    INSERT OR REPLACE INTO RecipeFindKeys VALUES (" + newColumns() + ");\n";
-    return "CREATE TABLE RecipeFindKeys (id INTEGER PRIMARY KEY" + columns +
-           ");\n"
-           "CREATE TRIGGER RecipeFindKeysInsert AFTER INSERT ON Recipes BEGIN\n" +
-           copy +
-           "END;\n"
-           "CREATE TRIGGER RecipeFindKeysUpdate AFTER UPDATE ON Recipes BEGIN\n"
-           "    DELETE FROM RecipeFindKeys WHERE id = old.rowid;\n" +
-           copy +
-           "END;\n"
-           "CREATE TRIGGER RecipeFindKeysDelete AFTER DELETE ON Recipes BEGIN\n"
-           "    DELETE FROM RecipeFindKeys WHERE id = old.rowid;\n"
-           "END;\n";
+    return FindKeyTable::schema();
 }
 
 void RecipeSearch::startLoading(sqlite::Database& db)
@@ -118,7 +89,7 @@ void RecipeSearch::loadInBackground(sqlite::Database& db, const LoadOptions& opt
         {
             const sqlite::ConnectionLock lock(db);
             loadedVersion_ = dataVersion(db);
-            sql = keyRowsSql(haveKeyTable(db), true);
+            sql = keyRowsSql(FindKeyTable::usable(db), true);
         }
         loaded_.beginLoad();
         Batch batch;
@@ -224,7 +195,7 @@ void RecipeSearch::loadIfStale(sqlite::Database& db)
     const std::int64_t version = dataVersion(db);
     if (index_.loaded() && version == dataVersion_)
         return;
-    sqlite::Statement rows(db, keyRowsSql(haveKeyTable(db), false).constData(), ReadAction);
+    sqlite::Statement rows(db, keyRowsSql(FindKeyTable::usable(db), false).constData(), ReadAction);
     index_.load(rows);
     dataVersion_ = version;
 }

@@ -1,5 +1,6 @@
 #include "RecipeTable.h"
 
+#include "FindKeyTable.h"
 #include "NameOrder.h"
 #include "RecipeSearch.h"
 #include "Sqlite.h"
@@ -113,6 +114,7 @@ Compaction compactFile(const QString& path)
     result.pageSizeBefore = pageSizeOf(db);
     // Files from before the word index get it now, while the file is rewritten anyway, and one
     // that another program left incomplete gets a new one.
+    FindKeyTable::checkAtOpen(db, true);
     if (!WordIndex::whole(db)) {
         db.exec("BEGIN", action);
         WordIndex::rebuild(db);

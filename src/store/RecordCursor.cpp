@@ -1,6 +1,7 @@
 #include "RecordCursor.h"
 
 #include "CollectionFile.h"
+#include "FindKeyTable.h"
 #include "RecipeTable.h"
 #include "WordIndex.h"
 
@@ -37,7 +38,9 @@ std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options op
 std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options options, Backup backup)
 {
     sqlite::Database db = openCollectionFile(path, options.mode, options.busyTimeoutMs);
-    WordIndex::checkAtOpen(db, options.mode == OpenMode::Exclusive && !db.readOnly());
+    const bool heldAlone = options.mode == OpenMode::Exclusive && !db.readOnly();
+    FindKeyTable::checkAtOpen(db, heldAlone);
+    WordIndex::checkAtOpen(db, heldAlone);
     std::unique_ptr<RecordCursor> cursor(new RecordCursor(std::move(db), options, std::move(backup)));
     cursor->snapshot_.open(options.mode);
     cursor->pos_ = cursor->snapshot_.isEmpty() ? -1 : 0;

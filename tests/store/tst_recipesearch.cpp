@@ -1,3 +1,4 @@
+#include "store/FindKeyTable.h"
 #include "store/RecipeSearch.h"
 #include "store/RecipeTable.h"
 #include "store/RecordCursor.h"
@@ -71,6 +72,8 @@ private slots:
     void searchDuringLoadSeesEveryRow();
     void wordIndexMissesNothing_data();
     void wordIndexMissesNothing();
+    void findKeysTrustNothing_data();
+    void findKeysTrustNothing();
 };
 
 void TestRecipeSearch::changeDuringLoadIsFound_data()
@@ -184,10 +187,12 @@ namespace {
 QString wordsRecipeFile(const QTemporaryDir& dir)
 {
     static const QStringList pool = {
-        QStringLiteral("Crème"),  QStringLiteral("brûlée"), QStringLiteral("leeks"),   QStringLiteral("STRASSE"),
-        QStringLiteral("café"),   QStringLiteral("1/2"),    QStringLiteral("cup"),     QStringLiteral("salt,"),
-        QStringLiteral("sugar\n"), QStringLiteral("Jalapeño"), QStringLiteral("Grandma's"),
-        QStringLiteral("Pneumonoultramicroscopicsilicovolcanoconiosis-stew")};
+        QStringLiteral("Crème"),     QStringLiteral("brûlée"),
+        QStringLiteral("leeks"),     QStringLiteral("STRASSE"),
+        QStringLiteral("café"),      QStringLiteral("1/2"),
+        QStringLiteral("cup"),       QStringLiteral("salt,"),
+        QStringLiteral("sugar\n"),   QStringLiteral("Jalapeño"),
+        QStringLiteral("Grandma's"), QStringLiteral("Pneumonoultramicroscopicsilicovolcanoconiosis-stew")};
     const QString path = dir.filePath(QStringLiteral("words.mdb"));
     std::uint32_t state = 7;
     const auto next = [&] { return state = state * 1103515245u + 12345u; };
@@ -341,4 +346,38 @@ void TestRecipeSearch::wordIndexMissesNothing()
 }
 
 QTEST_GUILESS_MAIN(TestRecipeSearch)
+void TestRecipeSearch::findKeysTrustNothing_data()
+{
+    QTest::addColumn<QString>("sql"); // what another program did to the file
+    const QString rename = QStringLiteral("UPDATE Recipes SET RecipeName = 'Gazpacho' WHERE rowid = 7;");
+    QTest::newRow("as created") << rename;
+    QTest::newRow("table dropped, triggers left") << rename + "DROP TABLE RecipeFindKeys;";
+    QTest::newRow("a rename with the triggers dropped") << "DROP TRIGGER RecipeFindKeysUpdate;" + rename;
+}
+
+// Find finds what the recipes hold, whatever another program did to the key table; a shared
+// open keeps saves working, and an exclusive one makes the table whole again.
+void TestRecipeSearch::findKeysTrustNothing()
+{
+    QFETCH(QString, sql);
+    QTemporaryDir dir;
+    const QString path = writeRecipes(dir, RowCount);
+    openSerialized(path).exec(sql.toUtf8().constData(), QStringLiteral("change"));
+    for (OpenMode mode : {OpenMode::Shared, OpenMode::Exclusive}) {
+        auto cursor = RecordCursor::open(path, {mode, 2000});
+        if (mode == OpenMode::Shared) {
+            cursor->addNew();
+            cursor->setField(Field::RecipeName, QStringLiteral("Gazpacho verde"));
+            cursor->update();
+        }
+        cursor->findFirst(nameContains("Gazpacho"));
+        QCOMPARE(cursor->bookmark().id, 7);
+        cursor->findNext(nameContains("Gazpacho"));
+        QCOMPARE(cursor->bookmark().id, RowCount + 1);
+        cursor->close();
+    }
+    sqlite::Database db(path, SQLITE_OPEN_READONLY);
+    QVERIFY(FindKeyTable::usable(db));
+}
+
 #include "tst_recipesearch.moc"
