@@ -1,0 +1,20 @@
+// libFuzzer entry for the JSON-LD reader and the lenient JSON beneath it; built and run by
+// scripts/fuzz.
+#include "exchange/LenientJson.h"
+#include "FuzzReading.h"
+
+#include <QJsonDocument>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    using namespace pantrio;
+    const QByteArray content = fuzz::bytes(data, size);
+    fuzz::readAll(content, exchange::readJson);
+    // Pages hand their scripts to the lenient reader directly; valid JSON must read as it is.
+    const exchange::LenientJson lenient = exchange::readLenientJson(content);
+    QJsonParseError strict;
+    (void)QJsonDocument::fromJson(content, &strict);
+    if (strict.error == QJsonParseError::NoError && !lenient.error.isEmpty())
+        fuzz::fail("valid JSON refused by the lenient reader");
+    return 0;
+}
