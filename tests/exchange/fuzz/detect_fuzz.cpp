@@ -53,6 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // UTF-16 decoded to UTF-8 may grow by half.
         fuzz::readAll(text, content.size() * 3 / 2 + 3, reader);
     }
+    // Bytes that need no decoding are told apart the same in memory as in a file.
+    const bool plain =
+        !content.contains('\0') && !content.startsWith("\xFF\xFE") && !content.startsWith("\xFE\xFF");
+    if (plain && exchange::detectFormat(content, inputPath) != format)
+        fuzz::fail("the same bytes taken for another format in memory");
     // A page fetched from the web is told apart without decoding, by its address's suffix.
     const exchange::Format fetched = exchange::detectFormat(content, QStringLiteral("recipe"));
     if (fetched != format)
