@@ -360,15 +360,15 @@ private:
 
 bool holdsMealMasterHeader(QByteArrayView head)
 {
-    const QByteArray lower = head.toByteArray().toLower();
     qsizetype start = 0;
-    while (start < lower.size()) {
+    while (start < head.size()) {
         qsizetype end = start;
-        while (end < lower.size() && lower[end] != '\n' && lower[end] != '\r' && lower[end] != EndOfFile)
+        while (end < head.size() && head[end] != '\n' && head[end] != '\r' && head[end] != EndOfFile)
             ++end;
-        const QByteArrayView line = QByteArrayView(lower).sliced(start, end - start);
-        if ((line.indexOf("meal-master") >= 0 || line.indexOf("now you're cooking") >= 0) &&
-            isHeader(withoutControls(decodeLine(head.sliced(start, end - start))).trimmed()))
+        const QByteArrayView line = head.sliced(start, end - start);
+        // Only lines with the dashes every header has are decoded; the words are then looked for
+        // as the reader looks for them, past control characters and in any letter case.
+        if (line.count('-') >= 5 && isHeader(withoutControls(decodeLine(line)).trimmed()))
             return true;
         start = end + 1;
     }

@@ -160,9 +160,11 @@ QString decodeEntities(const QString& text)
 
 QString plainText(const QString& html)
 {
-    // A text without markup keeps its blank ends, so that what Pantrio writes reads back the same.
-    bool markup = html.contains(u'<');
-    QString text = decodeEntities(markup ? withoutMarkup(html) : html);
+    // A text without markup keeps its blank ends, so that what Pantrio writes reads back the same;
+    // a '<' that starts no tag ("< 190 °C") is no markup.
+    QString text = html.contains(u'<') ? withoutMarkup(html) : html;
+    bool markup = text.size() != html.size();
+    text = decodeEntities(text);
     // Markup the page gave escaped (`&lt;p&gt;`, both brackets: Pantrio's own export escapes
     // only the '<' of a text that looks like a tag) is markup all the same, one level down.
     static const QRegularExpression escaped(QStringLiteral("&lt;/?[A-Za-z][^<>]*?&gt;"),

@@ -1,3 +1,4 @@
+#include "Comparable.h"
 #include "exchange/RecipeFormats.h"
 #include "exchange/RecipeText.h"
 #include "exchange/TextSource.h"
@@ -11,6 +12,7 @@
 
 using namespace pantrio;
 using namespace pantrio::exchange;
+using pantrio::test::comparable;
 
 namespace {
 
@@ -48,24 +50,6 @@ QByteArray written(const QList<RecipeValues>& recipes)
     for (const RecipeValues& r : recipes)
         writeMealMaster(out, r);
     return out.data();
-}
-
-// A field as MealMaster keeps it: control characters count as blank space, runs of blank space
-// as one space, blank lines as none; the breaks between the other lines count unless `oneLine`.
-QString comparable(const FieldValue& value, bool oneLine)
-{
-    QString text = value.value_or(QString());
-    for (QChar& c : text)
-        if (c.unicode() < 0x20 && c != u'\n' && c != u'\r')
-            c = u' ';
-    if (oneLine)
-        return text.simplified();
-    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    QStringList lines;
-    for (const QString& line : text.split(lineEnd))
-        if (const QString s = line.simplified(); !s.isEmpty())
-            lines << s;
-    return lines.join(u'\n');
 }
 
 // Text made of what MealMaster files are made of: markers, tags, sections, amounts, escapes,
@@ -195,8 +179,7 @@ private slots:
         QCOMPARE(back.recipes.size(), recipes.size());
         for (qsizetype i = 0; i < recipes.size(); ++i) {
             for (Field f : allFields) {
-                const bool oneLine =
-                    f == Field::RecipeName || f == Field::FoodCategoryID || f == Field::TimeToPrepare;
+                const bool oneLine = test::oneLineField(f);
                 if (comparable(back.recipes[i][f], oneLine) != comparable(recipes[i][f], oneLine))
                     qWarning().noquote() << "recipe" << i << "field" << int(f) << "written as\n"
                                          << QString::fromUtf8(written({recipes[i]})) << "\nread\n"

@@ -232,6 +232,11 @@ private slots:
                      {Field::Instructions, "Fry at < 190 °C &#176; &\r\nserve"},
                      {Field::Notes, ""}})
             << false;
+        QTest::newRow("a '<' that starts no tag, blank ends, CR LF between ingredients")
+            << make({{Field::RecipeName, "Fish at < 190 °C "},
+                     {Field::Ingredients, "Fry at < 190 °C &#176; &\r\nserve "},
+                     {Field::Instructions, " 1 < 2 "}})
+            << false;
     }
 
     void roundTrip()
