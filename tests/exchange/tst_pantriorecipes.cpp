@@ -68,7 +68,7 @@ private slots:
         QTest::newRow("no files") << QStringList{"import", "--collection", c} << 2 << "name at least one file"
                                   << -1;
         QTest::newRow("export without format") << QStringList{"export", "--collection", c, "-"} << 2
-                                               << "--format mealmaster or --format json" << -1;
+                                               << "--format mealmaster, json or html" << -1;
         QTest::newRow("unknown command") << QStringList{"merge"} << 2 << "unknown command \"merge\"" << -1;
         QTest::newRow("export of a missing collection")
             << QStringList{"export", "--collection", c, "--format", "json", "-"} << 3 << "does not exist"

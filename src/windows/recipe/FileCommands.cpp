@@ -159,12 +159,13 @@ void FileCommands::chooseAndExport()
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString file = dialog.selectedFiles().constFirst();
-    const auto format = dialog.selectedNameFilter() == mealMaster ? exchange::ExportFormat::MealMaster
-                                                                  : exchange::ExportFormat::Json;
+    exchange::ExportChoice choice;
+    choice.format = dialog.selectedNameFilter() == mealMaster ? exchange::ExportFormat::MealMaster
+                                                              : exchange::ExportFormat::Json;
     ExportJob job(session_);
     const auto progress = progressFor(job, QStringLiteral("Exporting recipes..."), window_);
     std::optional<ExportJob::Result> result;
-    runner_.run([&] { result = job.run(file, format, edits_()); });
+    runner_.run([&] { result = job.run(file, choice, edits_()); });
     progress->reset();
     if (!result)
         return; // the runner told the user why
