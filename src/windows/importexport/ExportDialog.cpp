@@ -130,7 +130,9 @@ void ExportDialog::buildControls(int total)
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Format:"), formatBox_);
     form->addRow(scope);
-    form->addRow(QStringLiteral("&Save as:"), fileRow);
+    auto* fileLabel = new QLabel(QStringLiteral("&Save as:"), this);
+    fileLabel->setBuddy(fileBox_);
+    form->addRow(fileLabel, fileRow);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addStretch(1);

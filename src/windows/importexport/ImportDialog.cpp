@@ -9,12 +9,14 @@
 #include <limits>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -34,9 +36,39 @@ ImportDialog::ImportDialog(Services& services, Importer importer, QWidget* paren
     connect(fetcher_, &exchange::PageFetcher::finished, this, &ImportDialog::fetchFinished);
     connect(fetcher_, &exchange::PageFetcher::progress, this, &ImportDialog::showProgress);
     setFetching(false);
+    setAcceptDrops(true);
 }
 
 ImportDialog::~ImportDialog() = default;
+
+namespace {
+
+QStringList droppedFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (data && data->hasUrls())
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile())
+                files << url.toLocalFile();
+    return files;
+}
+
+} // namespace
+
+void ImportDialog::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!fetcher_->isRunning() && !droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void ImportDialog::dropEvent(QDropEvent* event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (fetcher_->isRunning() || files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    addFiles(files);
+}
 
 void ImportDialog::buildControls()
 {

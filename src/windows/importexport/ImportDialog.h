@@ -44,6 +44,11 @@ public slots:
     // While a page is being fetched, stops the fetch and nothing more.
     void reject() override;
 
+protected:
+    // Files dropped on the dialog join the list.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
     void buildControls();
     void chooseFiles();
