@@ -63,7 +63,7 @@ QString defaultFolder()
 } // namespace
 
 ExportDialog::ExportDialog(Services& services, int total, RecipeList* list, QWidget* parent)
-    : QDialog(parent), services_(services), list_(list)
+    : QDialog(parent), services_(services), total_(total), list_(list)
 {
     setObjectName(QStringLiteral("exportDialog"));
     setWindowTitle(QStringLiteral("Export Recipes"));
@@ -117,6 +117,7 @@ void ExportDialog::buildControls(int total)
     fileRow->addWidget(browseButton_);
 
     auto* buttons = new QDialogButtonBox(this);
+    buttons->setObjectName(QStringLiteral("buttons"));
     exportButton_ = buttons->addButton(QStringLiteral("&Export"), QDialogButtonBox::AcceptRole);
     exportButton_->setObjectName(QStringLiteral("cmdExport"));
     exportButton_->setAccessibleName(QStringLiteral("Export"));
@@ -128,9 +129,13 @@ void ExportDialog::buildControls(int total)
     connect(cancel, &QPushButton::clicked, this, &ExportDialog::reject);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Format:"), formatBox_);
+    auto* formatLabel = new QLabel(QStringLiteral("&Format:"), this);
+    formatLabel->setObjectName(QStringLiteral("lblFormat"));
+    formatLabel->setBuddy(formatBox_);
+    form->addRow(formatLabel, formatBox_);
     form->addRow(scope);
     auto* fileLabel = new QLabel(QStringLiteral("&Save as:"), this);
+    fileLabel->setObjectName(QStringLiteral("lblFile"));
     fileLabel->setBuddy(fileBox_);
     form->addRow(fileLabel, fileRow);
     auto* layout = new QVBoxLayout(this);
@@ -245,6 +250,10 @@ void ExportDialog::tryExport()
     const QString file = targetFile();
     if (!targetUsable(file)) {
         fileBox_->setFocus();
+        return;
+    }
+    if (listedOption_->isChecked() ? list_ && list_->shownCount() == 0 : total_ == 0) {
+        tell(QStringLiteral("There is no recipe to export."), MessageIcon::Information);
         return;
     }
     Choice choice{file, {}};

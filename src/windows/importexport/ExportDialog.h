@@ -50,6 +50,7 @@ private:
     void tell(const QString& text, MessageIcon icon);
 
     Services& services_;
+    int total_;
     QPointer<RecipeList> list_;
     QComboBox* formatBox_ = nullptr;
     QRadioButton* everyOption_ = nullptr;

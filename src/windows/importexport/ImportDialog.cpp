@@ -73,6 +73,7 @@ void ImportDialog::dropEvent(QDropEvent* event)
 void ImportDialog::buildControls()
 {
     auto* filesLabel = new QLabel(QStringLiteral("Recipe &files:"), this);
+    filesLabel->setObjectName(QStringLiteral("lblFiles"));
     fileList_ = new QListWidget(this);
     fileList_->setObjectName(QStringLiteral("lstFiles"));
     fileList_->setAccessibleName(QStringLiteral("Recipe files to import"));
@@ -96,6 +97,7 @@ void ImportDialog::buildControls()
     });
 
     auto* addressLabel = new QLabel(QStringLiteral("&Web page address (http:// or https://):"), this);
+    addressLabel->setObjectName(QStringLiteral("lblAddress"));
     addressBox_ = new QLineEdit(this);
     addressBox_->setObjectName(QStringLiteral("txtAddress"));
     addressBox_->setAccessibleName(QStringLiteral("Web page address"));
@@ -113,6 +115,7 @@ void ImportDialog::buildControls()
     progress_->setTextVisible(false);
 
     auto* buttons = new QDialogButtonBox(this);
+    buttons->setObjectName(QStringLiteral("buttons"));
     importButton_ = buttons->addButton(QStringLiteral("&Import"), QDialogButtonBox::AcceptRole);
     importButton_->setObjectName(QStringLiteral("cmdImport"));
     importButton_->setAccessibleName(QStringLiteral("Import"));
