@@ -11,8 +11,8 @@ namespace pantrio {
 
 class RecipeSession;
 
-// Writes a session's recipes, or some of them, into a new file: progress as it goes, and a Cancel after which
-// no file is left. The file appears only once it is complete.
+// Writes a session's recipes, or some of them, into a new file: progress as it goes, and a
+// Cancel after which no file is left. The file appears only once it is complete.
 class ExportJob : public QObject
 {
     Q_OBJECT
