@@ -215,6 +215,29 @@ private slots:
                      .status,
                  3);
     }
+
+    // A cookbook the tool writes, the tool reads back as the same collection.
+    void cookbookImportsBack()
+    {
+        QTemporaryDir dir;
+        const QString first = dir.filePath(QStringLiteral("first.mdb")),
+                      second = dir.filePath(QStringLiteral("second.mdb"));
+        const QString cookbook = dir.filePath(QStringLiteral("Cookbook.html"));
+        run({QStringLiteral("import"), QStringLiteral("--collection"), first, data("list.json"),
+             data("page.html")});
+        QCOMPARE(run({QStringLiteral("export"), QStringLiteral("--collection"), first,
+                      QStringLiteral("--format"), QStringLiteral("html"), cookbook})
+                     .status,
+                 0);
+        QCOMPARE(run({QStringLiteral("import"), QStringLiteral("--collection"), second, cookbook}).status, 0);
+        const auto json = [&](const QString& collection) {
+            return run({QStringLiteral("export"), QStringLiteral("--collection"), collection,
+                        QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("-")})
+                .out;
+        };
+        QVERIFY(recipeCount(first) > 1);
+        QCOMPARE(json(second), json(first));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPantrioRecipes)
