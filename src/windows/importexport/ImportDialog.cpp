@@ -158,11 +158,12 @@ QStringList ImportDialog::files() const
 
 void ImportDialog::addFiles(const QStringList& files)
 {
-    const QStringList listed = this->files();
+    QStringList listed = this->files();
     for (const QString& file : files) {
         const QString path = QFileInfo(file).absoluteFilePath();
         if (listed.contains(path))
             continue;
+        listed << path;
         auto* item = new QListWidgetItem(QDir::toNativeSeparators(path), fileList_);
         item->setData(Qt::UserRole, path);
         item->setToolTip(QDir::toNativeSeparators(path));
@@ -176,7 +177,7 @@ void ImportDialog::chooseFiles()
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(
-        {QStringLiteral("Recipe files (*.mmf *.mm *.txt *.json *.html *.htm *.mdb)"),
+        {QStringLiteral("Recipe files (*.mmf *.mm *.txt *.json *.jsonld *.html *.htm *.mdb)"),
          QStringLiteral("MealMaster (*.mmf *.mm *.txt)"), QStringLiteral("JSON-LD, JSON (*.json *.jsonld)"),
          QStringLiteral("Web pages (*.html *.htm)"), QStringLiteral("Access, earlier Pantrio (*.mdb)"),
          QStringLiteral("All files (*)")});
