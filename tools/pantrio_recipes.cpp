@@ -1,7 +1,7 @@
 // Brings recipes into a collection and takes them out again.
 //
 //   pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE|ADDRESS...
-//   pantrio-recipes export [--collection PATH] --format mealmaster|json FILE
+//   pantrio-recipes export [--collection PATH] --format mealmaster|json|html FILE
 //
 // Exit status: 0 done; 1 something was refused (the rest was imported); 2 wrong usage;
 // 3 the collection or the output could not be used (nothing changed); 130 interrupted
@@ -56,7 +56,7 @@ QString shown(const QString& path)
 
 const char* const HelpText = R"(Usage:
   pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE|ADDRESS...
-  pantrio-recipes export [--collection PATH] --format mealmaster|json FILE
+  pantrio-recipes export [--collection PATH] --format mealmaster|json|html FILE
 
 import  adds the recipes of each FILE to the collection, all in one step: an interruption
         leaves the collection as it was. Files are recognised by their content: MealMaster
@@ -72,7 +72,8 @@ Options:
                        import creates it when it does not exist
   --dry-run            read and check everything, change nothing
   --allow-duplicates   import recipes even when the collection holds them already
-  --format FORMAT      mealmaster or json (schema.org Recipe JSON-LD)
+  --format FORMAT      mealmaster, json (schema.org Recipe JSON-LD) or html (a printable
+                       cookbook, one web page that import reads back)
   --help               show this text
 
 Exit status: 0 done; 1 something was refused, the rest was imported; 2 wrong usage;
@@ -359,13 +360,15 @@ int runExport(const QString& collection, const QString& format, const QString& f
         sqlite::Database db(collection, SQLITE_OPEN_READONLY);
         sqlite3_busy_timeout(db.handle(), 2000);
         db.exec("BEGIN", QStringLiteral("read the recipe file")); // one consistent snapshot
-        count = exchange::exportRecipes(db, *device,
-                                        format == u"json" ? exchange::ExportFormat::Json
-                                                          : exchange::ExportFormat::MealMaster,
-                                        [&](int written) {
-                                            progress.show(written, ofTotal);
-                                            return !interrupted;
-                                        });
+        exchange::ExportChoice choice;
+        choice.format = format == u"json"   ? exchange::ExportFormat::Json
+                        : format == u"html" ? exchange::ExportFormat::Html
+                                            : exchange::ExportFormat::MealMaster;
+        choice.title = toStdout ? QString() : QFileInfo(file).completeBaseName();
+        count = exchange::exportRecipes(db, *device, choice, [&](int written) {
+            progress.show(written, ofTotal);
+            return !interrupted;
+        });
         db.exec("COMMIT", QStringLiteral("read the recipe file"));
     } catch (const StoreError& e) {
         progress.clear();
@@ -448,8 +451,8 @@ int main(int argc, char* argv[])
             location.provideSample();
         return runImport(collection, files, dryRun, allowDuplicates);
     }
-    if (format != u"mealmaster" && format != u"json")
-        return usage(QStringLiteral("export needs --format mealmaster or --format json."));
+    if (format != u"mealmaster" && format != u"json" && format != u"html")
+        return usage(QStringLiteral("export needs --format mealmaster, json or html."));
     if (files.size() != 1)
         return usage(QStringLiteral("export writes one file (or - for standard output)."));
     return runExport(collection, format, files.first());

@@ -22,7 +22,8 @@ namespace {
 
 ExportJob::ExportJob(RecipeSession& session, QObject* parent) : QObject(parent), session_(session) {}
 
-ExportJob::Result ExportJob::run(const QString& file, exchange::ExportFormat format, const RecipeEdits& edits)
+ExportJob::Result ExportJob::run(const QString& file, const exchange::ExportChoice& choice,
+                                 const RecipeEdits& edits)
 {
     cancelled_ = false;
     const QFileInfo target(file);
@@ -33,9 +34,9 @@ ExportJob::Result ExportJob::run(const QString& file, exchange::ExportFormat for
     if (!out.open(QIODevice::WriteOnly))
         cannotWrite(file, out.errorString());
     Result result;
-    const int total = std::max(session_.count(), 1);
+    const int total = std::max(choice.ids ? int(choice.ids->size()) : session_.count(), 1);
     session_.read(edits, [&](sqlite::Database& db) {
-        result.written = exchange::exportRecipes(db, out, format, [&](int written) {
+        result.written = exchange::exportRecipes(db, out, choice, [&](int written) {
             emit progressed(int(qint64(written) * 999 / total));
             return !cancelled_;
         });

@@ -11,8 +11,8 @@ namespace pantrio {
 
 class RecipeSession;
 
-// Writes a session's recipes into a new file: progress as it goes, and a Cancel after which
-// no file is left. The file appears only once it is complete.
+// Writes a session's recipes, or some of them, into a new file: progress as it goes, and a
+// Cancel after which no file is left. The file appears only once it is complete.
 class ExportJob : public QObject
 {
     Q_OBJECT
@@ -26,7 +26,7 @@ public:
     };
     // Throws StoreError when the collection cannot be read or the file cannot be written, with
     // a message for the user; nothing is left at `file` then.
-    Result run(const QString& file, exchange::ExportFormat format, const RecipeEdits& edits);
+    Result run(const QString& file, const exchange::ExportChoice& choice, const RecipeEdits& edits);
 
 public slots:
     void cancel() { cancelled_ = true; }

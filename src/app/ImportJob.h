@@ -26,8 +26,10 @@ public:
         exchange::ImportSummary summary;
         QStringList refused; // one line a refusal: "file: problem" or "file, line N: problem"
     };
-    // Throws StoreError when the collection refuses the import; nothing of it stays then.
-    Result run(const QStringList& files, const RecipeEdits& edits);
+    // Throws StoreError when the collection refuses the import; nothing of it stays then. A
+    // name that `pages` holds is a web page fetched already, read from there.
+    Result run(const QStringList& files, const RecipeEdits& edits,
+               const QHash<QString, exchange::FetchedPage>& pages = {});
 
 public slots:
     void cancel() { cancelled_ = true; }

@@ -190,6 +190,9 @@ void walkPage(const xmlNode* node, PageContent& content, int depth)
         if (html::isElement(child, "meta") && html::attribute(child, "property") == u"og:url" &&
             content.canonicalAddress.isEmpty())
             content.canonicalAddress = html::attribute(child, "content").trimmed();
+        if (html::isElement(child, "meta") && content.generator.isEmpty() &&
+            html::attribute(child, "name").compare(u"generator", Qt::CaseInsensitive) == 0)
+            content.generator = html::attribute(child, "content").trimmed();
         walkPage(child, content, depth + 1);
     }
 }

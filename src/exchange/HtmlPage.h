@@ -30,6 +30,7 @@ struct PageContent
     QList<Script> jsonLd;     // the application/ld+json blocks, in page order
     QList<Item> microdata;    // the schema.org Recipe items, in page order
     QString canonicalAddress; // <link rel="canonical">, else <meta property="og:url">
+    QString generator;        // <meta name="generator">: the program that wrote the page
 };
 
 PageContent readPageContent(const QString& page);

@@ -1,6 +1,7 @@
 // Web pages, saved or fetched: the schema.org Recipe they describe in JSON-LD, else in
 // microdata.
 
+#include "CookbookWriter.h"
 #include "HtmlPage.h"
 #include "JsonLdRecipes.h"
 #include "LenientJson.h"
@@ -72,8 +73,17 @@ void addSource(RecipeValues& r, const QString& address)
         notes = *notes + u'\n' + line;
 }
 
-QList<Found> keptRecipes(QList<Found> found, const QList<BrokenScript>& broken)
+// A cookbook Pantrio wrote holds the collection as it was: every recipe comes back, twins and
+// recipes without ingredients or instructions too.
+bool isOwnCookbook(const PageContent& page)
 {
+    return page.generator.startsWith(CookbookWriter::generatorName() + u' ');
+}
+
+QList<Found> keptRecipes(QList<Found> found, const QList<BrokenScript>& broken, bool everyOne)
+{
+    if (everyOne && !found.isEmpty())
+        return found;
     QList<Found> kept;
     for (Found& f : found) {
         if (!isFull(f))
@@ -130,7 +140,7 @@ void readWebPage(QIODevice& in, const ReadEvents& events, const PageOrigin& orig
         for (const PageContent::Item& item : page.microdata)
             found.append({read(item.recipe), item.line});
 
-    const QList<Found> kept = keptRecipes(found, broken);
+    const QList<Found> kept = keptRecipes(found, broken, isOwnCookbook(page));
     for (const BrokenScript& b : broken)
         if (b.aboutRecipes)
             events.problem(b.line, QStringLiteral("recipe data is not valid JSON (%1)").arg(b.error));

@@ -68,7 +68,7 @@ private slots:
         QTest::newRow("no files") << QStringList{"import", "--collection", c} << 2 << "name at least one file"
                                   << -1;
         QTest::newRow("export without format") << QStringList{"export", "--collection", c, "-"} << 2
-                                               << "--format mealmaster or --format json" << -1;
+                                               << "--format mealmaster, json or html" << -1;
         QTest::newRow("unknown command") << QStringList{"merge"} << 2 << "unknown command \"merge\"" << -1;
         QTest::newRow("export of a missing collection")
             << QStringList{"export", "--collection", c, "--format", "json", "-"} << 3 << "does not exist"
@@ -214,6 +214,29 @@ private slots:
                       QStringLiteral("--format"), QStringLiteral("mealmaster"), existing})
                      .status,
                  3);
+    }
+
+    // A cookbook the tool writes, the tool reads back as the same collection.
+    void cookbookImportsBack()
+    {
+        QTemporaryDir dir;
+        const QString first = dir.filePath(QStringLiteral("first.mdb")),
+                      second = dir.filePath(QStringLiteral("second.mdb"));
+        const QString cookbook = dir.filePath(QStringLiteral("Cookbook.html"));
+        run({QStringLiteral("import"), QStringLiteral("--collection"), first, data("list.json"),
+             data("page.html")});
+        QCOMPARE(run({QStringLiteral("export"), QStringLiteral("--collection"), first,
+                      QStringLiteral("--format"), QStringLiteral("html"), cookbook})
+                     .status,
+                 0);
+        QCOMPARE(run({QStringLiteral("import"), QStringLiteral("--collection"), second, cookbook}).status, 0);
+        const auto json = [&](const QString& collection) {
+            return run({QStringLiteral("export"), QStringLiteral("--collection"), collection,
+                        QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("-")})
+                .out;
+        };
+        QVERIFY(recipeCount(first) > 1);
+        QCOMPARE(json(second), json(first));
     }
 };
 

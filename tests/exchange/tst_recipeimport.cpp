@@ -1,3 +1,4 @@
+#include "exchange/RecipeExport.h"
 #include "exchange/RecipeImport.h"
 #include "exchange/RecipeText.h"
 #include "store/RecipeTable.h"
@@ -70,6 +71,57 @@ struct Collection
     QString path;
     std::unique_ptr<RecordCursor> cursor;
 };
+
+// Every combination the cookbook must carry: markup, references, quotes, line breaks, blank
+// ends, accents and other scripts, control characters, empty texts and none at all.
+QList<RecipeValues> awkwardCollection()
+{
+    const QList<FieldValue> oneLine = {std::nullopt,
+                                       QString(),
+                                       QStringLiteral("Tom & Jerry's <Pie>"),
+                                       QStringLiteral("Crème brûlée à l'orange"),
+                                       QStringLiteral("\"Quoted\" &amp; &#176; &lt;b&gt;"),
+                                       QStringLiteral("two  spaces\tand a tab")};
+    const QList<FieldValue> times = {std::nullopt, QString(), QStringLiteral("1 hour 30 minutes"),
+                                     QStringLiteral("about 20 min <approx>"),
+                                     QStringLiteral("overnight & a bit")};
+    const QList<FieldValue> texts = {
+        std::nullopt,
+        QString(),
+        QStringLiteral("1 cup flour & 2 eggs\n\n  <b>bold</b> stays text  \n"),
+        QStringLiteral("Fish &amp; Chips &#176; &lt;tag&gt; \"double\" 'single'"),
+        QStringLiteral("Käsespätzle, ½ tsp, 日本の料理 🍰\nSecond line"),
+        QStringLiteral("a < b > c\ttab\n\n\nafter blank lines"),
+        QStringLiteral("  blank ends  "),
+        QStringLiteral("\x01control\x1F and DEL\x7F"),
+        QStringLiteral("]]> <!-- no comment --> <script>alert(1)</script> </article>")};
+    QList<RecipeValues> rows;
+    for (int i = 0; i < 45; ++i) {
+        RecipeValues r;
+        for (Field f : allFields) {
+            const int k = i * 7 + int(fieldIndex(f)) * 3;
+            const QList<FieldValue>& pool = f == Field::TimeToPrepare                              ? times
+                                            : f == Field::RecipeName || f == Field::FoodCategoryID ? oneLine
+                                                                                                   : texts;
+            r[f] = pool[k % pool.size()];
+        }
+        rows << r;
+    }
+    rows << rows.first(); // a twin
+    return rows;
+}
+
+QString exportCookbook(RecordCursor& cursor, const QString& file, const ExportChoice& choice)
+{
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        qFatal("cannot write the cookbook");
+    cursor.transact([&](sqlite::Database& db, std::int64_t) {
+        exportRecipes(db, out, choice, [](int) { return true; });
+        return false;
+    });
+    return file;
+}
 
 const QStringList AllFormats = {data("cookbook.mmf"), data("page.html"), data("recipe.json"),
                                 data("list.json")};
@@ -203,6 +255,47 @@ private slots:
         }
         // and the collection they came from takes none of them again
         QCOMPARE(import(*source.cursor, {file}).summary.duplicates, int(original.size()));
+    }
+
+    // A cookbook imports as exactly the recipes it was written from, in its order, twins and
+    // recipes without ingredients or instructions included.
+    void cookbookImportsAsTheSameRecipes_data()
+    {
+        QTest::addColumn<bool>("some");
+        QTest::newRow("every recipe") << false;
+        QTest::newRow("some, in another order") << true;
+    }
+
+    void cookbookImportsAsTheSameRecipes()
+    {
+        QFETCH(bool, some);
+        Collection source(awkwardCollection());
+        const QList<RecipeValues> all = contents(*source.cursor);
+        ExportChoice choice;
+        choice.format = ExportFormat::Html;
+        choice.title = QStringLiteral("Family <cookbook> & more");
+        QList<RecipeValues> expected = all;
+        if (some) {
+            choice.ids = std::vector<std::int64_t>{};
+            expected.clear();
+            for (std::int64_t id = all.size(); id >= 1; id -= 3) {
+                choice.ids->push_back(id);
+                expected << all[id - 1];
+            }
+            choice.ids->push_back(all.size() + 100); // gone since
+        }
+        const QString file =
+            exportCookbook(*source.cursor, source.dir.filePath(QStringLiteral("cookbook.html")), choice);
+
+        Collection copy;
+        const Run run = import(*copy.cursor, {file}, true);
+        QCOMPARE(run.refusedFiles, QStringList());
+        QCOMPARE(run.refusedRecipes, QStringList());
+        const QList<RecipeValues> read = contents(*copy.cursor);
+        QCOMPARE(read.size(), expected.size());
+        for (qsizetype i = 0; i < read.size(); ++i)
+            for (Field f : allFields)
+                QCOMPARE(read[i][f], expected[i][f]);
     }
 };
 

@@ -104,6 +104,11 @@ RecipeListWindow::~RecipeListWindow()
         saveSettings();
 }
 
+RecipeList* RecipeListWindow::list() const
+{
+    return model_->list();
+}
+
 void RecipeListWindow::bindList()
 {
     // A session that opened another file since has another list.

@@ -12,6 +12,7 @@ class QTableView;
 namespace pantrio {
 
 struct Services;
+class RecipeList;
 class RecipeSession;
 class RecipeListModel;
 
@@ -26,6 +27,9 @@ class RecipeListWindow : public QWidget
 public:
     RecipeListWindow(RecipeSession& session, Services& services, QWidget* parent = nullptr);
     ~RecipeListWindow() override;
+
+    // The rows shown, in their order; null when no file is open.
+    RecipeList* list() const;
 
 signals:
     // The user chose the recipe; the recipe window is to show it.

@@ -12,11 +12,13 @@
 #include "platform/Services.h"
 #include "store/StoreError.h"
 #include "windows/backups/RestoreBackupDialog.h"
+#include "windows/importexport/ExportDialog.h"
+#include "windows/importexport/ImportDialog.h"
+#include "windows/list/RecipeListWindow.h"
 
 #include <optional>
 #include <QDir>
 #include <QDropEvent>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QProgressDialog>
@@ -85,17 +87,15 @@ void FileCommands::chooseAndImport()
 {
     if (!requireOpen())
         return;
-    QFileDialog dialog(&window_, QStringLiteral("Import Recipes"));
-    dialog.setObjectName(QStringLiteral("importFileDialog"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setNameFilters({QStringLiteral("Recipe files (*.mmf *.mm *.txt *.json *.html *.htm *.mdb)"),
-                           QStringLiteral("MealMaster (*.mmf *.mm *.txt)"),
-                           QStringLiteral("JSON-LD (*.json)"), QStringLiteral("Web pages (*.html *.htm)"),
-                           QStringLiteral("Access (*.mdb)"), QStringLiteral("All files (*)")});
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    import(dialog.selectedFiles(), false);
+    QWidget* shown = nullptr;
+    ImportDialog dialog(
+        services_,
+        [this, &shown](const QStringList& files, const QHash<QString, exchange::FetchedPage>& pages) {
+            return import(files, false, pages, shown);
+        },
+        &window_);
+    shown = &dialog;
+    dialog.exec();
 }
 
 bool FileCommands::confirmImport(const QStringList& files)
@@ -112,22 +112,23 @@ bool FileCommands::confirmImport(const QStringList& files)
 }
 
 // Files dropped on the window are confirmed first; files chosen in the dialog were chosen.
-void FileCommands::import(const QStringList& files, bool confirm)
+bool FileCommands::import(const QStringList& files, bool confirm,
+                          const QHash<QString, exchange::FetchedPage>& pages, QWidget* over)
 {
     if (!requireOpen() || (confirm && !confirmImport(files)))
-        return;
+        return false;
     ImportJob job(session_);
-    const auto progress = progressFor(job, QStringLiteral("Importing recipes..."), window_);
+    const auto progress = progressFor(job, QStringLiteral("Importing recipes..."), over ? *over : window_);
     std::optional<ImportJob::Result> result;
-    runner_.run([&] { result = job.run(files, edits_()); });
+    runner_.run([&] { result = job.run(files, edits_(), pages); });
     progress->reset();
     if (!result)
-        return; // the runner told the user why
+        return false; // the runner told the user why
     const exchange::ImportSummary& summary = result->summary;
     if (summary.cancelled) {
         runner_.tell(QStringLiteral("The import was cancelled; nothing was imported."),
                      MessageIcon::Information);
-        return;
+        return false;
     }
     QString text = QStringLiteral("Imported %1 recipe(s), %2 duplicate(s) skipped, %3 refused.")
                        .arg(summary.imported)
@@ -140,42 +141,42 @@ void FileCommands::import(const QStringList& files, bool confirm)
             text += QStringLiteral("\n(and %1 more)").arg(result->refused.size() - Shown);
     }
     runner_.tell(text, summary.refused ? MessageIcon::Exclamation : MessageIcon::Information);
+    return summary.refused == 0;
+}
+
+RecipeList* FileCommands::shownList() const
+{
+    const auto* list = window_.findChild<RecipeListWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    return list && list->isVisible() ? list->list() : nullptr;
 }
 
 void FileCommands::chooseAndExport()
 {
     if (!requireOpen())
         return;
-    QFileDialog dialog(&window_, QStringLiteral("Export Recipes"));
-    dialog.setObjectName(QStringLiteral("exportFileDialog"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    const QString mealMaster = QStringLiteral("MealMaster (*.mmf)");
-    dialog.setNameFilters({mealMaster, QStringLiteral("JSON-LD, schema.org recipes (*.json)")});
-    dialog.setDefaultSuffix(QStringLiteral("mmf"));
-    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
-        dialog.setDefaultSuffix(filter == mealMaster ? QStringLiteral("mmf") : QStringLiteral("json"));
-    });
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    ExportDialog dialog(services_, session_.count(), shownList(), &window_);
+    if (dialog.exec() != QDialog::Accepted)
         return;
-    const QString file = dialog.selectedFiles().constFirst();
-    const auto format = dialog.selectedNameFilter() == mealMaster ? exchange::ExportFormat::MealMaster
-                                                                  : exchange::ExportFormat::Json;
+    const ExportDialog::Choice& choice = dialog.choice();
     ExportJob job(session_);
     const auto progress = progressFor(job, QStringLiteral("Exporting recipes..."), window_);
     std::optional<ExportJob::Result> result;
-    runner_.run([&] { result = job.run(file, format, edits_()); });
+    runner_.run([&] { result = job.run(choice.file, choice.what, edits_()); });
     progress->reset();
     if (!result)
         return; // the runner told the user why
-    if (result->cancelled)
+    if (result->cancelled) {
         runner_.tell(QStringLiteral("The export was cancelled; no file was written."),
                      MessageIcon::Information);
-    else
-        runner_.tell(QStringLiteral("Exported %1 recipe(s) to \"%2\".")
-                         .arg(result->written)
-                         .arg(QDir::toNativeSeparators(file)),
-                     MessageIcon::Information);
+        return;
+    }
+    QString text = QStringLiteral("Exported %1 recipe(s) to \"%2\".")
+                       .arg(result->written)
+                       .arg(QDir::toNativeSeparators(choice.file));
+    if (const auto asked = choice.what.ids ? qsizetype(choice.what.ids->size()) : 0; result->written < asked)
+        text += QStringLiteral(" %1 recipe(s) of the list had been deleted by another program.")
+                    .arg(asked - result->written);
+    runner_.tell(text, MessageIcon::Information);
 }
 
 FileCommands::Conversion FileCommands::offerConversion(const QString& path)

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/RecipeEdits.h"
+#include "exchange/RecipeImport.h"
 
 #include <functional>
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 
@@ -13,12 +15,14 @@ namespace pantrio {
 
 struct Services;
 class CommandRunner;
+class RecipeList;
 class RecipeSession;
 
-// The window's collection and files: recipe files dropped on the window or chosen with Import
-// Recipes are imported, with a progress dialog whose Cancel takes the whole import back and a
-// summary; Export Recipes writes the collection into a file; Restore a Backup puts a copy from
-// the backups folder in the collection's place.
+// The window's collection and files: recipe files dropped on the window, or files and a web
+// page chosen in the import dialog, are imported, with a progress dialog whose Cancel takes
+// the whole import back and a summary; the export dialog writes the collection, or the rows
+// the recipe list shows, into a file; Restore a Backup puts a copy from the backups folder in
+// the collection's place.
 class FileCommands : public QObject
 {
     Q_OBJECT
@@ -28,9 +32,9 @@ public:
 
     // True when the event was a drag or drop of files, handled here.
     bool take(QEvent* event);
-    // Asks for files to import, then imports them.
+    // Asks for files and a web page to import, then imports them.
     void chooseAndImport();
-    // Asks for a file and its format, then writes every recipe into it.
+    // Asks for a format, the recipes and a file, then writes them into it.
     void chooseAndExport();
     // Lists the copies in the backups folder; the one chosen takes the collection's place.
     void chooseAndRestore();
@@ -45,7 +49,10 @@ public:
 
 private:
     bool requireOpen();
-    void import(const QStringList& files, bool confirm);
+    // True when everything was imported: nothing refused, not cancelled.
+    bool import(const QStringList& files, bool confirm,
+                const QHash<QString, exchange::FetchedPage>& pages = {}, QWidget* over = nullptr);
+    RecipeList* shownList() const;
     bool confirmImport(const QStringList& files);
 
     QWidget& window_;

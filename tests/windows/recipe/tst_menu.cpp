@@ -118,9 +118,9 @@ void TestMenu::entriesReachTheirCommands_data()
     for (const char* layout : {"full", "compact"}) {
         QTest::addRow("%s, Ctrl+F", layout) << layout << QKeySequence(Qt::CTRL | Qt::Key_F) << "frmFind";
         QTest::addRow("%s, Ctrl+I", layout)
-            << layout << QKeySequence(Qt::CTRL | Qt::Key_I) << "importFileDialog";
+            << layout << QKeySequence(Qt::CTRL | Qt::Key_I) << "importDialog";
         QTest::addRow("%s, Ctrl+E", layout)
-            << layout << QKeySequence(Qt::CTRL | Qt::Key_E) << "exportFileDialog";
+            << layout << QKeySequence(Qt::CTRL | Qt::Key_E) << "exportDialog";
         QTest::addRow("%s, F1", layout) << layout << QKeySequence(Qt::Key_F1) << "keysWindow";
         QTest::addRow("%s, Ctrl+L", layout)
             << layout << QKeySequence(Qt::CTRL | Qt::Key_L) << "frmRecipeList";
@@ -161,11 +161,10 @@ void TestMenu::exportSavesTheEditThenRestoreTakesItBack()
     QVERIFY(activate(h));
     h.type(1, QStringLiteral("Renamed Soup"));
     const QString file = h.dir.filePath(QStringLiteral("out.mmf"));
-    onNextWindow([&](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        QVERIFY(dialog);
-        dialog->selectFile(file);
-        static_cast<QDialog*>(dialog)->accept();
+    onNextWindow([&](QWidget* dialog) {
+        QCOMPARE(dialog->objectName(), QStringLiteral("exportDialog"));
+        dialog->findChild<QLineEdit*>(QStringLiteral("txtFile"))->setText(file);
+        dialog->findChild<QPushButton*>(QStringLiteral("cmdExport"))->click();
     });
     QTest::keySequence(h.textBox(0), QKeySequence(Qt::CTRL | Qt::Key_E));
     QTRY_VERIFY(QFileInfo::exists(file));
