@@ -34,8 +34,8 @@ ExportJob::Result ExportJob::run(const QString& file, exchange::ExportFormat for
         cannotWrite(file, out.errorString());
     Result result;
     const int total = std::max(session_.count(), 1);
-    session_.read(edits, [&](sqlite::Database& db) {
-        result.written = exchange::exportRecipes(db, out, format, [&](int written) {
+    session_.read(edits, [&](RecipeRows& rows) {
+        result.written = exchange::exportRecipes(rows, out, format, [&](int written) {
             emit progressed(int(qint64(written) * 999 / total));
             return !cancelled_;
         });

@@ -88,8 +88,12 @@ RecipeList* RecipeSession::recipeList()
 {
     if (!isOpen())
         return nullptr;
-    if (!list_)
-        list_ = std::make_unique<RecipeList>(cursor_->listSource());
+    if (!list_) {
+        auto source = cursor_->listSource();
+        if (!source)
+            return nullptr;
+        list_ = std::make_unique<RecipeList>(*source);
+    }
     list_->load();
     return list_.get();
 }
@@ -277,14 +281,14 @@ void RecipeSession::showRecipe(std::int64_t id, const RecipeEdits& edits)
 
 bool RecipeSession::transact(
     const RecipeEdits& edits,
-    const std::function<std::optional<std::int64_t>(sqlite::Database&, std::int64_t)>& work)
+    const std::function<std::optional<std::int64_t>(RecipeRows&, std::int64_t)>& work)
 {
     Command command(*this);
     stage(edits);
     RecordCursor& c = cursor();
     std::int64_t firstNew = 0;
-    const bool committed = c.transact([&](sqlite::Database& db, std::int64_t firstFree) {
-        const auto added = work(db, firstFree);
+    const bool committed = c.transact([&](RecipeRows& rows, std::int64_t firstFree) {
+        const auto added = work(rows, firstFree);
         firstNew = added.value_or(0);
         return added.has_value();
     });
@@ -349,7 +353,7 @@ bool RecipeSession::findField(const QString& pattern, const QString& fieldName, 
     return !cursor_->noMatch();
 }
 
-void RecipeSession::read(const RecipeEdits& edits, const std::function<void(sqlite::Database&)>& work)
+void RecipeSession::read(const RecipeEdits& edits, const std::function<void(RecipeRows&)>& work)
 {
     Command command(*this);
     stage(edits);

@@ -18,10 +18,8 @@ namespace pantrio {
 
 class RecipeList;
 class RecordCursor;
+class RecipeRows;
 class SearchCondition;
-namespace sqlite {
-class Database;
-}
 
 // One open recipe collection as the program's windows share it: one current recipe, every
 // command a window offers on it, and what each command changed, for every window that shows
@@ -80,7 +78,7 @@ public:
     void showRecipe(std::int64_t id, const RecipeEdits& edits);
 
     // Every recipe as a list shows it; it follows this session's changes. Null when no file is
-    // open. Its rows are read the first time a window asks for it.
+    // open, or the collection offers no list. Its rows are read the first time a window asks for it.
     RecipeList* recipeList();
 
     // The search Find Next continues: the scope of the last Find, even one that found nothing.
@@ -99,13 +97,13 @@ public:
     // held alone: one transaction, committed when `work` returns the first new recipe's id (0 when
     // none) and rolled back when it returns nothing or throws. Then stands on the first new
     // recipe, or where it stood.
-    bool transact(const RecipeEdits& edits,
-                  const std::function<std::optional<std::int64_t>(sqlite::Database& db,
-                                                                  std::int64_t firstFreeId)>& work);
+    bool transact(
+        const RecipeEdits& edits,
+        const std::function<std::optional<std::int64_t>(RecipeRows& rows, std::int64_t firstFreeId)>& work);
 
     // Reads the whole collection (an export) on the session's own connection, pending edits
     // saved first; `work` sees one consistent state of the file.
-    void read(const RecipeEdits& edits, const std::function<void(sqlite::Database& db)>& work);
+    void read(const RecipeEdits& edits, const std::function<void(RecipeRows& rows)>& work);
 
     // Saves pending edits and closes the file; a failed save throws and leaves it open.
     void close(const RecipeEdits& edits);

@@ -5,13 +5,13 @@
 
 namespace pantrio::exchange {
 
-int exportRecipes(sqlite::Database& db, QIODevice& out, ExportFormat format,
+int exportRecipes(RecipeRows& rows, QIODevice& out, ExportFormat format,
                   const std::function<bool(int written)>& progress)
 {
     int count = 0;
     if (format == ExportFormat::Json)
         beginJson(out);
-    readCollection(db, [&](const RecipeValues& r) {
+    readCollection(rows, [&](const RecipeValues& r) {
         if (format == ExportFormat::Json)
             writeJson(out, r, count == 0);
         else

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Sqlite.h"
+#include "store/RecipeRows.h"
 
 #include <functional>
 #include <QIODevice>
@@ -9,10 +9,10 @@ namespace pantrio::exchange {
 
 enum class ExportFormat { MealMaster, Json };
 
-// Writes every recipe of the table on `db`, in the table's order. `progress` is told the count
+// Writes every recipe of `rows`, in the table's order. `progress` is told the count
 // so far and returns false to stop. The caller holds a read transaction, so that the file is one consistent
 // state. Returns how many were written.
-int exportRecipes(sqlite::Database& db, QIODevice& out, ExportFormat format,
+int exportRecipes(RecipeRows& rows, QIODevice& out, ExportFormat format,
                   const std::function<bool(int written)>& progress);
 
 } // namespace pantrio::exchange
