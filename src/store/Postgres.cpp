@@ -178,6 +178,9 @@ Connection::Connection(const QString& conninfo, int timeoutSeconds) : name_(desc
             kind,
             QStringLiteral("Pantrio could not open the shared collection \"%1\": %2.").arg(name_, cause));
     }
+    // The server's notices (a cascade, an existing extension) are not for the user.
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
     exec("SELECT set_config('statement_timeout', $1, false)", {QByteArray::number(timeoutSeconds * 6000)},
          QStringLiteral("open"));
 }
