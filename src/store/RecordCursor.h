@@ -7,6 +7,7 @@
 #include "RecipeListSource.h"
 #include "SearchCondition.h"
 #include "Snapshot.h"
+#include "StoreError.h"
 
 #include <bitset>
 #include <cstdint>

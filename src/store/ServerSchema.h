@@ -20,8 +20,8 @@ inline constexpr const char* Table = "pantrio_recipes";
 // (until it closes); shared, by any number of shared ones. Throws StoreError.
 pg::Connection open(const QString& address, OpenMode mode, int timeoutSeconds);
 
-// All seven fields as one text, folded for a search blind to accents and letter case; the
-// expression the trigram index is built over.
-QByteArray foldedWords();
+// All seven fields as one text, folded for a search blind to accents and letter case, kept
+// by the server; the trigram index is built over it.
+inline constexpr const char* WordsColumn = "pantrio_words";
 
 } // namespace pantrio::ServerSchema

@@ -229,8 +229,9 @@ void ServerStore::read(const std::function<void(RecipeRows&)>& work)
 
 // The server narrows the rows down; each is then matched here, as in a file, so that both find
 // the same. Text anywhere, ignoring accents, goes through the trigram index over the folded
-// fields (a text under three characters has no trigrams, and the server reads the rows
-// instead); any other condition reads the fields it names, in pages.
+// words; the rows just after the start are looked at first, where a common text is found at
+// once and the index would offer every row. A text under three characters has no trigrams,
+// and the server reads the rows instead. Any other condition reads the fields it names, in pages.
 std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condition, std::int64_t afterId,
                                                    std::span<const std::int64_t> snapshot)
 {
@@ -246,32 +247,56 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
     for (const auto& t : terms)
         if (std::find(fields.begin(), fields.end(), t.field) == fields.end())
             fields.push_back(t.field);
-    constexpr int Page = 256;
-    QByteArray sql = "SELECT id, " + RecipeTable::columnList(fields) + " FROM " + table() + " WHERE id > $1";
-    std::vector<pg::Param> params{std::nullopt};
+    const QByteArray columns = "id, " + RecipeTable::columnList(fields);
+    std::vector<pg::Param> params{pg::param(afterId)};
+    QByteArray wordsMatch;
     if (byWords) {
-        sql += " AND " + ServerSchema::foldedWords() +
-               " LIKE '%' || replace(replace(replace(pantrio_fold($2), '\\', '\\\\'), '%', '\\%'), '_', "
-               "'\\_') || '%'";
+        wordsMatch =
+            QByteArray(ServerSchema::WordsColumn) +
+            " LIKE '%' || replace(replace(replace(public.pantrio_fold($2), '\\', '\\\\'), '%', '\\%'), '_', "
+            "'\\_') || '%'";
         params.push_back(QByteArray(text->data(), qsizetype(text->size())));
     }
-    sql += " ORDER BY id LIMIT " + QByteArray::number(Page);
-    std::int64_t after = afterId;
-    for (;;) {
-        params[0] = pg::param(after);
-        const pg::Result r = db_.exec(sql.constData(), params, QStringLiteral("search"));
+    // The first match among `r`'s rows (id, then `fields`) that is in the snapshot.
+    const auto firstMatch = [&](const pg::Result& r) -> std::optional<std::int64_t> {
         for (int i = 0; i < r.rows(); ++i) {
-            after = r.int64(i, 0);
-            if (!inSnapshot(snapshot, after))
+            const std::int64_t id = r.int64(i, 0);
+            if (!inSnapshot(snapshot, id))
                 continue;
             RecipeValues v;
             for (std::size_t k = 0; k < fields.size(); ++k)
                 v[fields[k]] = r.text(i, int(k) + 1);
             if (condition.matches(v))
-                return after;
+                return id;
         }
+        return std::nullopt;
+    };
+    constexpr int Near = 1000;
+    if (byWords) {
+        const QByteArray near = "SELECT " + columns + " FROM (SELECT " + columns + ", " +
+                                ServerSchema::WordsColumn + " FROM " + table() +
+                                " WHERE id > $1 ORDER BY id LIMIT " + QByteArray::number(Near) +
+                                ") near WHERE " + wordsMatch + " ORDER BY id";
+        if (const auto hit = firstMatch(db_.exec(near.constData(), params, QStringLiteral("search"))))
+            return hit;
+        const QByteArray end = "SELECT id FROM " + table() + " WHERE id > $1 ORDER BY id OFFSET " +
+                               QByteArray::number(Near - 1) + " LIMIT 1";
+        const pg::Result last = db_.exec(end.constData(), {params[0]}, QStringLiteral("search"));
+        if (last.rows() == 0)
+            return std::nullopt;
+        params[0] = pg::param(last.int64(0, 0));
+    }
+    constexpr int Page = 256;
+    const QByteArray sql = "SELECT " + columns + " FROM " + table() + " WHERE id > $1" +
+                           (byWords ? " AND " + wordsMatch : QByteArray()) + " ORDER BY id LIMIT " +
+                           QByteArray::number(Page);
+    for (;;) {
+        const pg::Result r = db_.exec(sql.constData(), params, QStringLiteral("search"));
+        if (const auto hit = firstMatch(r))
+            return hit;
         if (r.rows() < Page)
             return std::nullopt;
+        params[0] = pg::param(r.int64(r.rows() - 1, 0));
     }
 }
 

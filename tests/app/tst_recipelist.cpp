@@ -1,5 +1,6 @@
 #include "app/RecipeList.h"
 #include "app/RecipeSession.h"
+#include "store/RecipeRows.h"
 #include "store/RecipeTable.h"
 #include "store/Sqlite.h"
 #include "store/TextFolding.h"

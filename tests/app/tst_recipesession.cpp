@@ -1,4 +1,5 @@
 #include "app/RecipeSession.h"
+#include "store/RecipeRows.h"
 #include "store/Sqlite.h"
 #include "store/StoreError.h"
 #include "support/TestSupport.h"
