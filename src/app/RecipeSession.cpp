@@ -98,6 +98,11 @@ RecipeList* RecipeSession::recipeList()
     return list_.get();
 }
 
+QString RecipeSession::location() const
+{
+    return isOpen() ? cursor_->path() : QString();
+}
+
 bool RecipeSession::isOpen() const
 {
     return cursor_ && cursor_->isOpen();

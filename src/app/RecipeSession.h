@@ -45,6 +45,8 @@ public:
     // shows the first recipe. Commands work without it.
     void startBackgroundWork();
     const QString& openError() const { return openError_; }
+    // The open collection's file or server address; empty when none is open.
+    QString location() const;
 
     int position() const; // of the current recipe from 0; -1 when there is none
     int count() const;
