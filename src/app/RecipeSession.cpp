@@ -88,12 +88,8 @@ RecipeList* RecipeSession::recipeList()
 {
     if (!isOpen())
         return nullptr;
-    if (!list_) {
-        auto source = cursor_->listSource();
-        if (!source)
-            return nullptr;
-        list_ = std::make_unique<RecipeList>(*source);
-    }
+    if (!list_)
+        list_ = std::make_unique<RecipeList>(cursor_->listSource());
     list_->load();
     return list_.get();
 }

@@ -80,7 +80,7 @@ public:
     void showRecipe(std::int64_t id, const RecipeEdits& edits);
 
     // Every recipe as a list shows it; it follows this session's changes. Null when no file is
-    // open, or the collection offers no list. Its rows are read the first time a window asks for it.
+    // open. Its rows are read the first time a window asks for it.
     RecipeList* recipeList();
 
     // The search Find Next continues: the scope of the last Find, even one that found nothing.

@@ -60,8 +60,8 @@ public:
     virtual void noteSaved() = 0;
     virtual void forgetSearch() = 0; // after a bulk change
 
-    // Reads for a list of every recipe; none when the engine offers no list.
-    virtual std::optional<RecipeListSource> listSource() = 0;
+    // Reads for a list of every recipe.
+    virtual RecipeListSource listSource() = 0;
 };
 
 } // namespace pantrio

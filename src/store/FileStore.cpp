@@ -182,7 +182,7 @@ std::optional<std::int64_t> FileStore::findAfter(const SearchCondition& conditio
     return search_.findAfter(db_, condition, afterId, snapshot);
 }
 
-std::optional<RecipeListSource> FileStore::listSource()
+RecipeListSource FileStore::listSource()
 {
     return RecipeListSource(db_);
 }

@@ -65,7 +65,7 @@ public:
     void noteDeleted(std::int64_t id) override { search_.noteDeleted(id); }
     void noteSaved() override { search_.noteSaved(db_); }
     void forgetSearch() override { search_.clear(); }
-    std::optional<RecipeListSource> listSource() override;
+    RecipeListSource listSource() override;
 
 private:
     FileStore(sqlite::Database db, FirstChangeBackup::Options backup);

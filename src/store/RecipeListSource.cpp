@@ -1,5 +1,6 @@
 #include "RecipeListSource.h"
 
+#include "RecipeListReads.h"
 #include "RecipeTable.h"
 #include "Sqlite.h"
 #include "StoreError.h"
@@ -107,12 +108,14 @@ void RecipeListRows::setTexts(std::size_t row, std::string_view name, std::strin
 
 bool RecipeListSource::readAll(RecipeListRows& rows, const std::stop_token& stop)
 {
+    if (reads_)
+        return reads_->readAll(rows, stop);
     QByteArray sql;
     {
-        sqlite::ConnectionLock lock(db_);
-        if (!lockCommitted(db_, lock, stop))
+        sqlite::ConnectionLock lock(*db_);
+        if (!lockCommitted(*db_, lock, stop))
             return false;
-        const bool keys = haveKeyTable(db_);
+        const bool keys = haveKeyTable(*db_);
         const QByteArray id = keys ? "id" : "rowid";
         sql = "SELECT " + id + ", " + RecipeTable::columnList(NameColumns) +
               (keys ? " FROM RecipeFindKeys" : " FROM Recipes") + " WHERE " + id + " > ?1 ORDER BY " + id +
@@ -123,10 +126,10 @@ bool RecipeListSource::readAll(RecipeListRows& rows, const std::stop_token& stop
         int count = 0;
         {
             // One statement a batch, finished before the connection is let go.
-            sqlite::ConnectionLock lock(db_);
-            if (!lockCommitted(db_, lock, stop))
+            sqlite::ConnectionLock lock(*db_);
+            if (!lockCommitted(*db_, lock, stop))
                 return false;
-            sqlite::Statement batch(db_, sql.constData(), ReadAction);
+            sqlite::Statement batch(*db_, sql.constData(), ReadAction);
             batch.bind(1, after);
             batch.bind(2, std::int64_t(BatchRows));
             while (batch.step()) {
@@ -142,9 +145,11 @@ bool RecipeListSource::readAll(RecipeListRows& rows, const std::stop_token& stop
 
 std::optional<std::pair<QString, QString>> RecipeListSource::readNames(std::int64_t id)
 {
+    if (reads_)
+        return reads_->readNames(id);
     static const QByteArray sql =
         "SELECT " + RecipeTable::columnList(NameColumns) + " FROM Recipes WHERE rowid = ?1";
-    sqlite::Statement row(db_, sql.constData(), ReadAction);
+    sqlite::Statement row(*db_, sql.constData(), ReadAction);
     row.bind(1, id);
     if (!row.step())
         return std::nullopt;
@@ -154,11 +159,13 @@ std::optional<std::pair<QString, QString>> RecipeListSource::readNames(std::int6
 std::vector<std::pair<std::int64_t, QString>>
 RecipeListSource::readTimes(const std::vector<std::int64_t>& ids)
 {
+    if (reads_)
+        return reads_->readTimes(ids);
     static const QByteArray sql =
         "SELECT " + RecipeTable::quotedColumn(Field::TimeToPrepare) + " FROM Recipes WHERE rowid = ?1";
     std::vector<std::pair<std::int64_t, QString>> out;
-    sqlite::ConnectionLock lock(db_);
-    sqlite::Statement row(db_, sql.constData(), ReadAction);
+    sqlite::ConnectionLock lock(*db_);
+    sqlite::Statement row(*db_, sql.constData(), ReadAction);
     for (std::int64_t id : ids) {
         row.reset();
         row.bind(1, id);
@@ -170,15 +177,17 @@ RecipeListSource::readTimes(const std::vector<std::int64_t>& ids)
 bool RecipeListSource::readFoldedTimes(std::vector<std::pair<std::int64_t, std::string>>& out,
                                        const std::stop_token& stop)
 {
+    if (reads_)
+        return reads_->readFoldedTimes(out, stop);
     static const QByteArray sql = "SELECT rowid, " + RecipeTable::quotedColumn(Field::TimeToPrepare) +
                                   " FROM Recipes WHERE rowid > ?1 ORDER BY rowid LIMIT ?2";
     std::int64_t after = std::numeric_limits<std::int64_t>::min();
     for (;;) {
         int count = 0;
-        sqlite::ConnectionLock lock(db_);
-        if (!lockCommitted(db_, lock, stop))
+        sqlite::ConnectionLock lock(*db_);
+        if (!lockCommitted(*db_, lock, stop))
             return false;
-        sqlite::Statement batch(db_, sql.constData(), ReadAction);
+        sqlite::Statement batch(*db_, sql.constData(), ReadAction);
         batch.bind(1, after);
         batch.bind(2, std::int64_t(BatchRows));
         while (batch.step()) {
@@ -193,8 +202,10 @@ bool RecipeListSource::readFoldedTimes(std::vector<std::pair<std::int64_t, std::
 
 bool RecipeListSource::matches(std::int64_t id, const SearchCondition& condition)
 {
+    if (reads_)
+        return reads_->matches(id, condition);
     static const QByteArray sql = "SELECT " + RecipeTable::columnList() + " FROM Recipes WHERE rowid = ?1";
-    sqlite::Statement row(db_, sql.constData(), ReadAction);
+    sqlite::Statement row(*db_, sql.constData(), ReadAction);
     row.bind(1, id);
     if (!row.step())
         return false;
@@ -214,7 +225,9 @@ RecipeListSource::Filter::Filter(RecipeListSource& source, WordIndex& words, con
 
 bool RecipeListSource::Filter::next(std::vector<std::int64_t>& matches, int rows, const std::stop_token& stop)
 {
-    sqlite::Database& db = source_.db_;
+    if (source_.reads_)
+        return source_.reads_->filterNext(condition_, folded_, after_, matches, rows, stop);
+    sqlite::Database& db = *source_.db_;
     sqlite::ConnectionLock lock(db);
     if (!lockCommitted(db, lock, stop))
         return true; // stopped, not done

@@ -117,8 +117,7 @@ public:
     void findNext(const SearchCondition& condition);
 
     // Reads for a list of every recipe through this cursor's connection; valid while it is open.
-    // None where the collection offers no list.
-    std::optional<RecipeListSource> listSource() { return store_->listSource(); }
+    RecipeListSource listSource() { return store_->listSource(); }
 
     void refresh(); // re-reads the table and stands on the first recipe
 

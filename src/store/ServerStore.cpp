@@ -3,6 +3,7 @@
 #include "RecipeListSource.h"
 #include "RecipeTable.h"
 #include "SearchCondition.h"
+#include "ServerList.h"
 #include "ServerSchema.h"
 
 #include <algorithm>
@@ -300,9 +301,9 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
     }
 }
 
-std::optional<RecipeListSource> ServerStore::listSource()
+RecipeListSource ServerStore::listSource()
 {
-    return std::nullopt;
+    return RecipeListSource(std::make_shared<ServerListReads>(address_));
 }
 
 } // namespace pantrio

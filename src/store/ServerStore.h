@@ -57,7 +57,7 @@ public:
     void noteDeleted(std::int64_t) override {}
     void noteSaved() override {}
     void forgetSearch() override {}
-    std::optional<RecipeListSource> listSource() override;
+    RecipeListSource listSource() override;
 
 private:
     ServerStore(pg::Connection db, QString address);

@@ -56,6 +56,8 @@ private slots:
     void failedBulkChangeLeavesNothing();
     void findMatchesPlainScan_data() { engines(); }
     void findMatchesPlainScan();
+    void listMatchesPlainScan_data() { engines(); }
+    void listMatchesPlainScan();
     void serverRefusesWhatIsNoCollection_data();
     void serverRefusesWhatIsNoCollection();
 
@@ -299,6 +301,38 @@ void TestCollectionEngines::findMatchesPlainScan()
             }
             QVERIFY2(found == expected, qPrintable(t));
         }
+    }
+}
+
+// What the recipe list reads: every name, and its filter's matches against a plain scan.
+void TestCollectionEngines::listMatchesPlainScan()
+{
+    QList<RecipeValues> rows;
+    for (int i = 0; i < 5000; ++i) {
+        RecipeValues v = recipe(QStringLiteral("Recipe %1 %2").arg(i).arg(i % 7 ? "Crème" : "Stew"),
+                                i % 5 ? FieldValue() : FieldValue(QStringLiteral("Straße %1").arg(i % 3)));
+        v[Field::FoodCategoryID] = i % 2 ? QStringLiteral("Soups") : QString();
+        rows << v;
+    }
+    auto c = open(make(rows));
+    RecipeListSource source = c->listSource();
+    RecipeListRows read;
+    QVERIFY(source.readAll(read, {}));
+    QCOMPARE(int(read.size()), rows.size());
+    for (int i : {0, 4096, 4999})
+        QCOMPARE(QString::fromStdString(std::string(read.name(std::size_t(i)))), *rows[i][Field::RecipeName]);
+    WordIndex words;
+    for (const QString& text : {QStringLiteral("CREME"), QStringLiteral("strasse 2"), QStringLiteral("9"),
+                                QStringLiteral("soups recipe"), QStringLiteral("stew")}) {
+        const SearchCondition condition = SearchCondition::anyContainsLoosely(allFields, text);
+        std::vector<std::int64_t> expected, found;
+        for (int i = 0; i < rows.size(); ++i)
+            if (condition.matches(rows[i]))
+                expected.push_back(read.id(std::size_t(i)));
+        RecipeListSource::Filter filter(source, words, text);
+        while (filter.next(found, 1000, {})) {
+        }
+        QVERIFY2(found == expected, qPrintable(text));
     }
 }
 
