@@ -4,6 +4,7 @@
 #include "store/Postgres.h"
 #include "store/RecipeTable.h"
 #include "store/RecordCursor.h"
+#include "support/TestSupport.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -58,6 +59,7 @@ private slots:
     void findMatchesPlainScan();
     void listMatchesPlainScan_data() { engines(); }
     void listMatchesPlainScan();
+    void lostConnectionKeepsTheEdit();
     void serverRefusesWhatIsNoCollection_data();
     void serverRefusesWhatIsNoCollection();
 
@@ -69,7 +71,6 @@ private:
     {
         return RecordCursor::open(at, {mode, 200});
     }
-    void resetServer();
 
     std::unique_ptr<QTemporaryDir> dir_;
 };
@@ -88,13 +89,6 @@ void TestCollectionEngines::init()
         QSKIP("PANTRIO_TEST_POSTGRES is not set");
 }
 
-void TestCollectionEngines::resetServer()
-{
-    pg::Connection admin(Server, 10);
-    admin.exec("DROP SCHEMA public CASCADE", QStringLiteral("reset"));
-    admin.exec("CREATE SCHEMA public", QStringLiteral("reset"));
-}
-
 QString TestCollectionEngines::make(const QList<RecipeValues>& rows)
 {
     QFETCH(bool, server);
@@ -109,14 +103,14 @@ QString TestCollectionEngines::make(const QList<RecipeValues>& rows)
         });
         return path;
     }
-    resetServer();
-    auto c = open(Server);
+    const QString address = test::newServerDatabase();
+    auto c = open(address);
     c->transact([&](RecipeRows& out, std::int64_t firstFree) {
         for (const RecipeValues& v : rows)
             out.insert(firstFree++, v);
         return true;
     });
-    return Server;
+    return address;
 }
 
 void TestCollectionEngines::addressesAreTold_data()
@@ -336,14 +330,40 @@ void TestCollectionEngines::listMatchesPlainScan()
     }
 }
 
+void TestCollectionEngines::lostConnectionKeepsTheEdit()
+{
+    const QString address = test::newServerDatabase();
+    if (address.isEmpty())
+        QSKIP("PANTRIO_TEST_POSTGRES is not set");
+    auto c = open(address);
+    c->addNew();
+    c->setField(Field::RecipeName, QStringLiteral("Soup"));
+    c->update();
+    c->moveFirst();
+    // As when the server stops: it ends the window's connection.
+    pg::Connection(address, 10)
+        .exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database() AND "
+              "pid <> pg_backend_pid()",
+              QStringLiteral("end"));
+    c->setField(Field::Notes, QStringLiteral("typed"));
+    try {
+        c->update();
+        QFAIL("saved without a connection");
+    } catch (const StoreError& e) {
+        QVERIFY2(e.kind() == StoreError::Kind::ServerUnreachable, qPrintable(e.message()));
+    }
+    QVERIFY(c->isStaged(Field::Notes));
+}
+
 void TestCollectionEngines::serverRefusesWhatIsNoCollection_data()
 {
     QTest::addColumn<QByteArray>("setUp");
     QTest::addColumn<QString>("address");
     QTest::addColumn<StoreError::Kind>("kind");
-    QTest::newRow("other tables") << QByteArray("CREATE TABLE invoices (n int)") << Server
+    // An empty address: a new database, set up so.
+    QTest::newRow("other tables") << QByteArray("CREATE TABLE invoices (n int)") << QString()
                                   << StoreError::Kind::NotADatabase;
-    QTest::newRow("newer layout") << QByteArray("UPDATE pantrio_schema SET version = 99") << Server
+    QTest::newRow("newer layout") << QByteArray("UPDATE pantrio_schema SET version = 99") << QString()
                                   << StoreError::Kind::NotADatabase;
     QTest::newRow("missing database")
         << QByteArray()
@@ -363,13 +383,12 @@ void TestCollectionEngines::serverRefusesWhatIsNoCollection()
     QFETCH(QByteArray, setUp);
     QFETCH(QString, address);
     QFETCH(StoreError::Kind, kind);
-    resetServer();
-    open(Server).reset(); // a collection, made on first use
-    pg::Connection admin(Server, 10);
-    if (setUp.startsWith("CREATE"))
-        resetServer();
-    if (!setUp.isEmpty())
-        admin.exec(setUp.constData(), QStringLiteral("set up"));
+    if (address.isEmpty()) {
+        address = test::newServerDatabase();
+        if (setUp.startsWith("UPDATE"))
+            open(address).reset(); // a collection, made on first use
+        pg::Connection(address, 10).exec(setUp.constData(), QStringLiteral("set up"));
+    }
     try {
         open(address);
         QFAIL("opened");

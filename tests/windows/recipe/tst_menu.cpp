@@ -1,5 +1,4 @@
 #include "store/CollectionAddress.h"
-#include "store/Postgres.h"
 #include "support/RecipeHarness.h"
 
 #include <QContextMenuEvent>
@@ -233,14 +232,9 @@ void TestMenu::choosingFromTheListKeepsTheEdit()
 // goes back to the file, with the edit typed before leaving it saved there.
 void TestMenu::sharedCollectionComesAndGoes()
 {
-    const QString server = qEnvironmentVariable("PANTRIO_TEST_POSTGRES");
+    const QString server = test::newServerDatabase();
     if (server.isEmpty())
         QSKIP("PANTRIO_TEST_POSTGRES is not set");
-    {
-        pg::Connection admin(server, 10);
-        admin.exec("DROP SCHEMA public CASCADE", QStringLiteral("reset"));
-        admin.exec("CREATE SCHEMA public", QStringLiteral("reset"));
-    }
     RecipeHarness h;
     const auto rows = sampleRows(4);
     h.open(RecipeLayout::full(), &rows);
