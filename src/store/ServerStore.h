@@ -22,9 +22,11 @@ public:
     void beginPart() override;
     void keepPart() override;
     void dropPart() override;
+    int inserted() const { return inserted_; }
 
 private:
     pg::Connection& db_;
+    int inserted_ = 0;
 };
 
 // A collection in a PostgreSQL database (see ServerSchema.h). Every save is one statement or
