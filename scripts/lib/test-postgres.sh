@@ -22,7 +22,7 @@ pantrio_postgres_start() {
     if [ -n "${PANTRIO_TEST_POSTGRES:-}" ]; then
         return 0
     fi
-    pantrio_pg_bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
+    pantrio_pg_bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1 || true)
     if [ -z "$pantrio_pg_bin" ] || [ ! -x "$pantrio_pg_bin/initdb" ]; then
         echo "test-postgres: postgresql is missing (scripts/install-deps)" >&2
         return 1
