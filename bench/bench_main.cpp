@@ -1,12 +1,14 @@
-// Measures the recipe store on one collection file, one line per figure: `name value unit`.
+// Measures the recipe store on one collection, one line per figure: `name value unit`.
 //
-//   pantrio-bench [--help] [--] <file>
+//   pantrio-bench [--help] [--] <file>|<server address>
 //
-// The file is changed (recipes are added and deleted); run it on a copy.
+// The collection is changed (recipes are added and deleted); run it on a copy. On a database
+// server each figure's name starts with pg_, and the figures of the file alone are left out.
 // Each figure is the median of repeated runs. Every run checks its result, so a wrong
 // answer fails the benchmark instead of producing a fast figure.
 
 #include "RecipeGenerator.h"
+#include "store/CollectionAddress.h"
 #include "store/RecipeTable.h"
 #include "store/RecordCursor.h"
 #include "store/StoreError.h"
@@ -92,10 +94,12 @@ double measure(const char* name, int runs, const std::function<void()>& prepare,
     return median(times);
 }
 
+const char* figurePrefix = ""; // "pg_" on a server
+
 void figure(const char* name, double value, const char* unit)
 {
     const int decimals = value < 1 ? 4 : value < 100 ? 2 : 1;
-    std::printf("%s %.*f %s\n", name, decimals, value, unit);
+    std::printf("%s%s %.*f %s\n", figurePrefix, name, decimals, value, unit);
     std::fflush(stdout);
 }
 
@@ -195,9 +199,14 @@ double likeScan(const QString& path, bool bigFile)
 int run(const QString& path)
 {
     const RecordCursor::Options exclusive{OpenMode::Exclusive, 2000};
-    const double fileBytes = double(QFileInfo(path).size());
-    std::printf("file_size %.1f MB\n", fileBytes / (1024.0 * 1024.0));
-    figure("file_bytes_per_text_byte", fileBytes / textBytes(path), "x");
+    const bool server = isServerAddress(path);
+    if (server) {
+        figurePrefix = "pg_";
+    } else {
+        const double fileBytes = double(QFileInfo(path).size());
+        std::printf("file_size %.1f MB\n", fileBytes / (1024.0 * 1024.0));
+        figure("file_bytes_per_text_byte", fileBytes / textBytes(path), "x");
+    }
 
     std::unique_ptr<RecordCursor> cursor;
     const double open = measure(
@@ -206,7 +215,7 @@ int run(const QString& path)
     const std::int64_t count = cursor->recordCount();
     check(count >= bench::MinimumCount, "the file holds too few recipes");
     const bool big = count > 100'000;
-    std::printf("recipes %lld count\n", static_cast<long long>(count));
+    std::printf("%srecipes %lld count\n", figurePrefix, static_cast<long long>(count));
     figure("open", open, "ms");
 
     // The first search right after opening waits for the search index, which starts loading
@@ -291,25 +300,34 @@ int run(const QString& path)
         return SearchCondition::anyContainsLoosely(allFields, QLatin1String(text));
     };
     const SearchCondition anywhereNoMatch = anywhere(bench::NoMatchText);
-    figure("findall_nomatch", measure("findall_nomatch", Runs, {}, [&] {
-               cursor->findFirst(anywhereNoMatch);
-               check(cursor->noMatch(), "findall_nomatch: found a recipe it should not");
-           }),
+    figure("findall_nomatch",
+           measure("findall_nomatch", Runs, {},
+                   [&] {
+                       cursor->findFirst(anywhereNoMatch);
+                       check(cursor->noMatch(), "findall_nomatch: found a recipe it should not");
+                   }),
            "ms");
     const SearchCondition anywhereNearEnd = anywhere(bench::NearEndText);
-    figure("findall_match_near_end", measure("findall_match_near_end", Runs, {}, [&] {
-               cursor->findFirst(anywhereNearEnd);
-               check(!cursor->noMatch() && nameContains(*cursor, bench::NearEndText),
-                     "findall_match_near_end: no match");
-           }),
+    figure("findall_match_near_end",
+           measure("findall_match_near_end", Runs, {},
+                   [&] {
+                       cursor->findFirst(anywhereNearEnd);
+                       check(!cursor->noMatch() && nameContains(*cursor, bench::NearEndText),
+                             "findall_match_near_end: no match");
+                   }),
            "ms");
-    check(cursor->absolutePosition() >= count * 9 / 10, "findall_match_near_end: the match is not near the end");
+    check(cursor->absolutePosition() >= count * 9 / 10,
+          "findall_match_near_end: the match is not near the end");
     // Words that every part of the collection holds rule nothing out: every recipe is read.
     const SearchCondition anywhereCommon = anywhere(bench::CommonWordsText);
-    figure("findall_common_words_nomatch", measure("findall_common_words_nomatch", Runs, {}, [&] {
-               cursor->findFirst(anywhereCommon);
-               check(cursor->noMatch(), "findall_common_words_nomatch: found a recipe it should not");
-           }, big ? 3 : 0, big ? 30'000 : 0),
+    figure("findall_common_words_nomatch",
+           measure(
+               "findall_common_words_nomatch", Runs, {},
+               [&] {
+                   cursor->findFirst(anywhereCommon);
+                   check(cursor->noMatch(), "findall_common_words_nomatch: found a recipe it should not");
+               },
+               big || server ? 3 : 0, big || server ? 30'000 : 0),
            "ms");
 
     const bench::RecipeGenerator generator(count);
@@ -366,6 +384,10 @@ int run(const QString& path)
 
     cursor->close();
     cursor.reset();
+    if (server) {
+        figure("peak_memory", peakMemoryMb(), "MB");
+        return 0;
+    }
 
     const double like = likeScan(path, big);
     figure("like_scan", like, "ms");
@@ -381,9 +403,9 @@ int run(const QString& path)
 int main(int argc, char* argv[])
 {
     using namespace pantrio;
-    const char* const usage = "[--help] [--] <file>   (the file is changed: use a copy)";
+    const char* const usage = "[--help] [--] <file>|<server address>   (it is changed: use a copy)";
     const QStringList args = tools::toolArguments(
-        argc, argv, usage, "Measures the recipe store on one collection file, one line per figure.");
+        argc, argv, usage, "Measures the recipe store on one collection, one line per figure.");
     if (args.size() != 1) {
         std::fprintf(stderr, "Usage: pantrio-bench %s\n", usage);
         return 1;

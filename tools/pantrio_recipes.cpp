@@ -1,7 +1,8 @@
 // Brings recipes into a collection and takes them out again.
 //
-//   pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE|ADDRESS...
-//   pantrio-recipes export [--collection PATH] --format mealmaster|json|html FILE
+//   pantrio-recipes import [--collection LOCATION] [--dry-run] [--allow-duplicates] FILE|ADDRESS...
+//   pantrio-recipes export [--collection LOCATION] --format mealmaster|json|html FILE
+//   pantrio-recipes copy --from LOCATION --to LOCATION
 //
 // Exit status: 0 done; 1 something was refused (the rest was imported); 2 wrong usage;
 // 3 the collection or the output could not be used (nothing changed); 130 interrupted
@@ -12,6 +13,8 @@
 #include "exchange/RecipeFormats.h"
 #include "exchange/RecipeImport.h"
 #include "platform/CollectionLocation.h"
+#include "store/CollectionAddress.h"
+#include "store/FileStore.h"
 #include "store/RecipeTable.h"
 #include "store/RecordCursor.h"
 #include "store/StoreError.h"
@@ -55,8 +58,9 @@ QString shown(const QString& path)
 }
 
 const char* const HelpText = R"(Usage:
-  pantrio-recipes import [--collection PATH] [--dry-run] [--allow-duplicates] FILE|ADDRESS...
-  pantrio-recipes export [--collection PATH] --format mealmaster|json|html FILE
+  pantrio-recipes import [--collection LOCATION] [--dry-run] [--allow-duplicates] FILE|ADDRESS...
+  pantrio-recipes export [--collection LOCATION] --format mealmaster|json|html FILE
+  pantrio-recipes copy --from LOCATION --to LOCATION
 
 import  adds the recipes of each FILE to the collection, all in one step: an interruption
         leaves the collection as it was. Files are recognised by their content: MealMaster
@@ -66,10 +70,17 @@ import  adds the recipes of each FILE to the collection, all in one step: an int
         recipe equal to one already in the collection (same name, category, ingredients and
         instructions) is skipped.
 export  writes every recipe of the collection to FILE, or to standard output when FILE is -.
+copy    copies every recipe of one collection into another that holds none, in one step:
+        a file onto a database server and back, or between two files or two servers.
+
+A LOCATION is a collection file, or a PostgreSQL database given by a connection URI
+(postgresql://host/database?user=name) or by key=value pairs (host=... dbname=...).
+Passwords come from ~/.pgpass or the PG* environment variables, never from the command line.
 
 Options:
-  --collection PATH    the collection to use (default: the one Pantrio opens, %1);
-                       import creates it when it does not exist
+  --collection LOCATION  the collection to use (default: the one Pantrio opens, %1);
+                       import creates a file that does not exist
+  --from, --to LOCATION  where copy reads and writes; it creates a file that does not exist
   --dry-run            read and check everything, change nothing
   --allow-duplicates   import recipes even when the collection holds them already
   --format FORMAT      mealmaster, json (schema.org Recipe JSON-LD) or html (a printable
@@ -216,7 +227,7 @@ int runImport(const QString& collection, QStringList files, bool dryRun, bool al
     }
 
     // A new collection is built under a temporary name and put in place only when complete.
-    const bool create = !QFileInfo::exists(collection);
+    const bool create = !isServerAddress(collection) && !QFileInfo::exists(collection);
     const QString target = create ? collection + QStringLiteral(".pantrio-import") : collection;
     const auto dropTarget = [&] {
         // The journal too: a failed commit (a full disk) leaves it beside the file.
@@ -242,8 +253,8 @@ int runImport(const QString& collection, QStringList files, bool dryRun, bool al
 
     try {
         auto cursor = RecordCursor::open(target, {OpenMode::Exclusive, 2000});
-        cursor->transact([&](sqlite::Database& db, std::int64_t firstFreeId) {
-            summary = exchange::importFiles(db, firstFreeId, files, allowDuplicates, report, pages);
+        cursor->transact([&](RecipeRows& rows, std::int64_t firstFreeId) {
+            summary = exchange::importFiles(rows, firstFreeId, files, allowDuplicates, report, pages);
             return !summary.cancelled && !dryRun && !interrupted;
         });
         cursor->close();
@@ -348,28 +359,37 @@ int runExport(const QString& collection, const QString& format, const QString& f
 
     int count = 0;
     Progress progress;
-    try {
-        // The cursor checks that the file is a collection and says why not; the rows are then
-        // read on a connection of their own that never writes, so a read-only file exports too.
-        int total = 0;
-        {
-            auto cursor = RecordCursor::open(collection, {OpenMode::Shared, 2000});
-            total = cursor->recordCount();
-        }
+    const auto exportFrom = [&](RecipeRows& rows, int total) {
         const QString ofTotal = QStringLiteral(" of %1").arg(QLocale().toString(total));
-        sqlite::Database db(collection, SQLITE_OPEN_READONLY);
-        sqlite3_busy_timeout(db.handle(), 2000);
-        db.exec("BEGIN", QStringLiteral("read the recipe file")); // one consistent snapshot
         exchange::ExportChoice choice;
         choice.format = format == u"json"   ? exchange::ExportFormat::Json
                         : format == u"html" ? exchange::ExportFormat::Html
                                             : exchange::ExportFormat::MealMaster;
         choice.title = toStdout ? QString() : QFileInfo(file).completeBaseName();
-        count = exchange::exportRecipes(db, *device, choice, [&](int written) {
+        count = exchange::exportRecipes(rows, *device, choice, [&](int written) {
             progress.show(written, ofTotal);
             return !interrupted;
         });
-        db.exec("COMMIT", QStringLiteral("read the recipe file"));
+    };
+    try {
+        if (isServerAddress(collection)) {
+            auto cursor = RecordCursor::open(collection, {OpenMode::Shared, 2000});
+            cursor->read([&](RecipeRows& rows) { exportFrom(rows, cursor->recordCount()); });
+        } else {
+            // The cursor checks that the file is a collection and says why not; the rows are then
+            // read on a connection of their own that never writes, so a read-only file exports too.
+            int total = 0;
+            {
+                auto cursor = RecordCursor::open(collection, {OpenMode::Shared, 2000});
+                total = cursor->recordCount();
+            }
+            sqlite::Database db(collection, SQLITE_OPEN_READONLY);
+            sqlite3_busy_timeout(db.handle(), 2000);
+            db.exec("BEGIN", QStringLiteral("read the recipe file")); // one consistent snapshot
+            FileRows rows(db);
+            exportFrom(rows, total);
+            db.exec("COMMIT", QStringLiteral("read the recipe file"));
+        }
     } catch (const StoreError& e) {
         progress.clear();
         print(stderr, QStringLiteral("pantrio-recipes: %1").arg(e.message()));
@@ -386,6 +406,68 @@ int runExport(const QString& collection, const QString& format, const QString& f
         return CannotUse;
     }
     print(toStdout ? stderr : stdout, QStringLiteral("Exported %1.").arg(plural(count, "recipe", "recipes")));
+    return Done;
+}
+
+// Fills an empty collection with every recipe of another, ids kept, in one transaction.
+int runCopy(const QString& from, const QString& to)
+{
+    const bool create = !isServerAddress(to) && !QFileInfo::exists(to);
+    const QString target = create ? to + QStringLiteral(".pantrio-copy") : to;
+    const auto dropTarget = [&] {
+        if (create)
+            for (const char* end : {"", "-journal", "-wal", "-shm"})
+                QFile::remove(target + QLatin1String(end));
+    };
+    int copied = 0;
+    Progress progress;
+    try {
+        auto source = RecordCursor::open(from, {OpenMode::Shared, 2000});
+        const QString ofTotal = QStringLiteral(" of %1").arg(QLocale().toString(source->recordCount()));
+        if (create) {
+            dropTarget(); // an earlier interrupted copy's
+            RecipeTable::createFile(target);
+        }
+        auto sink = RecordCursor::open(target, {OpenMode::Exclusive, 2000});
+        if (sink->recordCount() > 0) {
+            print(stderr, QStringLiteral("pantrio-recipes: \"%1\" holds recipes already; copy fills an empty "
+                                         "collection only (import adds to one). Nothing was copied.")
+                              .arg(shown(to)));
+            return CannotUse;
+        }
+        source->read([&](RecipeRows& in) {
+            sink->transact([&](RecipeRows& out, std::int64_t) {
+                in.forEach([&](std::int64_t id, const RecipeValues& values) {
+                    out.insert(id, values);
+                    progress.show(++copied, ofTotal);
+                    return !interrupted;
+                });
+                return !interrupted;
+            });
+        });
+        sink->close();
+    } catch (const StoreError& e) {
+        progress.clear();
+        dropTarget();
+        print(
+            stderr,
+            QStringLiteral("pantrio-recipes: %1 Nothing was copied.").arg(asAsked(e.message(), target, to)));
+        return CannotUse;
+    }
+    progress.clear();
+    if (interrupted) {
+        dropTarget();
+        print(stderr, QStringLiteral("pantrio-recipes: interrupted; nothing was copied."));
+        return Interrupted;
+    }
+    if (create && !QFile::rename(target, to)) {
+        dropTarget();
+        print(stderr,
+              QStringLiteral("pantrio-recipes: the copy could not be saved as \"%1\". Nothing was copied.")
+                  .arg(shown(to)));
+        return CannotUse;
+    }
+    print(stdout, QStringLiteral("Copied %1.").arg(plural(copied, "recipe", "recipes")));
     return Done;
 }
 
@@ -408,12 +490,12 @@ int main(int argc, char* argv[])
         return Done;
     }
     if (args.isEmpty())
-        return usage(QStringLiteral("say import or export."));
+        return usage(QStringLiteral("say import, export or copy."));
     const QString command = args.takeFirst();
-    if (command != u"import" && command != u"export")
-        return usage(QStringLiteral("unknown command \"%1\"; say import or export.").arg(command));
+    if (command != u"import" && command != u"export" && command != u"copy")
+        return usage(QStringLiteral("unknown command \"%1\"; say import, export or copy.").arg(command));
 
-    QString collection = defaultCollection, format;
+    QString collection = defaultCollection, format, from, to;
     bool dryRun = false, allowDuplicates = false;
     QStringList files;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -422,6 +504,10 @@ int main(int argc, char* argv[])
             if (i + 1 == args.size())
                 return usage(QStringLiteral("%1 needs a value.").arg(a));
             (a == u"--collection" ? collection : format) = args[++i];
+        } else if ((a == u"--from" || a == u"--to") && command == u"copy") {
+            if (i + 1 == args.size())
+                return usage(QStringLiteral("%1 needs a value.").arg(a));
+            (a == u"--from" ? from : to) = args[++i];
         } else if (a == u"--dry-run" && command == u"import") {
             dryRun = true;
         } else if (a == u"--allow-duplicates" && command == u"import") {
@@ -440,6 +526,14 @@ int main(int argc, char* argv[])
     std::signal(SIGTERM, onSignal);
     std::signal(SIGHUP, onSignal);
 
+    if (command == u"copy") {
+        if (from.isEmpty() || to.isEmpty() || !files.isEmpty() || !format.isEmpty() ||
+            collection != defaultCollection)
+            return usage(QStringLiteral("copy takes --from LOCATION and --to LOCATION, nothing else."));
+        if (from == to)
+            return usage(QStringLiteral("--from and --to name the same collection."));
+        return runCopy(from, to);
+    }
     if (command == u"import") {
         if (!format.isEmpty())
             return usage(QStringLiteral("import recognises formats by content; --format is for export."));

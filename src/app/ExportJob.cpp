@@ -35,8 +35,8 @@ ExportJob::Result ExportJob::run(const QString& file, const exchange::ExportChoi
         cannotWrite(file, out.errorString());
     Result result;
     const int total = std::max(choice.ids ? int(choice.ids->size()) : session_.count(), 1);
-    session_.read(edits, [&](sqlite::Database& db) {
-        result.written = exchange::exportRecipes(db, out, choice, [&](int written) {
+    session_.read(edits, [&](RecipeRows& rows) {
+        result.written = exchange::exportRecipes(rows, out, choice, [&](int written) {
             emit progressed(int(qint64(written) * 999 / total));
             return !cancelled_;
         });

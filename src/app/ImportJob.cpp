@@ -28,13 +28,12 @@ ImportJob::Result ImportJob::run(const QStringList& files, const RecipeEdits& ed
         emit progressed(total > 0 ? int(done * 999 / total) : 0);
         return !cancelled_;
     };
-    session_.transact(edits,
-                      [&](sqlite::Database& db, std::int64_t firstFree) -> std::optional<std::int64_t> {
-                          result.summary = exchange::importFiles(db, firstFree, files, false, report, pages);
-                          if (result.summary.cancelled)
-                              return std::nullopt;
-                          return result.summary.firstId;
-                      });
+    session_.transact(edits, [&](RecipeRows& rows, std::int64_t firstFree) -> std::optional<std::int64_t> {
+        result.summary = exchange::importFiles(rows, firstFree, files, false, report, pages);
+        if (result.summary.cancelled)
+            return std::nullopt;
+        return result.summary.firstId;
+    });
     return result;
 }
 

@@ -94,6 +94,11 @@ RecipeList* RecipeSession::recipeList()
     return list_.get();
 }
 
+QString RecipeSession::location() const
+{
+    return isOpen() ? cursor_->path() : QString();
+}
+
 bool RecipeSession::isOpen() const
 {
     return cursor_ && cursor_->isOpen();
@@ -277,14 +282,14 @@ void RecipeSession::showRecipe(std::int64_t id, const RecipeEdits& edits)
 
 bool RecipeSession::transact(
     const RecipeEdits& edits,
-    const std::function<std::optional<std::int64_t>(sqlite::Database&, std::int64_t)>& work)
+    const std::function<std::optional<std::int64_t>(RecipeRows&, std::int64_t)>& work)
 {
     Command command(*this);
     stage(edits);
     RecordCursor& c = cursor();
     std::int64_t firstNew = 0;
-    const bool committed = c.transact([&](sqlite::Database& db, std::int64_t firstFree) {
-        const auto added = work(db, firstFree);
+    const bool committed = c.transact([&](RecipeRows& rows, std::int64_t firstFree) {
+        const auto added = work(rows, firstFree);
         firstNew = added.value_or(0);
         return added.has_value();
     });
@@ -349,7 +354,7 @@ bool RecipeSession::findField(const QString& pattern, const QString& fieldName, 
     return !cursor_->noMatch();
 }
 
-void RecipeSession::read(const RecipeEdits& edits, const std::function<void(sqlite::Database&)>& work)
+void RecipeSession::read(const RecipeEdits& edits, const std::function<void(RecipeRows&)>& work)
 {
     Command command(*this);
     stage(edits);

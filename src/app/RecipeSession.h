@@ -18,10 +18,8 @@ namespace pantrio {
 
 class RecipeList;
 class RecordCursor;
+class RecipeRows;
 class SearchCondition;
-namespace sqlite {
-class Database;
-}
 
 // One open recipe collection as the program's windows share it: one current recipe, every
 // command a window offers on it, and what each command changed, for every window that shows
@@ -47,6 +45,8 @@ public:
     // shows the first recipe. Commands work without it.
     void startBackgroundWork();
     const QString& openError() const { return openError_; }
+    // The open collection's file or server address; empty when none is open.
+    QString location() const;
 
     int position() const; // of the current recipe from 0; -1 when there is none
     int count() const;
@@ -99,13 +99,13 @@ public:
     // held alone: one transaction, committed when `work` returns the first new recipe's id (0 when
     // none) and rolled back when it returns nothing or throws. Then stands on the first new
     // recipe, or where it stood.
-    bool transact(const RecipeEdits& edits,
-                  const std::function<std::optional<std::int64_t>(sqlite::Database& db,
-                                                                  std::int64_t firstFreeId)>& work);
+    bool transact(
+        const RecipeEdits& edits,
+        const std::function<std::optional<std::int64_t>(RecipeRows& rows, std::int64_t firstFreeId)>& work);
 
     // Reads the whole collection (an export) on the session's own connection, pending edits
     // saved first; `work` sees one consistent state of the file.
-    void read(const RecipeEdits& edits, const std::function<void(sqlite::Database& db)>& work);
+    void read(const RecipeEdits& edits, const std::function<void(RecipeRows& rows)>& work);
 
     // Saves pending edits and closes the file; a failed save throws and leaves it open.
     void close(const RecipeEdits& edits);

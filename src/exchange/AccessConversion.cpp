@@ -68,8 +68,8 @@ QString convertAccessCollection(const QString& path, const AccessReading& how, c
     try {
         RecipeTable::createFile(converting.path());
         auto cursor = RecordCursor::open(converting.path(), {OpenMode::Exclusive, 0});
-        cursor->transact([&](sqlite::Database& db, std::int64_t firstFree) {
-            RecipeInserter inserter(db, firstFree, true); // every recipe, twins included
+        cursor->transact([&](RecipeRows& rows, std::int64_t firstFree) {
+            RecipeInserter inserter(rows, firstFree, true); // every recipe, twins included
             ReadEvents events;
             events.recipe = [&](RecipeValues&& r, std::int64_t) { return inserter.add(r); };
             events.problem = [](std::int64_t, const QString&) {};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Sqlite.h"
+#include "store/RecipeRows.h"
 
 #include <cstdint>
 #include <functional>
@@ -22,10 +22,10 @@ struct ExportChoice
     QString title; // of a cookbook
 };
 
-// Writes the chosen recipes of the table on `db`; a recipe left out is never read. `progress`
+// Writes the chosen recipes of `rows`; a recipe left out is never read. `progress`
 // is told the count so far and returns false to stop. The caller holds a read transaction, so
 // that the file is one consistent state. Returns how many were written.
-int exportRecipes(sqlite::Database& db, QIODevice& out, const ExportChoice& choice,
+int exportRecipes(RecipeRows& rows, QIODevice& out, const ExportChoice& choice,
                   const std::function<bool(int written)>& progress);
 
 } // namespace pantrio::exchange

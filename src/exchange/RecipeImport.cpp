@@ -11,64 +11,26 @@
 
 namespace pantrio::exchange {
 
-namespace {
-
-const QString ImportAction = QStringLiteral("import recipes into");
-
-QByteArray insertSql()
+RecipeInserter::RecipeInserter(RecipeRows& rows, std::int64_t firstFreeId, bool allowDuplicates)
+    : rows_(rows), allowDuplicates_(allowDuplicates)
 {
-    return "INSERT INTO Recipes (rowid, " + RecipeTable::columnList() + ") VALUES (?1, " +
-           RecipeTable::placeholders(FieldCount, 2) + ")";
-}
-
-QByteArray fetchSql()
-{
-    return "SELECT " + RecipeTable::columnList() + " FROM Recipes WHERE rowid = ?";
-}
-
-RecipeValues rowValues(const sqlite::Statement& row)
-{
-    RecipeValues r;
-    for (Field f : allFields)
-        r[f] = row.text(int(fieldIndex(f)));
-    return r;
-}
-
-} // namespace
-
-RecipeInserter::RecipeInserter(sqlite::Database& db, std::int64_t firstFreeId, bool allowDuplicates)
-    : db_(db), allowDuplicates_(allowDuplicates), insert_(db, insertSql().constData(), ImportAction),
-      fetch_(db, fetchSql().constData(), ImportAction)
-{
-    {
-        sqlite::Statement highest(db, "SELECT coalesce(max(rowid), 0) FROM Recipes", ImportAction);
-        highest.step();
-        nextId_ = std::max(highest.int64(0) + 1, firstFreeId);
-    }
+    nextId_ = std::max(rows.highestId() + 1, firstFreeId);
     if (allowDuplicates)
         return;
-    const QByteArray sql = "SELECT rowid, " + RecipeTable::columnList() + " FROM Recipes";
-    sqlite::Statement all(db, sql.constData(), ImportAction);
-    while (all.step()) {
-        RecipeValues r;
-        for (Field f : allFields)
-            r[f] = all.text(int(fieldIndex(f)) + 1);
-        keys_.emplace(recipeKey(r), all.int64(0));
-    }
+    rows.forEach([&](std::int64_t id, const RecipeValues& r) {
+        keys_.emplace(recipeKey(r), id);
+        return true;
+    });
 }
 
 bool RecipeInserter::isDuplicate(const RecipeValues& recipe, std::uint64_t key)
 {
     const auto [from, to] = keys_.equal_range(key);
     for (auto it = from; it != to; ++it) {
-        fetch_.reset();
-        fetch_.bind(1, it->second);
-        if (fetch_.step() && sameRecipe(rowValues(fetch_), recipe)) {
-            fetch_.reset();
+        const auto stored = rows_.fetch(it->second);
+        if (stored && sameRecipe(*stored, recipe))
             return true;
-        }
     }
-    fetch_.reset();
     return false;
 }
 
@@ -83,11 +45,7 @@ bool RecipeInserter::add(const RecipeValues& read)
             return false;
     }
     const std::int64_t id = nextId_++;
-    insert_.bind(1, id);
-    for (Field f : allFields)
-        insert_.bind(int(fieldIndex(f)) + 2, recipe[f]);
-    insert_.step();
-    insert_.reset();
+    rows_.insert(id, recipe);
     if (!allowDuplicates_)
         keys_.emplace(key, id);
     if (!firstAdded_)
@@ -133,11 +91,11 @@ void readRecipes(Format format, const QString& file, const FetchedPage* page, QI
 
 } // namespace
 
-ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const QStringList& files,
+ImportSummary importFiles(RecipeRows& rows, std::int64_t firstFreeId, const QStringList& files,
                           bool allowDuplicates, const ImportReport& report,
                           const QHash<QString, FetchedPage>& pages)
 {
-    RecipeInserter inserter(db, firstFreeId, allowDuplicates);
+    RecipeInserter inserter(rows, firstFreeId, allowDuplicates);
     ImportSummary summary;
     std::int64_t total = 0, done = 0;
     for (const QString& file : files)
@@ -170,7 +128,7 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
         }
 
         // A file refused whole takes back what it had added already.
-        db.exec("SAVEPOINT importing_file", ImportAction);
+        rows.beginPart();
         const ImportSummary before = summary;
         int found = 0, problems = 0;
         bool stopped = false;
@@ -207,9 +165,9 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
             readRecipes(format, file, fetched ? &*page : nullptr, in, events, size, stopped);
             if (!stopped && found == 0 && problems == 0) // a cancelled file is no refused one
                 throw ReadError(QStringLiteral("nothing in it is a recipe Pantrio can read"));
-            db.exec("RELEASE importing_file", ImportAction);
+            rows.keepPart();
         } catch (const ReadError& e) {
-            db.exec("ROLLBACK TO importing_file; RELEASE importing_file", ImportAction);
+            rows.dropPart();
             summary = before;
             refuseFile(e.message());
         }
@@ -223,13 +181,9 @@ ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const 
     return summary;
 }
 
-void readCollection(sqlite::Database& db, const std::function<bool(const RecipeValues&)>& row)
+void readCollection(RecipeRows& rows, const std::function<bool(const RecipeValues&)>& row)
 {
-    const QByteArray sql = "SELECT " + RecipeTable::columnList() + " FROM Recipes ORDER BY rowid";
-    sqlite::Statement all(db, sql.constData(), QStringLiteral("read the recipe file"));
-    while (all.step())
-        if (!row(rowValues(all)))
-            return;
+    rows.forEach([&](std::int64_t, const RecipeValues& values) { return row(values); });
 }
 
 } // namespace pantrio::exchange

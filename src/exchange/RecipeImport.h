@@ -1,7 +1,7 @@
 #pragma once
 
 #include "RecipeFormats.h"
-#include "store/Sqlite.h"
+#include "store/RecipeRows.h"
 
 #include <cstdint>
 #include <functional>
@@ -11,14 +11,14 @@
 
 namespace pantrio::exchange {
 
-// Adds recipes to the table on `db`; the caller holds the transaction. A recipe equal to one
+// Adds recipes to `rows`; the caller holds the transaction. A recipe equal to one
 // already there (sameRecipe) is skipped unless duplicates are allowed.
 class RecipeInserter
 {
 public:
     // Ids start above `firstFreeId - 1` and above every id in the table, so that a new recipe
     // never takes the id of one deleted while a window may still hold a bookmark to it.
-    RecipeInserter(sqlite::Database& db, std::int64_t firstFreeId, bool allowDuplicates);
+    RecipeInserter(RecipeRows& rows, std::int64_t firstFreeId, bool allowDuplicates);
 
     // True when added, false when skipped as a duplicate. Throws StoreError.
     bool add(const RecipeValues& recipe);
@@ -27,13 +27,11 @@ public:
 private:
     bool isDuplicate(const RecipeValues& recipe, std::uint64_t key);
 
-    sqlite::Database& db_;
+    RecipeRows& rows_;
     bool allowDuplicates_;
     std::int64_t nextId_ = 1;
     std::int64_t firstAdded_ = 0;
     std::unordered_multimap<std::uint64_t, std::int64_t> keys_;
-    sqlite::Statement insert_;
-    sqlite::Statement fetch_;
 };
 
 struct ImportSummary
@@ -65,11 +63,11 @@ struct FetchedPage
 // nothing recognisable, adds nothing; a recipe that cannot be read is reported and the rest
 // of its file still comes in. A name that `pages` holds is read from there, as a saved page
 // would be, with that address as its recipes' source.
-ImportSummary importFiles(sqlite::Database& db, std::int64_t firstFreeId, const QStringList& files,
+ImportSummary importFiles(RecipeRows& rows, std::int64_t firstFreeId, const QStringList& files,
                           bool allowDuplicates, const ImportReport& report,
                           const QHash<QString, FetchedPage>& pages = {});
 
-// Every recipe of the table on `db`, in the table's order; `row` returns false to stop.
-void readCollection(sqlite::Database& db, const std::function<bool(const RecipeValues&)>& row);
+// Every recipe of `rows`, in the table's order; `row` returns false to stop.
+void readCollection(RecipeRows& rows, const std::function<bool(const RecipeValues&)>& row);
 
 } // namespace pantrio::exchange

@@ -15,6 +15,11 @@ struct SettingsKey
     QLatin1String name;
 };
 
+// The database server whose collection Pantrio uses instead of the file on this computer, as
+// a libpq address without a password; missing for the file.
+inline constexpr SettingsKey SharedCollectionKey{QLatin1String("Pantrio"), QLatin1String("Shared Collection"),
+                                                 QLatin1String("Address")};
+
 // Whether the introduction has been seen: "1" once it has; other numbers end the program at
 // start, anything else is refused.
 inline constexpr SettingsKey FirstRunKey{QLatin1String("DezoruDozazor"), QLatin1String("Counts"),

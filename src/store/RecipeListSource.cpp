@@ -2,6 +2,7 @@
 
 #include "FindKeyTable.h"
 #include "NameOrder.h"
+#include "RecipeListReads.h"
 #include "RecipeTable.h"
 #include "Sqlite.h"
 #include "StoreError.h"
@@ -97,12 +98,14 @@ void RecipeListRows::setTexts(std::size_t row, std::string_view name, std::strin
 
 bool RecipeListSource::readAll(RecipeListRows& rows, const std::stop_token& stop)
 {
+    if (reads_)
+        return reads_->readAll(rows, stop);
     QByteArray sql;
     {
-        sqlite::ConnectionLock lock(db_);
-        if (!lockCommitted(db_, lock, stop))
+        sqlite::ConnectionLock lock(*db_);
+        if (!lockCommitted(*db_, lock, stop))
             return false;
-        const bool keys = FindKeyTable::usable(db_);
+        const bool keys = FindKeyTable::usable(*db_);
         const QByteArray id = keys ? "id" : "rowid";
         sql = "SELECT " + id + ", " + RecipeTable::columnList(NameColumns) +
               (keys ? " FROM RecipeFindKeys" : " FROM Recipes") + " WHERE " + id + " > ?1 ORDER BY " + id +
@@ -113,10 +116,10 @@ bool RecipeListSource::readAll(RecipeListRows& rows, const std::stop_token& stop
         int count = 0;
         {
             // One statement a batch, finished before the connection is let go.
-            sqlite::ConnectionLock lock(db_);
-            if (!lockCommitted(db_, lock, stop))
+            sqlite::ConnectionLock lock(*db_);
+            if (!lockCommitted(*db_, lock, stop))
                 return false;
-            sqlite::Statement batch(db_, sql.constData(), ReadAction);
+            sqlite::Statement batch(*db_, sql.constData(), ReadAction);
             batch.bind(1, after);
             batch.bind(2, std::int64_t(BatchRows));
             while (batch.step()) {
@@ -132,17 +135,21 @@ bool RecipeListSource::readAll(RecipeListRows& rows, const std::stop_token& stop
 
 std::optional<std::vector<NameOrder::Row>> RecipeListSource::readFirst(int count, const std::stop_token& stop)
 {
-    sqlite::ConnectionLock lock(db_);
-    if (!lockCommitted(db_, lock, stop))
+    if (reads_)
+        return std::nullopt; // a server sorts the first screen as fast as the whole list
+    sqlite::ConnectionLock lock(*db_);
+    if (!lockCommitted(*db_, lock, stop))
         return std::nullopt;
-    return NameOrder::first(db_, count);
+    return NameOrder::first(*db_, count);
 }
 
 std::optional<std::pair<QString, QString>> RecipeListSource::readNames(std::int64_t id)
 {
+    if (reads_)
+        return reads_->readNames(id);
     static const QByteArray sql =
         "SELECT " + RecipeTable::columnList(NameColumns) + " FROM Recipes WHERE rowid = ?1";
-    sqlite::Statement row(db_, sql.constData(), ReadAction);
+    sqlite::Statement row(*db_, sql.constData(), ReadAction);
     row.bind(1, id);
     if (!row.step())
         return std::nullopt;
@@ -152,11 +159,13 @@ std::optional<std::pair<QString, QString>> RecipeListSource::readNames(std::int6
 std::vector<std::pair<std::int64_t, QString>>
 RecipeListSource::readTimes(const std::vector<std::int64_t>& ids)
 {
+    if (reads_)
+        return reads_->readTimes(ids);
     static const QByteArray sql =
         "SELECT " + RecipeTable::quotedColumn(Field::TimeToPrepare) + " FROM Recipes WHERE rowid = ?1";
     std::vector<std::pair<std::int64_t, QString>> out;
-    sqlite::ConnectionLock lock(db_);
-    sqlite::Statement row(db_, sql.constData(), ReadAction);
+    sqlite::ConnectionLock lock(*db_);
+    sqlite::Statement row(*db_, sql.constData(), ReadAction);
     for (std::int64_t id : ids) {
         row.reset();
         row.bind(1, id);
@@ -168,15 +177,17 @@ RecipeListSource::readTimes(const std::vector<std::int64_t>& ids)
 bool RecipeListSource::readFoldedTimes(std::vector<std::pair<std::int64_t, std::string>>& out,
                                        const std::stop_token& stop)
 {
+    if (reads_)
+        return reads_->readFoldedTimes(out, stop);
     static const QByteArray sql = "SELECT rowid, " + RecipeTable::quotedColumn(Field::TimeToPrepare) +
                                   " FROM Recipes WHERE rowid > ?1 ORDER BY rowid LIMIT ?2";
     std::int64_t after = std::numeric_limits<std::int64_t>::min();
     for (;;) {
         int count = 0;
-        sqlite::ConnectionLock lock(db_);
-        if (!lockCommitted(db_, lock, stop))
+        sqlite::ConnectionLock lock(*db_);
+        if (!lockCommitted(*db_, lock, stop))
             return false;
-        sqlite::Statement batch(db_, sql.constData(), ReadAction);
+        sqlite::Statement batch(*db_, sql.constData(), ReadAction);
         batch.bind(1, after);
         batch.bind(2, std::int64_t(BatchRows));
         while (batch.step()) {
@@ -191,8 +202,10 @@ bool RecipeListSource::readFoldedTimes(std::vector<std::pair<std::int64_t, std::
 
 bool RecipeListSource::matches(std::int64_t id, const SearchCondition& condition)
 {
+    if (reads_)
+        return reads_->matches(id, condition);
     static const QByteArray sql = "SELECT " + RecipeTable::columnList() + " FROM Recipes WHERE rowid = ?1";
-    sqlite::Statement row(db_, sql.constData(), ReadAction);
+    sqlite::Statement row(*db_, sql.constData(), ReadAction);
     row.bind(1, id);
     if (!row.step())
         return false;
@@ -212,7 +225,9 @@ RecipeListSource::Filter::Filter(RecipeListSource& source, WordIndex& words, con
 
 bool RecipeListSource::Filter::next(std::vector<std::int64_t>& matches, int rows, const std::stop_token& stop)
 {
-    sqlite::Database& db = source_.db_;
+    if (source_.reads_)
+        return source_.reads_->filterNext(condition_, folded_, after_, matches, rows, stop);
+    sqlite::Database& db = *source_.db_;
     sqlite::ConnectionLock lock(db);
     if (!lockCommitted(db, lock, stop))
         return true; // stopped, not done

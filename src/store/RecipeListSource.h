@@ -5,6 +5,7 @@
 #include "WordIndex.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <QString>
 #include <stop_token>
@@ -15,6 +16,7 @@
 
 namespace pantrio {
 
+class RecipeListReads;
 namespace sqlite {
 class Database;
 }
@@ -60,7 +62,9 @@ private:
 class RecipeListSource
 {
 public:
-    explicit RecipeListSource(sqlite::Database& db) : db_(db) {}
+    explicit RecipeListSource(sqlite::Database& db) : db_(&db) {}
+    // Reads through another engine's own connection.
+    explicit RecipeListSource(std::shared_ptr<RecipeListReads> reads) : reads_(std::move(reads)) {}
 
     // The names and categories of every recipe, from the narrow key table when the file has
     // one. False when stopped.
@@ -99,7 +103,8 @@ public:
     };
 
 private:
-    sqlite::Database& db_;
+    sqlite::Database* db_ = nullptr;
+    std::shared_ptr<RecipeListReads> reads_;
 };
 
 } // namespace pantrio

@@ -1,48 +1,38 @@
 #include "RecordCursor.h"
 
-#include "CollectionFile.h"
-#include "FindKeyTable.h"
-#include "RecipeTable.h"
-#include "WordIndex.h"
+#include "CollectionAddress.h"
+#include "FileStore.h"
+#include "ServerStore.h"
 
 #include <limits>
-#include <QFileInfo>
-#include <sqlite3.h>
 #include <utility>
 
 namespace pantrio {
 
-namespace {
-
-const QString ReadAction = QStringLiteral("read the recipe file");
-
-} // namespace
-
-RecordCursor::RecordCursor(sqlite::Database db, Options options, Backup backup)
-    : db_(std::move(db)), options_(options), backup_(std::move(backup)),
-      writer_(db_, db_.readOnly() || !QFileInfo(db_.path()).isWritable(), backup_), snapshot_(db_)
+RecordCursor::RecordCursor(std::unique_ptr<CollectionStore> store, Options options)
+    : store_(std::move(store)), options_(options), snapshot_(store_->snapshot())
 {
-    backup_.onFailed = [this](const QString& message) {
+    store_->setOnBackupFailed([this](const QString& message) {
         if (onBackupFailed)
             onBackupFailed(message);
-    };
+    });
 }
 
 RecordCursor::~RecordCursor() = default;
 
-std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options options)
+std::unique_ptr<RecordCursor> RecordCursor::open(const QString& location, Options options)
 {
-    return open(path, options, Backup());
+    return open(location, options, Backup());
 }
 
-std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options options, Backup backup)
+std::unique_ptr<RecordCursor> RecordCursor::open(const QString& location, Options options, Backup backup)
 {
-    sqlite::Database db = openCollectionFile(path, options.mode, options.busyTimeoutMs);
-    const bool heldAlone = options.mode == OpenMode::Exclusive && !db.readOnly();
-    FindKeyTable::checkAtOpen(db, heldAlone);
-    WordIndex::checkAtOpen(db, heldAlone);
-    std::unique_ptr<RecordCursor> cursor(new RecordCursor(std::move(db), options, std::move(backup)));
-    cursor->snapshot_.open(options.mode);
+    std::unique_ptr<CollectionStore> store;
+    if (isServerAddress(location))
+        store = ServerStore::open(location, options.mode);
+    else
+        store = FileStore::open(location, options.mode, options.busyTimeoutMs, std::move(backup));
+    std::unique_ptr<RecordCursor> cursor(new RecordCursor(std::move(store), options));
     cursor->pos_ = cursor->snapshot_.isEmpty() ? -1 : 0;
     cursor->loadCurrent();
     return cursor;
@@ -50,33 +40,24 @@ std::unique_ptr<RecordCursor> RecordCursor::open(const QString& path, Options op
 
 void RecordCursor::startBackgroundWork()
 {
-    if (!db_.isOpen() || backgroundStarted_)
-        return;
-    backgroundStarted_ = true;
-    RecipeSearch::LoadOptions options;
-    // The rest of the snapshot first, then the search index, so that the first search finds
-    // it ready.
-    options.first = snapshot_.restReader();
-    search_.startLoading(db_, std::move(options));
+    if (store_->isOpen())
+        store_->startBackgroundWork();
 }
 
 void RecordCursor::loadCurrent()
 {
     current_ = {};
+    currentVersion_ = 0;
     if (pos_ < 0)
         return;
-    static const QByteArray sql = "SELECT " + RecipeTable::columnList() + " FROM Recipes WHERE rowid = ?";
-    const std::int64_t id = snapshot_.at(pos_);
-    sqlite::Statement row(db_, sql.constData(), ReadAction);
-    row.bind(1, id);
-    if (row.step()) // a row another program deleted reads as empty
-        for (Field f : allFields)
-            current_[f] = row.text(int(fieldIndex(f)));
+    // A row another program deleted reads as empty.
+    if (!store_->readRow(snapshot_.at(pos_), current_, currentVersion_))
+        current_ = {};
 }
 
 void RecordCursor::requireOpen() const
 {
-    if (!db_.isOpen())
+    if (!store_->isOpen())
         throw StoreError(StoreError::Kind::Closed, QStringLiteral("The recipe file is not open."));
 }
 
@@ -161,12 +142,12 @@ void RecordCursor::savePending()
         return;
     }
     const std::int64_t id = snapshot_.at(pos_);
-    writer_.update(id, current_, stagedValues_, staged_);
+    currentVersion_ = store_->update(id, current_, currentVersion_, stagedValues_, staged_);
     for (Field f : allFields)
         if (staged_.test(fieldIndex(f)))
             current_[f] = stagedValues_[f];
-    search_.noteChanged(id, current_, staged_);
-    search_.noteSaved(db_);
+    store_->noteChanged(id, current_, staged_);
+    store_->noteSaved();
     lastModified_ = id;
     clearStaged();
     if (onSaved)
@@ -179,11 +160,11 @@ void RecordCursor::saveNewRecord()
     for (Field f : allFields)
         if (staged_.test(fieldIndex(f)))
             values[f] = stagedValues_[f];
-    const std::int64_t id = writer_.insert(values, snapshot_.highestId());
+    const std::int64_t id = store_->insert(values, snapshot_.highestId());
     snapshot_.append(id);
     lastModified_ = id;
-    search_.noteAdded(id, stagedValues_);
-    search_.noteSaved(db_);
+    store_->noteAdded(id, stagedValues_);
+    store_->noteSaved();
     adding_ = false;
     clearStaged();
     pos_ = posBeforeAdd_;
@@ -279,10 +260,10 @@ void RecordCursor::deleteCurrent()
 {
     requireRecord("to delete");
     const std::int64_t id = snapshot_.at(pos_);
-    writer_.remove(id);
+    store_->remove(id);
     // Edits to the deleted record go with it.
     clearStaged();
-    search_.noteDeleted(id);
+    store_->noteDeleted(id);
     snapshot_.removeAt(pos_);
     gap_ = pos_;
     if (onDeleted)
@@ -327,7 +308,7 @@ void RecordCursor::find(const SearchCondition& condition, bool afterCurrent)
         after = ids[size_t(pos_)];
     else if (afterCurrent && gap_ > 0)
         after = ids[size_t(gap_ - 1)];
-    const auto hit = search_.findAfter(db_, condition, after, ids);
+    const auto hit = store_->findAfter(condition, after, ids);
     noMatch_ = !hit;
     if (hit)
         goTo(snapshot_.indexOf(*hit));
@@ -351,42 +332,33 @@ void RecordCursor::refresh()
     goTo(snapshot_.isEmpty() ? -1 : 0);
 }
 
-bool RecordCursor::transact(const std::function<bool(sqlite::Database&, std::int64_t)>& work)
+bool RecordCursor::transact(const std::function<bool(RecipeRows&, std::int64_t)>& work)
 {
     savePending();
     const std::int64_t firstFree = snapshot_.highestId() + 1;
-    if (!writer_.transact([&] { return work(db_, firstFree); }, [this] { search_.catchUpWords(db_); }))
+    if (!store_->transact([&](RecipeRows& rows) { return work(rows, firstFree); }))
         return false;
     const std::int64_t current = pos_ >= 0 ? snapshot_.at(pos_) : 0;
     snapshot_.reload();
-    search_.clear();
+    store_->forgetSearch();
     noMatch_ = false;
     const int at = current ? snapshot_.indexOf(current) : -1;
     goTo(at >= 0 ? at : (snapshot_.isEmpty() ? -1 : 0));
     return true;
 }
 
-void RecordCursor::read(const std::function<void(sqlite::Database&)>& work)
+void RecordCursor::read(const std::function<void(RecipeRows&)>& work)
 {
     savePending();
-    const QString action = QStringLiteral("read the recipe file");
-    db_.exec("BEGIN", action);
-    try {
-        work(db_);
-    } catch (...) {
-        sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
-    db_.exec("COMMIT", action);
+    store_->read(work);
 }
 
 void RecordCursor::close()
 {
-    if (!db_.isOpen())
+    if (!store_->isOpen())
         return;
     savePending();
-    search_.clear();
-    db_.close();
+    store_->close();
     pos_ = -1;
 }
 

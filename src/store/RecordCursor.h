@@ -1,19 +1,19 @@
 #pragma once
 
+#include "CollectionStore.h"
 #include "FirstChangeBackup.h"
 #include "OpenMode.h"
 #include "RecipeFields.h"
 #include "RecipeListSource.h"
-#include "RecipeSearch.h"
-#include "RecordWriter.h"
 #include "SearchCondition.h"
 #include "Snapshot.h"
-#include "Sqlite.h"
+#include "StoreError.h"
 
 #include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <QString>
 #include <vector>
 
@@ -36,6 +36,9 @@ struct Bookmark
 //
 // A record is only overwritten if it still holds what this cursor read: when another program
 // changed it meanwhile, the save throws StoreError::Kind::ChangedByOther.
+//
+// The collection is a file, or a database on a server when the location is a server address
+// (see CollectionAddress.h); every operation works the same on both.
 class RecordCursor
 {
 public:
@@ -46,12 +49,13 @@ public:
     };
     using Backup = FirstChangeBackup::Options;
 
-    // Opens the file and stands on the first recipe (if any). Throws StoreError.
+    // Opens the collection and stands on the first recipe (if any). Throws StoreError.
     // Does not raise onReposition; the owner shows the first recipe itself.
     // Held exclusively, a large table is only counted and its first rows read; the rest of the
     // snapshot is read by startBackgroundWork(), or when an operation first reaches past them.
-    static std::unique_ptr<RecordCursor> open(const QString& path, Options options);
-    static std::unique_ptr<RecordCursor> open(const QString& path, Options options, Backup backup);
+    static std::unique_ptr<RecordCursor> open(const QString& location, Options options);
+    // `backup` is for a file; a server keeps its own backups.
+    static std::unique_ptr<RecordCursor> open(const QString& location, Options options, Backup backup);
     ~RecordCursor();
 
     std::function<void()> onReposition;
@@ -61,8 +65,8 @@ public:
     // The copy before the first change failed; the change goes on. Raised once per cursor.
     std::function<void(const QString& message)> onBackupFailed;
 
-    const QString& path() const { return db_.path(); }
-    bool isOpen() const { return db_.isOpen(); }
+    const QString& path() const { return store_->location(); }
+    bool isOpen() const { return store_->isOpen(); }
 
     // Reads the rest of the snapshot and then loads the search index on a worker thread, so
     // that a later move or search need not wait for them. Meant for once the owner has shown
@@ -113,7 +117,7 @@ public:
     void findNext(const SearchCondition& condition);
 
     // Reads for a list of every recipe through this cursor's connection; valid while it is open.
-    RecipeListSource listSource() { return RecipeListSource(db_); }
+    RecipeListSource listSource() { return store_->listSource(); }
 
     void refresh(); // re-reads the table and stands on the first recipe
 
@@ -121,14 +125,14 @@ public:
     // holds the file: one transaction, committed when `work` returns true and rolled back when
     // it returns false or throws. `firstFreeId` is the lowest id a new row may take. After a
     // commit the table is read anew and the current recipe stays current.
-    bool transact(const std::function<bool(sqlite::Database& db, std::int64_t firstFreeId)>& work);
+    bool transact(const std::function<bool(RecipeRows& rows, std::int64_t firstFreeId)>& work);
     // A read of the whole table (an export) on this cursor's own connection, pending edits saved
     // first: one read transaction, so that `work` sees one consistent state of the file.
-    void read(const std::function<void(sqlite::Database& db)>& work);
+    void read(const std::function<void(RecipeRows& rows)>& work);
     void close(); // saves first; a failed save leaves the cursor open
 
 private:
-    RecordCursor(sqlite::Database db, Options options, Backup backup);
+    RecordCursor(std::unique_ptr<CollectionStore> store, Options options);
     void loadCurrent();
     void savePending();
     void saveNewRecord();
@@ -138,12 +142,9 @@ private:
     void find(const SearchCondition& condition, bool afterCurrent);
     void clearStaged();
 
-    sqlite::Database db_;
+    std::unique_ptr<CollectionStore> store_;
     Options options_;
-    FirstChangeBackup backup_;
-    RecordWriter writer_;
-    Snapshot snapshot_;
-    bool backgroundStarted_ = false;
+    Snapshot& snapshot_;
     int pos_ = -1; // current row, -1 for none
     int gap_ = 0;  // with no current row: the row a moveNext reaches
     bool adding_ = false;
@@ -151,9 +152,9 @@ private:
     bool noMatch_ = false;
     std::int64_t lastModified_ = 0;
     RecipeValues current_; // stored values of the current row
+    std::int64_t currentVersion_ = 0;
     RecipeValues stagedValues_;
     std::bitset<FieldCount> staged_;
-    RecipeSearch search_;
 };
 
 } // namespace pantrio

@@ -42,17 +42,17 @@ void Snapshot::collectIds(std::vector<std::int64_t>& ids, const char* sql, std::
 {
     // Held throughout, so that no statement of the search index's worker is running when the
     // function is registered or goes again.
-    const sqlite::ConnectionLock lock(db_);
+    const sqlite::ConnectionLock lock(*db_);
     const int rc =
-        sqlite3_create_function(db_.handle(), "pantrio_collect", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &ids,
+        sqlite3_create_function(db_->handle(), "pantrio_collect", 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, &ids,
                                 nullptr, collectId, collectDone);
     if (rc != SQLITE_OK)
-        sqlite::fail(rc, ReadAction, db_.path());
+        sqlite::fail(rc, ReadAction, db_->path());
     const auto unregister = qScopeGuard([this] {
-        sqlite3_create_function(db_.handle(), "pantrio_collect", 1, SQLITE_UTF8, nullptr, nullptr, nullptr,
+        sqlite3_create_function(db_->handle(), "pantrio_collect", 1, SQLITE_UTF8, nullptr, nullptr, nullptr,
                                 nullptr);
     });
-    sqlite::Statement rows(db_, sql, ReadAction);
+    sqlite::Statement rows(*db_, sql, ReadAction);
     if (after)
         rows.bind(1, *after);
     rows.step();
@@ -64,13 +64,13 @@ void Snapshot::collectIds(std::vector<std::int64_t>& ids, const char* sql, std::
 // not be read in parts without reading the wide rows: the whole list is read now.
 void Snapshot::open(OpenMode mode)
 {
-    if (mode != OpenMode::Exclusive || !hasOrderIndex(db_)) {
+    if (readAll_ || mode != OpenMode::Exclusive || !hasOrderIndex(*db_)) {
         reload();
         return;
     }
     std::vector<std::int64_t> ids;
     {
-        sqlite::Statement rows(db_, "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder LIMIT ?",
+        sqlite::Statement rows(*db_, "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder LIMIT ?",
                                ReadAction);
         rows.bind(1, std::int64_t(StartRows));
         while (rows.step())
@@ -78,7 +78,7 @@ void Snapshot::open(OpenMode mode)
     }
     std::int64_t count = std::int64_t(ids.size());
     if (count == StartRows) {
-        sqlite::Statement rows(db_, "SELECT count(*) FROM Recipes", ReadAction);
+        sqlite::Statement rows(*db_, "SELECT count(*) FROM Recipes", ReadAction);
         count = rows.step() ? rows.int64(0) : 0;
     }
     ids_ = std::move(ids);
@@ -91,10 +91,14 @@ void Snapshot::reload()
 {
     restLoad_.reset(); // what the worker reads of the old list is not wanted
     std::vector<std::int64_t> ids;
-    collectIds(ids,
-               hasOrderIndex(db_) ? "SELECT pantrio_collect(rowid) FROM Recipes INDEXED BY RecipesInOrder"
-                                  : "SELECT pantrio_collect(rowid) FROM Recipes",
-               std::nullopt);
+    if (readAll_)
+        ids = readAll_();
+    else
+        collectIds(ids,
+                   hasOrderIndex(*db_)
+                       ? "SELECT pantrio_collect(rowid) FROM Recipes INDEXED BY RecipesInOrder"
+                       : "SELECT pantrio_collect(rowid) FROM Recipes",
+                   std::nullopt);
     if (!std::is_sorted(ids.begin(), ids.end()))
         std::sort(ids.begin(), ids.end());
     ids_ = std::move(ids);

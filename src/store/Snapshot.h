@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace pantrio {
@@ -25,7 +26,9 @@ class Database;
 class Snapshot
 {
 public:
-    explicit Snapshot(sqlite::Database& db) : db_(db) {}
+    explicit Snapshot(sqlite::Database& db) : db_(&db) {}
+    // For an engine that reads every id at once, ascending.
+    explicit Snapshot(std::function<std::vector<std::int64_t>()> readAll) : readAll_(std::move(readAll)) {}
 
     // The count and the first ids when the file is held alone and has its order index;
     // otherwise every id.
@@ -64,7 +67,8 @@ private:
     void collectIds(std::vector<std::int64_t>& ids, const char* sql, std::optional<std::int64_t> after);
     void noteHighest();
 
-    sqlite::Database& db_;
+    sqlite::Database* db_ = nullptr;
+    std::function<std::vector<std::int64_t>()> readAll_;
     std::vector<std::int64_t> ids_; // ascending rowids = table order; while not complete, only its start
     bool complete_ = true;
     int count_ = 0; // ids in the whole list

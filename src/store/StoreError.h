@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <stdexcept>
 
 namespace pantrio {
@@ -25,6 +24,12 @@ public:
         RecordDeleted,
         ChangedByOther,
         Closed,
+        // A collection on a database server
+        ServerUnreachable, // no server at the address, or the connection was lost
+        AccessDenied,      // the server refused the user or password, or a right is missing
+        DatabaseMissing,
+        ExtensionMissing, // the server lacks an extension the collection needs
+        Timeout,
         Other,
     };
 

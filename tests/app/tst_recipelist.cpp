@@ -1,6 +1,7 @@
 #include "app/RecipeList.h"
 #include "app/RecipeSession.h"
 #include "store/NameOrder.h"
+#include "store/RecipeRows.h"
 #include "store/RecipeTable.h"
 #include "store/Sqlite.h"
 #include "store/TextFolding.h"
@@ -158,13 +159,11 @@ void TestRecipeList::followsTheSessionsChanges()
     check("a save into the filter");
     session.deleteCurrent({});
     check("a delete");
-    session.transact({}, [](sqlite::Database& db, std::int64_t firstFree) -> std::optional<std::int64_t> {
-        sqlite::Statement add(db, "INSERT INTO Recipes (rowid, RecipeName) VALUES (?, ?)", QString());
+    session.transact({}, [](RecipeRows& rows, std::int64_t firstFree) -> std::optional<std::int64_t> {
         for (int i = 0; i < 3; ++i) {
-            add.reset();
-            add.bind(1, firstFree + i);
-            add.bind(2, QStringLiteral("Imported Soup %1").arg(i));
-            add.step();
+            RecipeValues imported;
+            imported[Field::RecipeName] = QStringLiteral("Imported Soup %1").arg(i);
+            rows.insert(firstFree + i, imported);
         }
         return firstFree;
     });

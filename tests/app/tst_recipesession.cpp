@@ -1,4 +1,5 @@
 #include "app/RecipeSession.h"
+#include "store/RecipeRows.h"
 #include "store/Sqlite.h"
 #include "store/StoreError.h"
 #include "support/TestSupport.h"
@@ -188,11 +189,10 @@ void TestRecipeSession::everyObserverHearsWhatChanged()
     f.session.addNew({});
     f.session.save({{Field::RecipeName, QStringLiteral("Bean Stew")}}); // recipe 5
     f.session.deleteCurrent({});
-    f.session.transact({}, [](sqlite::Database& db, std::int64_t firstFree) -> std::optional<std::int64_t> {
-        sqlite::Statement add(db, "INSERT INTO Recipes (rowid, RecipeName) VALUES (?, 'Imported')",
-                              QString());
-        add.bind(1, firstFree);
-        add.step();
+    f.session.transact({}, [](RecipeRows& rows, std::int64_t firstFree) -> std::optional<std::int64_t> {
+        RecipeValues imported;
+        imported[Field::RecipeName] = QStringLiteral("Imported");
+        rows.insert(firstFree, imported);
         return firstFree;
     });
     f.session.refresh({});

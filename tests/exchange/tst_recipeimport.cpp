@@ -22,8 +22,8 @@ QString data(const char* name)
 QList<RecipeValues> contents(RecordCursor& cursor)
 {
     QList<RecipeValues> out;
-    cursor.transact([&](sqlite::Database& db, std::int64_t) {
-        readCollection(db, [&](const RecipeValues& r) {
+    cursor.transact([&](RecipeRows& rows, std::int64_t) {
+        readCollection(rows, [&](const RecipeValues& r) {
             out << r;
             return true;
         });
@@ -53,8 +53,8 @@ Run import(RecordCursor& cursor, const QStringList& files, bool allowDuplicates 
     report.progress = [&](const ImportSummary& s, std::int64_t, std::int64_t) {
         return cancelAfter < 0 || s.imported < cancelAfter;
     };
-    run.committed = cursor.transact([&](sqlite::Database& db, std::int64_t firstFree) {
-        run.summary = importFiles(db, firstFree, files, allowDuplicates, report);
+    run.committed = cursor.transact([&](RecipeRows& rows, std::int64_t firstFree) {
+        run.summary = importFiles(rows, firstFree, files, allowDuplicates, report);
         return !run.summary.cancelled;
     });
     return run;
@@ -116,8 +116,8 @@ QString exportCookbook(RecordCursor& cursor, const QString& file, const ExportCh
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly))
         qFatal("cannot write the cookbook");
-    cursor.transact([&](sqlite::Database& db, std::int64_t) {
-        exportRecipes(db, out, choice, [](int) { return true; });
+    cursor.transact([&](RecipeRows& rows, std::int64_t) {
+        exportRecipes(rows, out, choice, [](int) { return true; });
         return false;
     });
     return file;

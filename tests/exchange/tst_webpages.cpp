@@ -32,11 +32,11 @@ Imported importPage(const QByteArray& page, const QString& charset = {})
     report.refusedRecipe = [&](const QString&, std::int64_t, const QString& problem) {
         out.problems << problem;
     };
-    cursor->transact([&](sqlite::Database& db, std::int64_t firstFree) {
+    cursor->transact([&](RecipeRows& rows, std::int64_t firstFree) {
         const ImportSummary s =
-            importFiles(db, firstFree, {Address}, false, report, {{Address, {page, charset, {}}}});
+            importFiles(rows, firstFree, {Address}, false, report, {{Address, {page, charset, {}}}});
         out.refused = s.refused;
-        readCollection(db, [&](const RecipeValues& r) {
+        readCollection(rows, [&](const RecipeValues& r) {
             out.recipes << r;
             return true;
         });

@@ -1,5 +1,6 @@
 #include "store/RecipeTable.h"
 #include "store/RecordCursor.h"
+#include "store/Sqlite.h"
 #include "store/WordIndex.h"
 #include "support/TestSupport.h"
 
@@ -7,12 +8,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
-
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,8 +31,7 @@ QList<RecipeValues> twelveRecipes()
     return rows;
 }
 
-std::unique_ptr<RecordCursor> openCursor(const QString& path,
-                                         OpenMode mode = OpenMode::Exclusive)
+std::unique_ptr<RecordCursor> openCursor(const QString& path, OpenMode mode = OpenMode::Exclusive)
 {
     return RecordCursor::open(path, {mode, 200});
 }
@@ -355,7 +354,8 @@ void TestRecordCursor::bookmarks()
     c->addNew();
     QCOMPARE(c->bookmark(), third); // while adding: the record it was on
     c->cancelAdd();
-    QVERIFY_THROWS_EXCEPTION(StoreError, openCursor(makeRecipeFile(QTemporaryDir().path(), {}))->lastModified());
+    QVERIFY_THROWS_EXCEPTION(StoreError,
+                             openCursor(makeRecipeFile(QTemporaryDir().path(), {}))->lastModified());
 }
 
 void TestRecordCursor::bookmarkOfDeletedRecordIsRefused()
@@ -467,7 +467,8 @@ void TestRecordCursor::findMatchesBruteForce()
         escaped.replace(QLatin1Char('\''), QStringLiteral("''"));
         // As Find searches (a `*` is a wildcard), and for the text as it is.
         const SearchCondition wildcard = SearchCondition::parse(FindBoth.arg(escaped));
-        const SearchCondition literal = SearchCondition::anyContains({Field::FoodCategoryID, Field::RecipeName}, t);
+        const SearchCondition literal =
+            SearchCondition::anyContains({Field::FoodCategoryID, Field::RecipeName}, t);
         for (const SearchCondition* cond : {&wildcard, &literal}) {
             QList<int> expected;
             for (int i = 0; i < rows.size(); ++i)
@@ -490,7 +491,8 @@ void TestRecordCursor::badConditionMovesNothing()
     c->moveNext();
     c->setField(Field::Notes, QStringLiteral("Not saved by a search that cannot run"));
     QVERIFY_THROWS_EXCEPTION(StoreError, c->findFirst(findBoth("Grandma's")));
-    QVERIFY_THROWS_EXCEPTION(StoreError, c->findNext(SearchCondition::parse(QStringLiteral("RecipeName like"))));
+    QVERIFY_THROWS_EXCEPTION(StoreError,
+                             c->findNext(SearchCondition::parse(QStringLiteral("RecipeName like"))));
     QCOMPARE(c->absolutePosition(), 1);
     QVERIFY(c->hasPendingChanges());
 }
@@ -502,10 +504,12 @@ void TestRecordCursor::findOnOtherFields()
     auto c = openCursor(makeRecipeFile(dir_->path(), rows));
     c->findFirst(SearchCondition::parse(QStringLiteral("Notes like '*FREEZE*'")));
     QCOMPARE(c->absolutePosition(), 4);
-    c->findNext(SearchCondition::parse(QStringLiteral("Notes like '*freeze*' or RecipeName like 'Recipe 1'")));
+    c->findNext(
+        SearchCondition::parse(QStringLiteral("Notes like '*freeze*' or RecipeName like 'Recipe 1'")));
     QVERIFY(c->noMatch());
     c->moveFirst();
-    c->findNext(SearchCondition::parse(QStringLiteral("Notes like '*freeze*' or RecipeName like 'Recipe 3'")));
+    c->findNext(
+        SearchCondition::parse(QStringLiteral("Notes like '*freeze*' or RecipeName like 'Recipe 3'")));
     QCOMPARE(c->absolutePosition(), 2);
 }
 
@@ -513,12 +517,15 @@ void TestRecordCursor::findOnOtherFields()
 void TestRecordCursor::fileWrittenByAnotherProgram()
 {
     const QString path = dir_->filePath(QStringLiteral("Savorix.mdb"));
-    QCOMPARE(runSqlite(path, QStringLiteral(
-                                 "CREATE TABLE Recipes (FoodCategoryID TEXT, RecipeName TEXT, \"Recipe Description\" TEXT, "
-                                 "TimeToPrepare TEXT, Ingredients TEXT, Instructions TEXT, Notes TEXT);"
-                                 "INSERT INTO Recipes (rowid, RecipeName, FoodCategoryID) VALUES "
-                                 "(30, 'Third', 'Soups'), (10, 'First', 'Pies'), (20, 'Second', 'Soups');")),
-             0);
+    QCOMPARE(
+        runSqlite(
+            path,
+            QStringLiteral(
+                "CREATE TABLE Recipes (FoodCategoryID TEXT, RecipeName TEXT, \"Recipe Description\" TEXT, "
+                "TimeToPrepare TEXT, Ingredients TEXT, Instructions TEXT, Notes TEXT);"
+                "INSERT INTO Recipes (rowid, RecipeName, FoodCategoryID) VALUES "
+                "(30, 'Third', 'Soups'), (10, 'First', 'Pies'), (20, 'Second', 'Soups');")),
+        0);
     auto c = openCursor(path);
     QCOMPARE(c->recordCount(), 3);
     QCOMPARE(nameOf(*c), QStringLiteral("First"));
@@ -702,7 +709,8 @@ void TestRecordCursor::sharedSnapshotKeepsOthersDeletes()
 // Enough saves that the word index takes them in; each save and the search after go on.
 void TestRecordCursor::ownSavesReachTheWordIndex()
 {
-    const QString path = makeRecipeFile(dir_->path(), {recipe(QStringLiteral("Soups"), QStringLiteral("Leek"))});
+    const QString path =
+        makeRecipeFile(dir_->path(), {recipe(QStringLiteral("Soups"), QStringLiteral("Leek"))});
     auto c = openCursor(path);
     for (int i = 0; i < 300; ++i) {
         c->addNew();
@@ -751,7 +759,8 @@ void TestRecordCursor::sharedLetsOthersAdd()
     QCOMPARE(runSqlite(path, QStringLiteral("SELECT count(*) FROM Recipes;"), &out), 0);
     QCOMPARE(out.trimmed(), QStringLiteral("12"));
     QCOMPARE(runSqlite(path,
-                       QStringLiteral("INSERT INTO Recipes (FoodCategoryID, RecipeName) VALUES ('Soups', 'Borscht');"),
+                       QStringLiteral(
+                           "INSERT INTO Recipes (FoodCategoryID, RecipeName) VALUES ('Soups', 'Borscht');"),
                        &out),
              0);
     QCOMPARE(c->recordCount(), 12); // the snapshot holds until Refresh
@@ -766,7 +775,9 @@ void TestRecordCursor::sharedLetsOthersAdd()
     c->addNew();
     c->setField(Field::RecipeName, QStringLiteral("Ours"));
     c->update();
-    QCOMPARE(runSqlite(path, QStringLiteral("SELECT RecipeName FROM Recipes ORDER BY rowid DESC LIMIT 1;"), &out), 0);
+    QCOMPARE(
+        runSqlite(path, QStringLiteral("SELECT RecipeName FROM Recipes ORDER BY rowid DESC LIMIT 1;"), &out),
+        0);
     QCOMPARE(out.trimmed(), QStringLiteral("Ours"));
 }
 
@@ -776,7 +787,9 @@ void TestRecordCursor::sharedSeesOthersEdits()
     auto c = openCursor(path, OpenMode::Shared);
     c->findFirst(findBoth("gazpacho")); // index built before the other program's change
     QVERIFY(c->noMatch());
-    QCOMPARE(runSqlite(path, QStringLiteral("UPDATE Recipes SET RecipeName = 'Gazpacho' WHERE RecipeName = 'Recipe 5';")),
+    QCOMPARE(runSqlite(
+                 path,
+                 QStringLiteral("UPDATE Recipes SET RecipeName = 'Gazpacho' WHERE RecipeName = 'Recipe 5';")),
              0);
     c->findFirst(findBoth("gazpacho"));
     QCOMPARE(c->absolutePosition(), 4);
@@ -797,16 +810,18 @@ void TestRecordCursor::openErrors_data()
     QTest::addColumn<QByteArray>("content"); // "<missing>" for no file at all
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("cause");
-    QTest::newRow("missing") << QByteArray("<missing>") << int(StoreError::Kind::FileMissing) << "does not exist";
+    QTest::newRow("missing") << QByteArray("<missing>") << int(StoreError::Kind::FileMissing)
+                             << "does not exist";
     QTest::newRow("empty file") << QByteArray() << int(StoreError::Kind::NotADatabase) << "empty";
-    QTest::newRow("text file") << QByteArray("Grandma's recipes\n1 cup flour\n") << int(StoreError::Kind::NotADatabase)
-                               << "not a recipe database";
-    QTest::newRow("access file") << QByteArray("\x00\x01\x00\x00Standard Jet DB\x00\x01\x00\x00", 23)
-                                        + QByteArray(2000, '\x55')
+    QTest::newRow("text file") << QByteArray("Grandma's recipes\n1 cup flour\n")
+                               << int(StoreError::Kind::NotADatabase) << "not a recipe database";
+    QTest::newRow("access file") << QByteArray("\x00\x01\x00\x00Standard Jet DB\x00\x01\x00\x00", 23) +
+                                        QByteArray(2000, '\x55')
                                  << int(StoreError::Kind::NotADatabase) << "Access";
     QTest::newRow("no recipe table") << QByteArray("<other-table>") << int(StoreError::Kind::TableMissing)
                                      << "no table of recipes";
-    QTest::newRow("missing field") << QByteArray("<short-table>") << int(StoreError::Kind::TableMissing) << "Notes";
+    QTest::newRow("missing field") << QByteArray("<short-table>") << int(StoreError::Kind::TableMissing)
+                                   << "Notes";
     QTest::newRow("truncated") << QByteArray("<truncated>") << int(StoreError::Kind::Damaged) << "damaged";
     QTest::newRow("named pipe") << QByteArray("<fifo>") << int(StoreError::Kind::NotADatabase)
                                 << "named pipe";
@@ -821,13 +836,15 @@ void TestRecordCursor::openErrors()
     if (content == "<other-table>") {
         QCOMPARE(runSqlite(path, QStringLiteral("CREATE TABLE Shopping (Item TEXT);")), 0);
     } else if (content == "<short-table>") {
-        QCOMPARE(runSqlite(path, QStringLiteral("CREATE TABLE Recipes (FoodCategoryID, RecipeName, "
-                                                "\"Recipe Description\", TimeToPrepare, Ingredients, Instructions);")),
+        QCOMPARE(runSqlite(path, QStringLiteral(
+                                     "CREATE TABLE Recipes (FoodCategoryID, RecipeName, "
+                                     "\"Recipe Description\", TimeToPrepare, Ingredients, Instructions);")),
                  0);
     } else if (content == "<truncated>") {
         QList<RecipeValues> rows;
         for (int i = 0; i < 200; ++i)
-            rows << recipe(QStringLiteral("Cat"), QStringLiteral("Recipe %1").arg(i), QString(500, QLatin1Char('n')));
+            rows << recipe(QStringLiteral("Cat"), QStringLiteral("Recipe %1").arg(i),
+                           QString(500, QLatin1Char('n')));
         makeRecipeFile(dir_->path(), rows);
         QFile f(path);
         QVERIFY(f.resize(f.size() / 3));

@@ -1,9 +1,12 @@
 #include "TestSupport.h"
 
+#include "store/Postgres.h"
 #include "store/RecipeTable.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
+#include <QUrl>
 
 namespace pantrio::test {
 
@@ -106,6 +109,22 @@ int runSqlite(const QString& path, const QString& sql, QString* output)
     if (output)
         *output = QString::fromUtf8(p.readAll());
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+QString newServerDatabase()
+{
+    const QString server = qEnvironmentVariable("PANTRIO_TEST_POSTGRES");
+    if (server.isEmpty())
+        return {};
+    static int made = 0;
+    const QString name = QStringLiteral("pantrio_%1_%2").arg(QCoreApplication::applicationPid()).arg(++made);
+    pg::Connection admin(server, 10);
+    // A name made here of letters, digits and underscores: safe to write into the statement.
+    admin.exec(("CREATE DATABASE " + name.toLatin1()).constData(),
+               QStringLiteral("create a test database on"));
+    QUrl address(server);
+    address.setPath(QLatin1Char('/') + name);
+    return address.toString();
 }
 
 } // namespace pantrio::test

@@ -6,12 +6,11 @@
 #include "platform/SettingsStore.h"
 #include "store/RecipeFields.h"
 
+#include <deque>
+#include <functional>
 #include <QList>
 #include <QMap>
 #include <QString>
-
-#include <deque>
-#include <functional>
 
 namespace pantrio::test {
 
@@ -57,8 +56,7 @@ class FakeScreenMetrics final : public ScreenMetrics
 public:
     FakeScreenMetrics(float heightTwips = 9000.0f, float tppX = 15.0f, float tppY = 15.0f)
         : height(heightTwips), x(tppX), y(tppY)
-    {
-    }
+    {}
     float heightTwips() const override { return height; }
     float twipsPerPixelX() const override { return x; }
 
@@ -82,7 +80,8 @@ private:
 
 // A recipe with the given fields; the rest hold no value.
 RecipeValues recipe(const QString& category, const QString& name, const FieldValue& notes = std::nullopt,
-                    const FieldValue& ingredients = std::nullopt, const FieldValue& instructions = std::nullopt);
+                    const FieldValue& ingredients = std::nullopt,
+                    const FieldValue& instructions = std::nullopt);
 
 // Writes Savorix.mdb into `folder` with these rows, in order; returns its path.
 QString makeRecipeFile(const QString& folder, const QList<RecipeValues>& rows);
@@ -90,5 +89,9 @@ QString makeRecipeFile(const QString& folder, const QList<RecipeValues>& rows);
 // Runs the sqlite3 command-line program on `path` in another process; returns its exit code,
 // with what it printed in `output` (both streams).
 int runSqlite(const QString& path, const QString& sql, QString* output = nullptr);
+
+// A new empty database on the test server (PANTRIO_TEST_POSTGRES) for the caller alone, so that
+// test programs running at once never meet; empty when no server is set.
+QString newServerDatabase();
 
 } // namespace pantrio::test

@@ -10,6 +10,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Services.h"
+#include "store/CollectionAddress.h"
 #include "store/StoreError.h"
 #include "windows/backups/RestoreBackupDialog.h"
 #include "windows/importexport/ExportDialog.h"
@@ -213,6 +214,13 @@ FileCommands::Conversion FileCommands::offerConversion(const QString& path)
 
 void FileCommands::chooseAndRestore()
 {
+    if (isServerAddress(session_.location())) {
+        runner_.tell(QStringLiteral("This collection lives on a database server, which keeps its backups: "
+                                    "whoever looks after the server makes them with pg_dump and puts one "
+                                    "back with pg_restore (see the README)."),
+                     MessageIcon::Information);
+        return;
+    }
     const QString path = services_.program.collectionPath();
     const QList<BackupCopy> copies = listBackups(services_.program.backupFolder, path);
     if (copies.isEmpty()) {

@@ -23,9 +23,9 @@ struct EntryLook
     const char* objectName;
 };
 
-const std::array<EntryLook, 6>& entryLooks()
+const std::array<EntryLook, 8>& entryLooks()
 {
-    static const std::array<EntryLook, 6> looks = {{
+    static const std::array<EntryLook, 8> looks = {{
         {RecipeMenu::Entry::RecipeList, "Recipe &List\u2026", QKeySequence(Qt::CTRL | Qt::Key_L),
          "recipeListEntry"},
         {RecipeMenu::Entry::FindEveryField, "&Find in Every Field\u2026", QKeySequence(Qt::CTRL | Qt::Key_F),
@@ -34,6 +34,10 @@ const std::array<EntryLook, 6>& entryLooks()
          "importEntry"},
         {RecipeMenu::Entry::ExportRecipes, "&Export Recipes\u2026", QKeySequence(Qt::CTRL | Qt::Key_E),
          "exportEntry"},
+        {RecipeMenu::Entry::UseSharedCollection, "Use a &Shared Collection\u2026", QKeySequence(),
+         "useSharedCollectionEntry"},
+        {RecipeMenu::Entry::UseLocalCollection, "Use the Collection on This &Computer", QKeySequence(),
+         "useLocalCollectionEntry"},
         {RecipeMenu::Entry::RestoreBackup, "&Restore a Backup\u2026", QKeySequence(), "restoreBackupEntry"},
         {RecipeMenu::Entry::Keys, "&Keys", QKeySequence(Qt::Key_F1), "keysEntry"},
     }};

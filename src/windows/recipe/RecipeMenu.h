@@ -18,7 +18,16 @@ class RecipeMenu : public QObject
 {
     Q_OBJECT
 public:
-    enum class Entry { RecipeList, FindEveryField, ImportRecipes, ExportRecipes, RestoreBackup, Keys };
+    enum class Entry {
+        RecipeList,
+        FindEveryField,
+        ImportRecipes,
+        ExportRecipes,
+        UseSharedCollection,
+        UseLocalCollection,
+        RestoreBackup,
+        Keys
+    };
 
     RecipeMenu(QWidget& window, std::function<void(Entry)> chosen);
 

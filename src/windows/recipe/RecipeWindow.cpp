@@ -12,6 +12,7 @@
 #include "printing/PrintRecipe.h"
 #include "printing/RecipePrintPage.h"
 #include "RecipeMenu.h"
+#include "SharedCollectionCommands.h"
 #include "store/StoreError.h"
 #include "windows/about/AboutWindow.h"
 #include "windows/find/FindDialog.h"
@@ -37,29 +38,6 @@
 namespace pantrio {
 
 namespace {
-
-// Keys that move through the collection from anywhere in the window. In a text box Ctrl+Home
-// and Ctrl+End would jump to the start or end of its text; Home, End and the Page keys still do.
-const std::array<std::pair<QKeySequence, RecordBar::Arrow>, 4>& recordKeys()
-{
-    static const std::array<std::pair<QKeySequence, RecordBar::Arrow>, 4> keys = {{
-        {QKeySequence(Qt::CTRL | Qt::Key_Home), RecordBar::Arrow::First},
-        {QKeySequence(Qt::CTRL | Qt::Key_PageUp), RecordBar::Arrow::Previous},
-        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), RecordBar::Arrow::Next},
-        {QKeySequence(Qt::CTRL | Qt::Key_End), RecordBar::Arrow::Last},
-    }};
-    return keys;
-}
-
-// Keys that move through the collection, which work from every box.
-bool isRecordKey(const QKeyEvent* key)
-{
-    const QKeySequence pressed(key->keyCombination());
-    for (const auto& entry : recordKeys())
-        if (entry.first == pressed)
-            return true;
-    return false;
-}
 
 const QColor Cyan(0, 255, 255);
 const QColor DarkBlue(0, 0, 192);
@@ -98,6 +76,8 @@ RecipeWindow::RecipeWindow(const RecipeLayout& layout, Services& services, QWidg
             Qt::QueuedConnection);
     runner_ = std::make_unique<CommandRunner>(*session_, services_, [this] { showPosition(); });
     files_ = new FileCommands(*this, *session_, services_, *runner_, [this] { return binder_->edits(); });
+    shared_ = std::make_unique<SharedCollectionCommands>(*this, *session_, services_, *runner_,
+                                                         [this] { return binder_->edits(); });
     buildControls();
     setAcceptDrops(true); // recipe files dropped on the window are imported
 
@@ -144,7 +124,7 @@ void RecipeWindow::buildControls()
         recordBar_->setPalette(p);
     }
     connect(recordBar_, &RecordBar::arrowPressed, this, &RecipeWindow::followArrow);
-    for (const auto& [keys, arrow] : recordKeys()) {
+    for (const auto& [keys, arrow] : RecordBar::keys()) {
         auto* shortcut = new QShortcut(keys, this);
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, [this, arrow = arrow] { followArrow(arrow); });
@@ -163,6 +143,12 @@ void RecipeWindow::buildControls()
             break;
         case RecipeMenu::Entry::ExportRecipes:
             files_->chooseAndExport();
+            break;
+        case RecipeMenu::Entry::UseSharedCollection:
+            shared_->chooseShared();
+            break;
+        case RecipeMenu::Entry::UseLocalCollection:
+            shared_->useLocal();
             break;
         case RecipeMenu::Entry::RestoreBackup:
             files_->chooseAndRestore();
@@ -271,7 +257,7 @@ bool RecipeWindow::eventFilter(QObject* watched, QEvent* event)
     // The text boxes would claim these keys for themselves; the window's keys win.
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (isRecordKey(key) || menu_->isEntryKey(key)) {
+        if (RecordBar::isRecordKey(key) || menu_->isEntryKey(key)) {
             event->ignore();
             return true;
         }
@@ -307,7 +293,7 @@ bool RecipeWindow::eventFilter(QObject* watched, QEvent* event)
 void RecipeWindow::open()
 {
     load();
-    const QString path = services_.program.collectionPath();
+    const QString path = services_.program.collectionLocation();
     if (!openCollection(path) && !offerConversion(path))
         runner_->tell(session_->openError(), MessageIcon::Exclamation);
     boxes_[0]->setFocus();

@@ -19,6 +19,7 @@ namespace pantrio {
 struct Services;
 class CommandRunner;
 class FileCommands;
+class SharedCollectionCommands;
 class FieldBinder;
 class RecipeSession;
 class FindDialog;
@@ -97,6 +98,7 @@ private:
     FieldBinder* binder_ = nullptr;
     std::unique_ptr<CommandRunner> runner_;
     FileCommands* files_ = nullptr;
+    std::unique_ptr<SharedCollectionCommands> shared_;
     RecordBar* recordBar_ = nullptr;
     std::array<QWidget*, 7> boxes_{};
     std::array<QPushButton*, 9> buttons_{};

@@ -1,6 +1,7 @@
 #include "RecordBar.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -89,6 +90,26 @@ RecordBar::RecordBar(QWidget* parent) : QWidget(parent)
 void RecordBar::setPositionText(const QString& text)
 {
     position_->setText(text);
+}
+
+const std::array<std::pair<QKeySequence, RecordBar::Arrow>, 4>& RecordBar::keys()
+{
+    static const std::array<std::pair<QKeySequence, RecordBar::Arrow>, 4> keys = {{
+        {QKeySequence(Qt::CTRL | Qt::Key_Home), RecordBar::Arrow::First},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageUp), RecordBar::Arrow::Previous},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), RecordBar::Arrow::Next},
+        {QKeySequence(Qt::CTRL | Qt::Key_End), RecordBar::Arrow::Last},
+    }};
+    return keys;
+}
+
+bool RecordBar::isRecordKey(const QKeyEvent* key)
+{
+    const QKeySequence pressed(key->keyCombination());
+    for (const auto& entry : keys())
+        if (entry.first == pressed)
+            return true;
+    return false;
 }
 
 } // namespace pantrio

@@ -1,10 +1,14 @@
+#include "store/CollectionAddress.h"
 #include "support/RecipeHarness.h"
 
 #include <QContextMenuEvent>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QtTest>
 
 using namespace pantrio;
@@ -54,9 +58,14 @@ QStringList entryNames(const QWidget* menu)
     return names;
 }
 
-const QStringList AllEntries = {QStringLiteral("recipeListEntry"),    QStringLiteral("findEveryFieldEntry"),
-                                QStringLiteral("importEntry"),        QStringLiteral("exportEntry"),
-                                QStringLiteral("restoreBackupEntry"), QStringLiteral("keysEntry")};
+const QStringList AllEntries = {QStringLiteral("recipeListEntry"),
+                                QStringLiteral("findEveryFieldEntry"),
+                                QStringLiteral("importEntry"),
+                                QStringLiteral("exportEntry"),
+                                QStringLiteral("useSharedCollectionEntry"),
+                                QStringLiteral("useLocalCollectionEntry"),
+                                QStringLiteral("restoreBackupEntry"),
+                                QStringLiteral("keysEntry")};
 
 } // namespace
 
@@ -71,6 +80,7 @@ private slots:
     void entriesReachTheirCommands();
     void exportSavesTheEditThenRestoreTakesItBack();
     void choosingFromTheListKeepsTheEdit();
+    void sharedCollectionComesAndGoes();
 };
 
 void TestMenu::menuOpensEverywhere_data()
@@ -215,6 +225,34 @@ void TestMenu::choosingFromTheListKeepsTheEdit()
     QCOMPARE(h.session()->position(), 10);
     h.session()->moveFirst({});
     QCOMPARE(h.box(6), QStringLiteral("Keep this note"));
+}
+
+// Chosen from the menu, a shared collection is tested, opened and remembered; the window then
+// goes back to the file, with the edit typed before leaving it saved there.
+void TestMenu::sharedCollectionComesAndGoes()
+{
+    const QString server = test::newServerDatabase();
+    if (server.isEmpty())
+        QSKIP("PANTRIO_TEST_POSTGRES is not set");
+    RecipeHarness h;
+    const auto rows = sampleRows(4);
+    h.open(RecipeLayout::full(), &rows);
+    h.type(1, QStringLiteral("Typed Before Leaving"));
+    onNextWindow([&](QWidget* dialog) {
+        dialog->findChild<QLineEdit*>(QStringLiteral("addressBox"))->setText(server);
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    h.window->findChild<QAction*>(QStringLiteral("useSharedCollectionEntry"))->trigger();
+    QCOMPARE(h.session()->location(), server);
+    QCOMPARE(h.session()->count(), 0);
+    QCOMPARE(h.settings.values.value(QStringLiteral("Pantrio/Shared Collection/Address")),
+             withoutPassword(server));
+
+    h.window->findChild<QAction*>(QStringLiteral("useLocalCollectionEntry"))->trigger();
+    QCOMPARE(h.session()->location(), h.path());
+    QCOMPARE(h.session()->count(), 4);
+    QCOMPARE(h.box(1), QStringLiteral("Typed Before Leaving"));
+    QVERIFY(!h.settings.hasSection(QStringLiteral("Pantrio"), QStringLiteral("Shared Collection")));
 }
 
 QTEST_MAIN(TestMenu)

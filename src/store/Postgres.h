@@ -1,0 +1,85 @@
+#pragma once
+
+#include "StoreError.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+struct pg_conn;
+struct pg_result;
+
+namespace pantrio::pg {
+
+// A statement's parameter in text form; none for NULL.
+using Param = std::optional<QByteArray>;
+Param param(std::int64_t value);
+Param param(const std::optional<QString>& value);
+
+// The result of one statement. Move-only; freed in the destructor.
+class Result
+{
+public:
+    explicit Result(pg_result* result = nullptr) : result_(result) {}
+    ~Result();
+    Result(Result&& other) noexcept;
+    Result& operator=(Result&& other) noexcept;
+    Result(const Result&) = delete;
+    Result& operator=(const Result&) = delete;
+
+    int rows() const;
+    int affected() const; // rows an INSERT, UPDATE or DELETE touched
+    bool isNull(int row, int column) const;
+    std::optional<QString> text(int row, int column) const;
+    std::int64_t int64(int row, int column) const;
+    // Raw UTF-8 bytes; valid while the result lives.
+    const char* utf8(int row, int column, int* size) const;
+
+private:
+    pg_result* result_;
+};
+
+// One connection to a database server, opened from a libpq connection string (a URI or
+// key=value pairs). Passwords come from ~/.pgpass or libpq's environment, never from here.
+// Every statement is parameterised. Failures throw StoreError with a message that names the
+// server and the cause.
+class Connection
+{
+public:
+    Connection() = default;
+    Connection(const QString& conninfo, int timeoutSeconds); // throws StoreError
+    ~Connection();
+    Connection(Connection&& other) noexcept;
+    Connection& operator=(Connection&& other) noexcept;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool isOpen() const { return conn_ != nullptr; }
+    // The database and server as the user knows them, for messages.
+    const QString& name() const { return name_; }
+
+    // `action` words the error ("save the recipe to").
+    Result exec(const char* sql, const std::vector<Param>& params, const QString& action);
+    Result exec(const char* sql, std::initializer_list<Param> params, const QString& action);
+    Result exec(const char* sql, const QString& action) { return exec(sql, std::vector<Param>{}, action); }
+    bool inTransaction() const;
+    // Ends an open transaction without a word, as cleanup after a failure.
+    void rollBackQuietly();
+    void close();
+
+    [[noreturn]] void fail(StoreError::Kind kind, const QString& action, const QString& cause) const;
+
+private:
+    [[noreturn]] void failWith(pg_result* result, const QString& action) const;
+
+    pg_conn* conn_ = nullptr;
+    QString name_;
+};
+
+// The user-facing name of a connection string: database and host, never a password.
+QString describe(const QString& conninfo);
+
+} // namespace pantrio::pg

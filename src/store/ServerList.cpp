@@ -1,0 +1,170 @@
+#include "ServerList.h"
+
+#include "RecipeTable.h"
+#include "SearchCondition.h"
+#include "ServerSchema.h"
+#include "TextFolding.h"
+
+#include <limits>
+
+namespace pantrio {
+
+namespace {
+
+const QString ReadAction = QStringLiteral("read");
+constexpr int PageRows = 4096;
+
+QByteArray table()
+{
+    return ServerSchema::Table;
+}
+
+std::string_view bytes(const pg::Result& r, int row, int column)
+{
+    int size = 0;
+    const char* data = r.utf8(row, column, &size);
+    return data ? std::string_view(data, std::size_t(size)) : std::string_view();
+}
+
+RecipeValues rowValues(const pg::Result& r, int row, int first)
+{
+    RecipeValues v;
+    for (Field f : allFields)
+        v[f] = r.text(row, first + int(fieldIndex(f)));
+    return v;
+}
+
+} // namespace
+
+pg::Connection& ServerListReads::db()
+{
+    if (!db_.isOpen())
+        db_ = pg::Connection(address_, 10);
+    return db_;
+}
+
+bool ServerListReads::pages(const QByteArray& sql, std::vector<pg::Param> more, const std::stop_token& stop,
+                            const std::function<void(const pg::Result&, int)>& row)
+{
+    std::int64_t after = std::numeric_limits<std::int64_t>::min();
+    more.insert(more.begin(), std::nullopt);
+    for (;;) {
+        if (stop.stop_requested())
+            return false;
+        more[0] = pg::param(after);
+        pg::Result r;
+        {
+            const std::lock_guard lock(mutex_);
+            r = db().exec(sql.constData(), more, ReadAction);
+        }
+        for (int i = 0; i < r.rows(); ++i)
+            row(r, i);
+        if (r.rows() < PageRows)
+            return true;
+        after = r.int64(r.rows() - 1, 0);
+    }
+}
+
+bool ServerListReads::readAll(RecipeListRows& rows, const std::stop_token& stop)
+{
+    static const QByteArray sql = "SELECT id, " + RecipeTable::quotedColumn(Field::RecipeName) + ", " +
+                                  RecipeTable::quotedColumn(Field::FoodCategoryID) + " FROM " + table() +
+                                  " WHERE id > $1 ORDER BY id LIMIT " + QByteArray::number(PageRows);
+    return pages(sql, {}, stop, [&](const pg::Result& r, int i) {
+        rows.append(r.int64(i, 0), bytes(r, i, 1), bytes(r, i, 2));
+    });
+}
+
+std::optional<std::pair<QString, QString>> ServerListReads::readNames(std::int64_t id)
+{
+    static const QByteArray sql = "SELECT " + RecipeTable::quotedColumn(Field::RecipeName) + ", " +
+                                  RecipeTable::quotedColumn(Field::FoodCategoryID) + " FROM " + table() +
+                                  " WHERE id = $1";
+    const std::lock_guard lock(mutex_);
+    const pg::Result r = db().exec(sql.constData(), {pg::param(id)}, ReadAction);
+    if (r.rows() == 0)
+        return std::nullopt;
+    return std::pair(r.text(0, 0).value_or(QString()), r.text(0, 1).value_or(QString()));
+}
+
+std::vector<std::pair<std::int64_t, QString>> ServerListReads::readTimes(const std::vector<std::int64_t>& ids)
+{
+    static const QByteArray sql = "SELECT id, " + RecipeTable::quotedColumn(Field::TimeToPrepare) + " FROM " +
+                                  table() + " WHERE id = ANY($1::bigint[])";
+    QByteArray list = "{";
+    for (std::int64_t id : ids)
+        list += (list.size() > 1 ? "," : "") + QByteArray::number(qint64(id));
+    list += '}';
+    std::unordered_map<std::int64_t, QString> found;
+    {
+        const std::lock_guard lock(mutex_);
+        const pg::Result r = db().exec(sql.constData(), {list}, ReadAction);
+        for (int i = 0; i < r.rows(); ++i)
+            found.emplace(r.int64(i, 0), r.text(i, 1).value_or(QString()));
+    }
+    std::vector<std::pair<std::int64_t, QString>> out;
+    out.reserve(ids.size());
+    for (std::int64_t id : ids)
+        out.emplace_back(id, found.count(id) ? found[id] : QString());
+    return out;
+}
+
+bool ServerListReads::readFoldedTimes(std::vector<std::pair<std::int64_t, std::string>>& out,
+                                      const std::stop_token& stop)
+{
+    static const QByteArray sql = "SELECT id, left(" + RecipeTable::quotedColumn(Field::TimeToPrepare) +
+                                  ", " + QByteArray::number(int(RecipeListRows::MaxTextBytes)) + ") FROM " +
+                                  table() + " WHERE id > $1 ORDER BY id LIMIT " +
+                                  QByteArray::number(PageRows);
+    return pages(sql, {}, stop, [&](const pg::Result& r, int i) {
+        std::string_view time = bytes(r, i, 1);
+        if (time.size() > RecipeListRows::MaxTextBytes) { // cut as the list cuts names
+            std::size_t end = RecipeListRows::MaxTextBytes;
+            while (end > 0 && (static_cast<unsigned char>(time[end]) & 0xC0) == 0x80)
+                --end;
+            time = time.substr(0, end);
+        }
+        out.emplace_back(r.int64(i, 0), foldLoosely(time));
+    });
+}
+
+bool ServerListReads::matches(std::int64_t id, const SearchCondition& condition)
+{
+    static const QByteArray sql =
+        "SELECT " + RecipeTable::columnList() + " FROM " + table() + " WHERE id = $1";
+    const std::lock_guard lock(mutex_);
+    const pg::Result r = db().exec(sql.constData(), {pg::param(id)}, ReadAction);
+    return r.rows() == 1 && condition.matches(rowValues(r, 0, 0));
+}
+
+// The server offers what its trigram index finds; each is matched here, as the file's list does.
+bool ServerListReads::filterNext(const SearchCondition& condition, const std::string& folded,
+                                 std::int64_t& after, std::vector<std::int64_t>& matches, int rows,
+                                 const std::stop_token& stop)
+{
+    if (stop.stop_requested())
+        return true;
+    QByteArray sql = "SELECT id, " + RecipeTable::columnList() + " FROM " + table() + " WHERE id > $1";
+    std::vector<pg::Param> params{pg::param(after)};
+    if (!folded.empty()) {
+        sql +=
+            QByteArray(" AND ") + ServerSchema::WordsColumn +
+            " LIKE '%' || replace(replace(replace(public.pantrio_fold($2), '\\', '\\\\'), '%', '\\%'), '_', "
+            "'\\_') || '%'";
+        params.push_back(QByteArray::fromStdString(folded));
+    }
+    sql += " ORDER BY id LIMIT " + QByteArray::number(rows);
+    pg::Result r;
+    {
+        const std::lock_guard lock(mutex_);
+        r = db().exec(sql.constData(), params, ReadAction);
+    }
+    for (int i = 0; i < r.rows(); ++i) {
+        after = r.int64(i, 0);
+        if (condition.matches(rowValues(r, i, 1)))
+            matches.push_back(after);
+    }
+    return r.rows() == rows;
+}
+
+} // namespace pantrio

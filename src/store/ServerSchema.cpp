@@ -1,0 +1,135 @@
+#include "ServerSchema.h"
+
+#include "RecipeTable.h"
+
+namespace pantrio::ServerSchema {
+
+namespace {
+
+const QString OpenAction = QStringLiteral("open");
+
+// The advisory lock that stands for the whole collection: one per database.
+constexpr const char* LockKey = "7021350463938127689";
+
+QByteArray wordsArguments()
+{
+    QByteArray out;
+    for (Field f : allFields)
+        out += (out.isEmpty() ? "" : ", ") + RecipeTable::quotedColumn(f);
+    return out;
+}
+
+// The folded words are kept beside the fields: matching a row the index offers then reads
+// them instead of folding the fields again, about eight times faster.
+QByteArray tableSql()
+{
+    QByteArray columns;
+    for (Field f : allFields)
+        columns += ",\n    " + RecipeTable::quotedColumn(f) + " text";
+    return QByteArray("CREATE TABLE ") + Table +
+           " (\n    id bigint PRIMARY KEY,\n    row_version bigint NOT NULL DEFAULT 1" + columns + ",\n    " +
+           WordsColumn + " text GENERATED ALWAYS AS (public.pantrio_words(" + wordsArguments() +
+           ")) STORED\n)";
+}
+
+// Named with their schema throughout: maintenance (ANALYZE, REINDEX) may run them under
+// another search path. The folding functions must be immutable for an index; unaccent() is only stable
+// because its dictionary could change, which these wrappers accept (a changed dictionary calls for REINDEX).
+QByteArray wordsFunctionSql()
+{
+    QByteArray parameters, joined;
+    for (int i = 1; i <= FieldCount; ++i) {
+        parameters += QByteArray(i > 1 ? ", " : "") + "text";
+        joined += QByteArray(i > 1 ? " || E'\\n' || " : "") + "coalesce($" + QByteArray::number(i) + ", '')";
+    }
+    return "CREATE FUNCTION public.pantrio_words(" + parameters +
+           ") RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$ SELECT public.pantrio_fold(" + joined +
+           ") $$";
+}
+
+void create(pg::Connection& db)
+{
+    const auto run = [&](const QByteArray& sql) { db.exec(sql.constData(), OpenAction); };
+    try {
+        run("CREATE EXTENSION IF NOT EXISTS unaccent SCHEMA public");
+        run("CREATE EXTENSION IF NOT EXISTS pg_trgm SCHEMA public");
+    } catch (const StoreError& e) {
+        if (e.kind() == StoreError::Kind::ServerUnreachable || e.kind() == StoreError::Kind::Timeout)
+            throw;
+        db.rollBackQuietly();
+        db.fail(StoreError::Kind::ExtensionMissing, OpenAction,
+                QStringLiteral("the server could not add the extensions unaccent and pg_trgm, which a shared "
+                               "collection needs (on Debian they come with postgresql-contrib, and the "
+                               "database's owner may add them): %1")
+                    .arg(e.message()));
+    }
+    run("CREATE TABLE pantrio_schema (version integer NOT NULL)");
+    run("INSERT INTO pantrio_schema VALUES (" + QByteArray::number(Version) + ")");
+    run("CREATE FUNCTION public.pantrio_fold(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE "
+        "AS "
+        "$$ SELECT public.unaccent('public.unaccent'::regdictionary, lower($1)) $$");
+    run(wordsFunctionSql());
+    run(tableSql());
+    run(QByteArray("CREATE INDEX pantrio_recipes_words ON ") + Table + " USING gin (" + WordsColumn +
+        " public.gin_trgm_ops)");
+}
+
+bool tableExists(pg::Connection& db, const char* name)
+{
+    return !db.exec("SELECT to_regclass($1)", {QByteArray(name)}, OpenAction).isNull(0, 0);
+}
+
+// Creates the collection in an empty database; a database holding anything else is refused.
+void createOrCheck(pg::Connection& db)
+{
+    db.exec("BEGIN", OpenAction);
+    try {
+        // Two programs opening a new database at once: the second waits and then finds it made.
+        db.exec("SELECT pg_advisory_xact_lock(1, 0)", OpenAction);
+        if (!tableExists(db, "pantrio_schema")) {
+            const pg::Result tables =
+                db.exec("SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+                        "WHERE c.relkind IN ('r', 'p', 'v', 'm', 'f') AND n.nspname NOT IN ('pg_catalog', "
+                        "'information_schema') AND n.nspname NOT LIKE 'pg\\_%'",
+                        OpenAction);
+            if (tables.int64(0, 0) > 0)
+                db.fail(StoreError::Kind::NotADatabase, OpenAction,
+                        QStringLiteral("the database holds other tables, not a recipe collection (a shared "
+                                       "collection needs a database of its own)"));
+            create(db);
+        }
+        const pg::Result version = db.exec("SELECT max(version) FROM pantrio_schema", OpenAction);
+        const std::int64_t found = version.int64(0, 0);
+        if (found != Version)
+            db.fail(StoreError::Kind::NotADatabase, OpenAction,
+                    found > Version ? QStringLiteral("a newer Pantrio made it (layout %1); this one knows "
+                                                     "layout %2")
+                                          .arg(found)
+                                          .arg(Version)
+                                    : QStringLiteral("its layout (%1) is not one Pantrio knows").arg(found));
+        if (!tableExists(db, Table))
+            db.fail(StoreError::Kind::TableMissing, OpenAction,
+                    QStringLiteral("it holds no table of recipes"));
+        db.exec("COMMIT", OpenAction);
+    } catch (...) {
+        db.rollBackQuietly();
+        throw;
+    }
+}
+
+} // namespace
+
+pg::Connection open(const QString& address, OpenMode mode, int timeoutSeconds)
+{
+    pg::Connection db(address, timeoutSeconds);
+    // Held by the session: it ends with the connection, however the program ends.
+    const char* lock = mode == OpenMode::Exclusive ? "SELECT pg_try_advisory_lock($1::bigint)"
+                                                   : "SELECT pg_try_advisory_lock_shared($1::bigint)";
+    if (db.exec(lock, {QByteArray(LockKey)}, OpenAction).text(0, 0) != QLatin1String("t"))
+        db.fail(StoreError::Kind::InUse, OpenAction,
+                QStringLiteral("the collection is in use by another program"));
+    createOrCheck(db);
+    return db;
+}
+
+} // namespace pantrio::ServerSchema

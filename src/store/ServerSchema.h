@@ -1,0 +1,27 @@
+#pragma once
+
+#include "OpenMode.h"
+#include "Postgres.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace pantrio::ServerSchema {
+
+// The layout of a collection on a database server, recorded in the database; a Pantrio that
+// finds another number refuses the database rather than guess.
+inline constexpr int Version = 1;
+
+// The recipe table: an id, a row version every change raises, and the seven text fields.
+inline constexpr const char* Table = "pantrio_recipes";
+
+// Connects to `address`, creates the collection in an empty database or checks the one there,
+// and takes the collection for `mode`: exclusively held it is used by this connection alone
+// (until it closes); shared, by any number of shared ones. Throws StoreError.
+pg::Connection open(const QString& address, OpenMode mode, int timeoutSeconds);
+
+// All seven fields as one text, folded for a search blind to accents and letter case, kept
+// by the server; the trigram index is built over it.
+inline constexpr const char* WordsColumn = "pantrio_words";
+
+} // namespace pantrio::ServerSchema

@@ -1,0 +1,322 @@
+#include "ServerStore.h"
+
+#include "RecipeListSource.h"
+#include "RecipeTable.h"
+#include "SearchCondition.h"
+#include "ServerList.h"
+#include "ServerSchema.h"
+
+#include <algorithm>
+
+namespace pantrio {
+
+namespace {
+
+const QString ReadAction = QStringLiteral("read");
+const QString SaveAction = QStringLiteral("save the recipe to");
+const QString DeleteAction = QStringLiteral("delete the recipe from");
+const QString ImportAction = QStringLiteral("import recipes into");
+
+constexpr int TimeoutSeconds = 10;
+
+QByteArray table()
+{
+    return ServerSchema::Table;
+}
+
+QByteArray placeholders(int count, int first)
+{
+    QByteArray out;
+    for (int i = 0; i < count; ++i)
+        out += (i ? ", $" : "$") + QByteArray::number(first + i);
+    return out;
+}
+
+RecipeValues rowValues(const pg::Result& r, int row, int first)
+{
+    RecipeValues v;
+    for (Field f : allFields)
+        v[f] = r.text(row, first + int(fieldIndex(f)));
+    return v;
+}
+
+std::vector<pg::Param> withValues(std::vector<pg::Param> params, const RecipeValues& values)
+{
+    for (Field f : allFields)
+        params.push_back(pg::param(values[f]));
+    return params;
+}
+
+bool inSnapshot(std::span<const std::int64_t> snapshot, std::int64_t id)
+{
+    return std::binary_search(snapshot.begin(), snapshot.end(), id);
+}
+
+} // namespace
+
+std::int64_t ServerRows::highestId()
+{
+    return db_.exec("SELECT coalesce(max(id), 0) FROM " + table(), ImportAction).int64(0, 0);
+}
+
+void ServerRows::insert(std::int64_t id, const RecipeValues& values)
+{
+    static const QByteArray sql = "INSERT INTO " + table() + " (id, " + RecipeTable::columnList() +
+                                  ") VALUES ($1, " + placeholders(FieldCount, 2) + ")";
+    db_.exec(sql.constData(), withValues({pg::param(id)}, values), ImportAction);
+    ++inserted_;
+}
+
+std::optional<RecipeValues> ServerRows::fetch(std::int64_t id)
+{
+    static const QByteArray sql =
+        "SELECT " + RecipeTable::columnList() + " FROM " + table() + " WHERE id = $1";
+    const pg::Result r = db_.exec(sql.constData(), {pg::param(id)}, ImportAction);
+    if (r.rows() == 0)
+        return std::nullopt;
+    return rowValues(r, 0, 0);
+}
+
+void ServerRows::forEach(const std::function<bool(std::int64_t, const RecipeValues&)>& row)
+{
+    // In pages by id: the caller's transaction keeps them one state of the table.
+    static const QByteArray sql = "SELECT id, " + RecipeTable::columnList() + " FROM " + table() +
+                                  " WHERE id > $1 ORDER BY id LIMIT 1000";
+    std::int64_t after = 0;
+    for (;;) {
+        const pg::Result r = db_.exec(sql.constData(), {pg::param(after)}, ReadAction);
+        for (int i = 0; i < r.rows(); ++i) {
+            after = r.int64(i, 0);
+            if (!row(after, rowValues(r, i, 1)))
+                return;
+        }
+        if (r.rows() < 1000)
+            return;
+    }
+}
+
+void ServerRows::beginPart()
+{
+    db_.exec("SAVEPOINT importing_part", ImportAction);
+}
+
+void ServerRows::keepPart()
+{
+    db_.exec("RELEASE importing_part", ImportAction);
+}
+
+void ServerRows::dropPart()
+{
+    db_.exec("ROLLBACK TO importing_part", ImportAction);
+    db_.exec("RELEASE importing_part", ImportAction);
+}
+
+std::unique_ptr<ServerStore> ServerStore::open(const QString& address, OpenMode mode)
+{
+    std::unique_ptr<ServerStore> store(
+        new ServerStore(ServerSchema::open(address, mode, TimeoutSeconds), address));
+    store->snapshot_.open(mode);
+    return store;
+}
+
+ServerStore::ServerStore(pg::Connection db, QString address)
+    : db_(std::move(db)), address_(std::move(address)), snapshot_([this] { return readIds(); })
+{}
+
+std::vector<std::int64_t> ServerStore::readIds()
+{
+    const pg::Result r = db_.exec("SELECT id FROM " + table() + " ORDER BY id", ReadAction);
+    std::vector<std::int64_t> ids;
+    ids.reserve(std::size_t(r.rows()));
+    for (int i = 0; i < r.rows(); ++i)
+        ids.push_back(r.int64(i, 0));
+    return ids;
+}
+
+template <typename Work> auto ServerStore::inTransaction(const char* begin, const QString& action, Work work)
+{
+    db_.exec(begin, action);
+    try {
+        auto result = work();
+        if (result)
+            db_.exec("COMMIT", action);
+        else
+            db_.exec("ROLLBACK", action);
+        return result;
+    } catch (...) {
+        db_.rollBackQuietly();
+        throw;
+    }
+}
+
+bool ServerStore::readRow(std::int64_t id, RecipeValues& values, std::int64_t& version)
+{
+    static const QByteArray sql =
+        "SELECT row_version, " + RecipeTable::columnList() + " FROM " + table() + " WHERE id = $1";
+    const pg::Result r = db_.exec(sql.constData(), {pg::param(id)}, ReadAction);
+    if (r.rows() == 0)
+        return false;
+    version = r.int64(0, 0);
+    values = rowValues(r, 0, 1);
+    return true;
+}
+
+// Ids only grow, as in a file: a new recipe goes above every id the table or this cursor held.
+// The table is locked against other adds for the moment it takes.
+std::int64_t ServerStore::insert(const RecipeValues& values, std::int64_t highestId)
+{
+    static const QByteArray sql = "INSERT INTO " + table() + " (id, " + RecipeTable::columnList() +
+                                  ") SELECT greatest(coalesce(max(id), 0), $1::bigint) + 1, " +
+                                  placeholders(FieldCount, 2) + " FROM " + table() + " RETURNING id";
+    std::int64_t id = 0;
+    inTransaction("BEGIN", SaveAction, [&] {
+        db_.exec("LOCK TABLE " + table() + " IN SHARE ROW EXCLUSIVE MODE", SaveAction);
+        id = db_.exec(sql.constData(), withValues({pg::param(highestId)}, values), SaveAction).int64(0, 0);
+        return true;
+    });
+    return id;
+}
+
+// One statement: the version check and the write cannot be parted.
+std::int64_t ServerStore::update(std::int64_t id, const RecipeValues&, std::int64_t readVersion,
+                                 const RecipeValues& values, const Changed& changed)
+{
+    QByteArray sql = "UPDATE " + table() + " SET row_version = row_version + 1";
+    std::vector<pg::Param> params{pg::param(id), pg::param(readVersion)};
+    for (Field f : allFields)
+        if (changed.test(fieldIndex(f))) {
+            params.push_back(pg::param(values[f]));
+            sql += ", " + RecipeTable::quotedColumn(f) + " = $" + QByteArray::number(params.size());
+        }
+    sql += " WHERE id = $1 AND row_version = $2 RETURNING row_version";
+    const pg::Result r = db_.exec(sql.constData(), params, SaveAction);
+    if (r.rows() == 1)
+        return r.int64(0, 0);
+    static const QByteArray exists = "SELECT 1 FROM " + table() + " WHERE id = $1";
+    if (db_.exec(exists.constData(), {pg::param(id)}, SaveAction).rows() == 0)
+        throw StoreError(
+            StoreError::Kind::RecordDeleted,
+            QStringLiteral("Pantrio could not save the recipe to \"%1\": another program has deleted it.")
+                .arg(db_.name()));
+    throw StoreError(
+        StoreError::Kind::ChangedByOther,
+        QStringLiteral("Another program has changed this recipe in \"%1\" since Pantrio showed it.")
+            .arg(db_.name()));
+}
+
+void ServerStore::remove(std::int64_t id)
+{
+    static const QByteArray sql = "DELETE FROM " + table() + " WHERE id = $1";
+    db_.exec(sql.constData(), {pg::param(id)}, DeleteAction);
+}
+
+bool ServerStore::transact(const std::function<bool(RecipeRows&)>& work)
+{
+    ServerRows rows(db_);
+    const bool committed = inTransaction("BEGIN", ImportAction, [&] {
+        // Other programs' adds wait, so that the ids the work hands out stay free.
+        db_.exec("LOCK TABLE " + table() + " IN SHARE ROW EXCLUSIVE MODE", ImportAction);
+        return work(rows);
+    });
+    // Until the server next gathers its statistics, a table that grew this much would be read
+    // whole for what its indexes answer (reading the ids of 100,000 recipes took half a second).
+    if (committed && rows.inserted() >= 1000) {
+        try {
+            db_.exec("ANALYZE " + table(), ImportAction);
+        } catch (const StoreError&) {
+            // Only slower; the server gathers them itself before long.
+        }
+    }
+    return committed;
+}
+
+void ServerStore::read(const std::function<void(RecipeRows&)>& work)
+{
+    inTransaction("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", ReadAction, [&] {
+        ServerRows rows(db_);
+        work(rows);
+        return true;
+    });
+}
+
+// The server narrows the rows down; each is then matched here, as in a file, so that both find
+// the same. Text anywhere, ignoring accents, goes through the trigram index over the folded
+// words; the rows just after the start are looked at first, where a common text is found at
+// once and the index would offer every row. A text under three characters has no trigrams,
+// and the server reads the rows instead. Any other condition reads the fields it names, in pages.
+std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condition, std::int64_t afterId,
+                                                   std::span<const std::int64_t> snapshot)
+{
+    const auto& terms = condition.terms();
+    if (terms.empty())
+        return std::nullopt;
+    const auto text = terms.front().pattern.containedText();
+    const bool byWords = condition.ignoresAccents() && text &&
+                         std::all_of(terms.begin(), terms.end(), [&](const SearchCondition::Term& t) {
+                             return t.pattern.ignoresAccents() && t.pattern.containedText() == text;
+                         });
+    std::vector<Field> fields;
+    for (const auto& t : terms)
+        if (std::find(fields.begin(), fields.end(), t.field) == fields.end())
+            fields.push_back(t.field);
+    const QByteArray columns = "id, " + RecipeTable::columnList(fields);
+    std::vector<pg::Param> params{pg::param(afterId)};
+    QByteArray wordsMatch;
+    if (byWords) {
+        wordsMatch =
+            QByteArray(ServerSchema::WordsColumn) +
+            " LIKE '%' || replace(replace(replace(public.pantrio_fold($2), '\\', '\\\\'), '%', '\\%'), '_', "
+            "'\\_') || '%'";
+        params.push_back(QByteArray(text->data(), qsizetype(text->size())));
+    }
+    // The first match among `r`'s rows (id, then `fields`) that is in the snapshot.
+    const auto firstMatch = [&](const pg::Result& r) -> std::optional<std::int64_t> {
+        for (int i = 0; i < r.rows(); ++i) {
+            const std::int64_t id = r.int64(i, 0);
+            if (!inSnapshot(snapshot, id))
+                continue;
+            RecipeValues v;
+            for (std::size_t k = 0; k < fields.size(); ++k)
+                v[fields[k]] = r.text(i, int(k) + 1);
+            if (condition.matches(v))
+                return id;
+        }
+        return std::nullopt;
+    };
+    constexpr int Near = 1000;
+    if (byWords) {
+        const QByteArray near = "SELECT " + columns + " FROM (SELECT " + columns + ", " +
+                                ServerSchema::WordsColumn + " FROM " + table() +
+                                " WHERE id > $1 ORDER BY id LIMIT " + QByteArray::number(Near) +
+                                ") near WHERE " + wordsMatch + " ORDER BY id";
+        if (const auto hit = firstMatch(db_.exec(near.constData(), params, QStringLiteral("search"))))
+            return hit;
+        const QByteArray end = "SELECT id FROM " + table() + " WHERE id > $1 ORDER BY id OFFSET " +
+                               QByteArray::number(Near - 1) + " LIMIT 1";
+        const pg::Result last = db_.exec(end.constData(), {params[0]}, QStringLiteral("search"));
+        if (last.rows() == 0)
+            return std::nullopt;
+        params[0] = pg::param(last.int64(0, 0));
+    }
+    // Pages that grow: a match is often near, and a search that finds none takes few trips.
+    const QByteArray sql = "SELECT " + columns + " FROM " + table() + " WHERE id > $1" +
+                           (byWords ? " AND " + wordsMatch : QByteArray()) + " ORDER BY id LIMIT $" +
+                           QByteArray::number(params.size() + 1);
+    params.push_back(std::nullopt);
+    for (int page = 256;; page = std::min(page * 2, 16384)) {
+        params.back() = pg::param(page);
+        const pg::Result r = db_.exec(sql.constData(), params, QStringLiteral("search"));
+        if (const auto hit = firstMatch(r))
+            return hit;
+        if (r.rows() < page)
+            return std::nullopt;
+        params[0] = pg::param(r.int64(r.rows() - 1, 0));
+    }
+}
+
+RecipeListSource ServerStore::listSource()
+{
+    return RecipeListSource(std::make_shared<ServerListReads>(address_));
+}
+
+} // namespace pantrio

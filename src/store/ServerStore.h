@@ -1,0 +1,74 @@
+#pragma once
+
+#include "CollectionStore.h"
+#include "OpenMode.h"
+#include "Postgres.h"
+#include "Snapshot.h"
+
+#include <memory>
+
+namespace pantrio {
+
+// The recipe table on a server, inside the caller's transaction, for an import or an export.
+class ServerRows : public RecipeRows
+{
+public:
+    explicit ServerRows(pg::Connection& db) : db_(db) {}
+
+    std::int64_t highestId() override;
+    void insert(std::int64_t id, const RecipeValues& values) override;
+    std::optional<RecipeValues> fetch(std::int64_t id) override;
+    void forEach(const std::function<bool(std::int64_t, const RecipeValues&)>& row) override;
+    void beginPart() override;
+    void keepPart() override;
+    void dropPart() override;
+    int inserted() const { return inserted_; }
+
+private:
+    pg::Connection& db_;
+    int inserted_ = 0;
+};
+
+// A collection in a PostgreSQL database (see ServerSchema.h). Every save is one statement or
+// one transaction, and checks the row version it read; the server does the searching, so the
+// cursor's own changes need no following here.
+class ServerStore : public CollectionStore
+{
+public:
+    static std::unique_ptr<ServerStore> open(const QString& address, OpenMode mode);
+
+    const QString& location() const override { return address_; }
+    bool isOpen() const override { return db_.isOpen(); }
+    void close() override { db_.close(); }
+    Snapshot& snapshot() override { return snapshot_; }
+    void startBackgroundWork() override {}
+    void setOnBackupFailed(std::function<void(const QString&)>) override {}
+
+    bool readRow(std::int64_t id, RecipeValues& values, std::int64_t& version) override;
+    std::int64_t insert(const RecipeValues& values, std::int64_t highestId) override;
+    std::int64_t update(std::int64_t id, const RecipeValues& read, std::int64_t readVersion,
+                        const RecipeValues& values, const Changed& changed) override;
+    void remove(std::int64_t id) override;
+    bool transact(const std::function<bool(RecipeRows&)>& work) override;
+    void read(const std::function<void(RecipeRows&)>& work) override;
+
+    std::optional<std::int64_t> findAfter(const SearchCondition& condition, std::int64_t afterId,
+                                          std::span<const std::int64_t> snapshot) override;
+    void noteAdded(std::int64_t, const RecipeValues&) override {}
+    void noteChanged(std::int64_t, const RecipeValues&, const Changed&) override {}
+    void noteDeleted(std::int64_t) override {}
+    void noteSaved() override {}
+    void forgetSearch() override {}
+    RecipeListSource listSource() override;
+
+private:
+    ServerStore(pg::Connection db, QString address);
+    std::vector<std::int64_t> readIds();
+    template <typename Work> auto inTransaction(const char* begin, const QString& action, Work work);
+
+    pg::Connection db_;
+    QString address_;
+    Snapshot snapshot_;
+};
+
+} // namespace pantrio
