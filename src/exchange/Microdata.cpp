@@ -90,6 +90,18 @@ public:
     // A nested item without a name or text of its own (an author, a step) stands for its text.
     QJsonObject item(const xmlNode* node, int depth, bool nested = true)
     {
+        // An item reached again from inside itself (through itemref) is a loop, read once.
+        if (reading_.contains(node))
+            return {};
+        reading_.insert(node);
+        QJsonObject object = read(node, depth, nested);
+        reading_.remove(node);
+        return object;
+    }
+
+private:
+    QJsonObject read(const xmlNode* node, int depth, bool nested)
+    {
         QHash<QString, QJsonArray> properties;
         QStringList order;
         QSet<const xmlNode*> visited{node};
@@ -114,7 +126,6 @@ public:
         return object;
     }
 
-private:
     void collect(const xmlNode* node, QHash<QString, QJsonArray>& properties, QStringList& order,
                  QSet<const xmlNode*>& visited, int depth)
     {
@@ -184,6 +195,7 @@ private:
     xmlDoc* document_;
     bool indexed_ = false;
     QHash<QString, const xmlNode*> ids_;
+    QSet<const xmlNode*> reading_;
 };
 
 void findRecipes(const xmlNode* node, ItemReader& reader, QList<PageContent::Item>& out, int depth)
