@@ -3,6 +3,7 @@
 
 #include "HtmlTree.h"
 
+#include <optional>
 #include <QHash>
 #include <QJsonArray>
 #include <QSet>
@@ -140,15 +141,26 @@ private:
                   QSet<const xmlNode*>& visited, int depth)
     {
         const bool scope = hasAttribute(node, "itemscope");
-        for (const QString& itemprop : attribute(node, "itemprop").split(u' ', Qt::SkipEmptyParts)) {
+        QStringList names = attribute(node, "itemprop").split(u' ', Qt::SkipEmptyParts);
+        names.removeDuplicates();
+        // The value is the same for every name but a few kinds: read once, not once a name, or
+        // items nested in items with many names each would be read ever more times over.
+        std::optional<QJsonValue> text, link, asItem, asIngredient;
+        for (const QString& itemprop : names) {
             const QString name = propertyName(itemprop);
+            const auto once = [](std::optional<QJsonValue>& slot, auto read) {
+                if (!slot)
+                    slot = read();
+                return *slot;
+            };
             QJsonValue value;
             if (!scope)
-                value = propertyValue(node, name);
+                value = once(linkProperty(name).isEmpty() ? text : link,
+                             [&] { return QJsonValue(propertyValue(node, name)); });
             else if (name == u"recipeIngredient")
-                value = ingredientLine(node, depth);
+                value = once(asIngredient, [&] { return QJsonValue(ingredientLine(node, depth)); });
             else
-                value = item(node, depth + 1);
+                value = once(asItem, [&] { return QJsonValue(item(node, depth + 1)); });
             if (!properties.contains(name))
                 order << name;
             QJsonArray& values = properties[name];
