@@ -202,6 +202,7 @@ void RecipeList::loaded(std::uint64_t generation, std::shared_ptr<RecipeListRows
     times_.clear();
     matchedRows_.assign(rows_.size(), false);
     applied_ = 0;
+    matchRow_ = 0;
     rebuild();
 }
 
@@ -229,6 +230,7 @@ void RecipeList::startFilter()
     matchedIds_.clear();
     matchedRows_.assign(rows_.size(), false);
     applied_ = 0;
+    matchRow_ = 0;
     shownSince_ = false;
     filtering_ = !filter_.isEmpty() && !stopped_;
     if (!filtering_) {
@@ -291,9 +293,19 @@ void RecipeList::filtered(std::uint64_t generation, std::vector<std::int64_t> id
 
 void RecipeList::applyMatches()
 {
-    for (; applied_ < matchedIds_.size(); ++applied_)
-        if (const auto row = rows_.rowOf(matchedIds_[applied_]))
-            matchedRows_[*row] = true;
+    // The filter finds recipes in ascending id order, as the rows are kept: one walk along both.
+    for (; applied_ < matchedIds_.size(); ++applied_) {
+        const std::int64_t id = matchedIds_[applied_];
+        if (matchRow_ > 0 && matchRow_ <= rows_.size() && id <= rows_.id(matchRow_ - 1)) {
+            if (const auto row = rows_.rowOf(id))
+                matchedRows_[*row] = true;
+            continue;
+        }
+        while (matchRow_ < rows_.size() && rows_.id(matchRow_) < id)
+            ++matchRow_;
+        if (matchRow_ < rows_.size() && rows_.id(matchRow_) == id)
+            matchedRows_[matchRow_++] = true;
+    }
 }
 
 void RecipeList::rebuild()

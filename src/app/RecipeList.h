@@ -96,7 +96,8 @@ private:
     std::vector<std::uint32_t> order_; // rows by the sort column
     std::vector<std::uint32_t> shown_; // with a filter: the matching rows, in order
     std::vector<std::int64_t> matchedIds_;
-    std::size_t applied_ = 0; // matchedIds_ counted in matchedRows_
+    std::size_t applied_ = 0;  // matchedIds_ counted in matchedRows_
+    std::size_t matchRow_ = 0; // the row of the next id applied, when ids come in order
     std::vector<bool> matchedRows_;
     bool filtering_ = false;
     bool shownSince_ = false; // the running filter's matches have been shown
