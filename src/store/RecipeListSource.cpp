@@ -223,6 +223,23 @@ RecipeListSource::Filter::Filter(RecipeListSource& source, WordIndex& words, con
         folded_ = *contained;
 }
 
+bool RecipeListSource::Filter::rowMatches(const sqlite::Statement& row, std::string& folded) const
+{
+    if (folded_.empty()) {
+        RecipeValues values;
+        for (Field f : allFields)
+            values[f] = row.text(int(fieldIndex(f)) + 1);
+        return condition_.matches(values);
+    }
+    for (Field f : allFields) {
+        folded.clear();
+        appendFoldedLoosely(folded, utf8(row, int(fieldIndex(f)) + 1));
+        if (memmem(folded.data(), folded.size(), folded_.data(), folded_.size()))
+            return true;
+    }
+    return false;
+}
+
 bool RecipeListSource::Filter::next(std::vector<std::int64_t>& matches, int rows, const std::stop_token& stop)
 {
     if (source_.reads_)
@@ -232,13 +249,32 @@ bool RecipeListSource::Filter::next(std::vector<std::int64_t>& matches, int rows
     if (!lockCommitted(db, lock, stop))
         return true; // stopped, not done
     if (!started_) {
+        // The first step reads the first recipes directly, so that their matches show at once;
+        // the word index then narrows the rest, or names them.
         started_ = true;
-        std::optional<std::vector<WordIndex::IdRange>> open;
-        if (!folded_.empty())
-            open = words_.candidates(db, folded_, after_);
-        ranges_ = open ? std::move(*open)
-                       : std::vector<WordIndex::IdRange>{{after_, std::numeric_limits<std::int64_t>::max()}};
+        ranges_ = {{after_, std::numeric_limits<std::int64_t>::max()}};
+        return scan(db, matches, rows);
     }
+    if (!indexAsked_) {
+        indexAsked_ = true;
+        if (!folded_.empty()) {
+            found_ = words_.recipesWith(db, folded_, after_, stop);
+            std::optional<std::vector<WordIndex::IdRange>> open;
+            if (!found_ && !stop.stop_requested())
+                open = words_.candidates(db, folded_, after_, stop);
+            if (stop.stop_requested())
+                return true;
+            if (open) {
+                ranges_ = std::move(*open);
+                range_ = 0;
+            }
+        }
+    }
+    return found_ ? nextFound(db, matches, rows) : scan(db, matches, rows);
+}
+
+bool RecipeListSource::Filter::scan(sqlite::Database& db, std::vector<std::int64_t>& matches, int rows)
+{
     static const QByteArray sql = "SELECT rowid, " + RecipeTable::columnList() +
                                   " FROM Recipes WHERE rowid > ?1 AND rowid <= ?2 ORDER BY rowid LIMIT ?3";
     sqlite::Statement scan(db, sql.constData(), ReadAction);
@@ -253,24 +289,7 @@ bool RecipeListSource::Filter::next(std::vector<std::int64_t>& matches, int rows
         while (scan.step()) {
             ++read;
             after_ = scan.int64(0);
-            bool hit = false;
-            if (folded_.empty()) {
-                RecipeValues values;
-                for (Field f : allFields)
-                    values[f] = scan.text(int(fieldIndex(f)) + 1);
-                hit = condition_.matches(values);
-            } else {
-                for (Field f : allFields) {
-                    const std::string_view value = utf8(scan, int(fieldIndex(f)) + 1);
-                    folded.clear();
-                    appendFoldedLoosely(folded, value);
-                    if (memmem(folded.data(), folded.size(), folded_.data(), folded_.size())) {
-                        hit = true;
-                        break;
-                    }
-                }
-            }
-            if (hit)
+            if (rowMatches(scan, folded))
                 matches.push_back(after_);
         }
         rows -= read;
@@ -278,6 +297,30 @@ bool RecipeListSource::Filter::next(std::vector<std::int64_t>& matches, int rows
             ++range_;
     }
     return range_ < ranges_.size();
+}
+
+bool RecipeListSource::Filter::nextFound(sqlite::Database& db, std::vector<std::int64_t>& matches, int rows)
+{
+    // Those the index vouches for cost nothing; the rest are read, at most `rows` a step.
+    static const QByteArray sql =
+        "SELECT rowid, " + RecipeTable::columnList() + " FROM Recipes WHERE rowid = ?1";
+    sqlite::Statement row(db, sql.constData(), ReadAction);
+    std::string folded;
+    const auto& sure = found_->sure;
+    const auto& toRead = found_->toRead;
+    for (; rows > 0 && read_ < toRead.size(); ++read_, --rows) {
+        const std::int64_t id = toRead[read_];
+        for (; sure_ < sure.size() && sure[sure_] < id; ++sure_)
+            matches.push_back(sure[sure_]);
+        row.reset();
+        row.bind(1, id);
+        if (row.step() && rowMatches(row, folded))
+            matches.push_back(id);
+    }
+    if (read_ == toRead.size())
+        for (; sure_ < sure.size(); ++sure_)
+            matches.push_back(sure[sure_]);
+    return sure_ < sure.size() || read_ < toRead.size();
 }
 
 } // namespace pantrio

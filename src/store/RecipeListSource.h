@@ -19,7 +19,8 @@ namespace pantrio {
 class RecipeListReads;
 namespace sqlite {
 class Database;
-}
+class Statement;
+} // namespace sqlite
 
 // The name and category of every recipe, packed: what a list of a million recipes keeps in
 // memory, about 60 bytes a recipe. Rows are in ascending id order; a row whose texts change
@@ -83,7 +84,8 @@ public:
 
     // The recipes any of whose fields contains a text, ignoring accents and letter case, as
     // the search over every field finds them: a scan in steps, over the id ranges the word
-    // index leaves open.
+    // index leaves open; for one short word, the recipes the index names, reading only those it
+    // cannot vouch for.
     class Filter
     {
     public:
@@ -92,14 +94,23 @@ public:
         bool next(std::vector<std::int64_t>& matches, int rows, const std::stop_token& stop);
 
     private:
+        bool rowMatches(const sqlite::Statement& row, std::string& folded) const;
+        bool scan(sqlite::Database& db, std::vector<std::int64_t>& matches, int rows);
+        bool nextFound(sqlite::Database& db, std::vector<std::int64_t>& matches, int rows);
+
         RecipeListSource& source_;
         WordIndex& words_;
         SearchCondition condition_;
         std::string folded_;
         bool started_ = false;
+        bool indexAsked_ = false;
         std::vector<WordIndex::IdRange> ranges_;
         std::size_t range_ = 0;
         std::int64_t after_; // last id read
+        // For one short word, what the index says at once, and how far it has been passed on.
+        std::optional<WordIndex::Found> found_;
+        std::size_t sure_ = 0;
+        std::size_t read_ = 0;
     };
 
 private:

@@ -115,7 +115,7 @@ Compaction compactFile(const QString& path)
     // Files from before the word index get it now, while the file is rewritten anyway, and one
     // that another program left incomplete gets a new one.
     FindKeyTable::checkAtOpen(db, true);
-    if (!WordIndex::whole(db)) {
+    if (!WordIndex::whole(db) || WordIndex::tooLoose(db)) {
         db.exec("BEGIN", action);
         WordIndex::rebuild(db);
         db.exec("COMMIT", action);

@@ -24,40 +24,47 @@ namespace {
 const QString ReadAction = QStringLiteral("read the recipe file");
 const QString IndexAction = QStringLiteral("index the words of the recipe file");
 
-std::string encode(const Blocks& blocks)
+using Postings = std::vector<BlockRecipes>;
+
+std::string encode(const Postings& blocks)
 {
-    std::string list(1, ListTag);
+    std::string row(1, RecipesTag);
     std::uint32_t previous = 0;
-    for (std::uint32_t b : blocks) {
-        for (std::uint32_t gap = b - previous;; gap >>= 7) {
+    for (const BlockRecipes& b : blocks) {
+        for (std::uint32_t gap = b.block - previous;; gap >>= 7) {
             if (gap < 0x80) {
-                list += char(gap);
+                row += char(gap);
                 break;
             }
-            list += char((gap & 0x7F) | 0x80);
+            row += char((gap & 0x7F) | 0x80);
         }
-        previous = b;
+        previous = b.block;
+        const auto count = unsigned(std::popcount(b.recipes));
+        if (count <= MostListedRecipes) {
+            row += char(count);
+            for (std::uint64_t bits = b.recipes; bits; bits &= bits - 1)
+                row += char(std::countr_zero(bits));
+        } else {
+            row += char(MaskFollows);
+            for (int i = 0; i < 8; ++i)
+                row += char((b.recipes >> (8 * i)) & 0xFF);
+        }
     }
-    const std::size_t bitmapSize = blocks.empty() ? 1 : 1 + blocks.back() / 8 + 1;
-    if (list.size() <= bitmapSize)
-        return list;
-    std::string bitmap(bitmapSize, '\0');
-    bitmap[0] = BitmapTag;
-    for (std::uint32_t b : blocks)
-        bitmap[1 + b / 8] = char(static_cast<unsigned char>(bitmap[1 + b / 8]) | (1u << (b % 8)));
-    return bitmap;
+    return row;
 }
 
-// The words of one batch of recipes with their blocks: open addressing over keys kept in
+// The words of one batch of recipes with their blocks and recipes: open addressing over keys kept in
 // place (a word is at most MaxWordBytes), since looking words up is where indexing spends its
 // time.
-class Postings
+class BatchPostings
 {
 public:
-    Postings() { slots_.resize(64); }
+    BatchPostings() { slots_.resize(64); }
 
-    void add(std::string_view word, std::uint32_t block)
+    void add(std::string_view word, std::int64_t id)
     {
+        const auto block = std::uint32_t(id >> WordIndex::BlockShift);
+        const std::uint64_t recipe = std::uint64_t(1) << (id & 63);
         const std::uint64_t h = hash(word);
         std::size_t mask = slots_.size() - 1;
         for (std::size_t i = std::size_t(h) & mask;; i = (i + 1) & mask) {
@@ -66,7 +73,7 @@ public:
                 Entry& e = entries_.emplace_back();
                 std::memcpy(e.key, word.data(), word.size());
                 e.size = std::uint8_t(word.size());
-                e.blocks.push_back(block);
+                e.blocks.push_back({block, recipe});
                 slot = {h, std::uint32_t(entries_.size())};
                 if (entries_.size() * 2 > slots_.size())
                     grow();
@@ -75,8 +82,10 @@ public:
             if (slot.hash == h) {
                 Entry& e = entries_[slot.entry - 1];
                 if (e.size == word.size() && std::memcmp(e.key, word.data(), word.size()) == 0) {
-                    if (e.blocks.back() != block)
-                        e.blocks.push_back(block);
+                    if (e.blocks.back().block != block)
+                        e.blocks.push_back({block, recipe});
+                    else
+                        e.blocks.back().recipes |= recipe;
                     return;
                 }
             }
@@ -105,7 +114,7 @@ private:
     {
         char key[MaxWordBytes];
         std::uint8_t size;
-        Blocks blocks;
+        Postings blocks;
     };
 
     static std::uint64_t hash(std::string_view w)
@@ -144,13 +153,13 @@ private:
 };
 
 // Keeps the stamp's count and checksum in step with each row it writes.
-void merge(sqlite::Database& db, const Postings& found, WordIndexStamp::Stamp& stamp)
+void merge(sqlite::Database& db, const BatchPostings& found, WordIndexStamp::Stamp& stamp)
 {
-    sqlite::Statement get(db, "SELECT blocks FROM RecipeWords WHERE word = ?1", IndexAction);
-    sqlite::Statement put(db, "INSERT OR REPLACE INTO RecipeWords (word, blocks) VALUES (?1, ?2)",
-                          IndexAction);
-    Blocks merged;
-    found.forEach([&](std::string_view word, const Blocks& blocks) {
+    sqlite::Statement get(db, "SELECT checksum, blocks FROM RecipeWords WHERE word = ?1", IndexAction);
+    sqlite::Statement put(
+        db, "INSERT OR REPLACE INTO RecipeWords (word, checksum, blocks) VALUES (?1, ?2, ?3)", IndexAction);
+    Postings merged;
+    found.forEach([&](std::string_view word, const Postings& blocks) {
         get.reset();
         get.bindBlob(1, word);
         merged.clear();
@@ -158,30 +167,39 @@ void merge(sqlite::Database& db, const Postings& found, WordIndexStamp::Stamp& s
         if (get.step()) {
             bool grows = false;
             auto next = blocks.begin();
-            forEachBlock(get.blob(0), [&](std::uint32_t b) {
-                for (; next != blocks.end() && *next < b; ++next) {
+            forEachBlockRecipes(get.blob(1), [&](BlockRecipes b) {
+                for (; next != blocks.end() && next->block < b.block; ++next) {
                     merged.push_back(*next);
                     grows = true;
                 }
-                if (next != blocks.end() && *next == b)
+                if (next != blocks.end() && next->block == b.block) {
+                    grows = grows || (next->recipes & ~b.recipes) != 0;
+                    b.recipes |= next->recipes;
                     ++next;
+                }
                 merged.push_back(b);
             });
             grows = grows || next != blocks.end();
             if (!grows)
                 return;
             merged.insert(merged.end(), next, blocks.end());
-            oldHash = WordIndexStamp::rowHash(word, get.blob(0));
+            oldHash = std::uint64_t(get.int64(0));
+            // Blocks another program changed would pass into the new row unseen: the stamp
+            // then disagrees for good, and the index is built again.
+            if (WordIndexStamp::rowHash(word, get.blob(1)) != oldHash)
+                ++oldHash;
         } else {
             merged = blocks;
             ++stamp.words;
         }
         get.reset();
         const std::string encoded = encode(merged);
-        stamp.checksum += WordIndexStamp::rowHash(word, encoded) - oldHash;
+        const std::uint64_t hash = WordIndexStamp::rowHash(word, encoded);
+        stamp.checksum += hash - oldHash;
         put.reset();
         put.bindBlob(1, word);
-        put.bindBlob(2, encoded);
+        put.bind(2, std::int64_t(hash));
+        put.bindBlob(3, encoded);
         put.step();
     });
 }
@@ -227,7 +245,7 @@ void WordIndex::checkAtOpen(sqlite::Database& db, bool heldAlone)
         if (presence.present == 0)
             return; // a file from before the index: searches read every recipe
         if (heldAlone) {
-            if (whole(db)) {
+            if (whole(db) && !tooLoose(db)) {
                 if (NameOrder::presentIn(db))
                     return;
                 // A file from before the list's order of names gets it now, once.
@@ -242,15 +260,25 @@ void WordIndex::checkAtOpen(sqlite::Database& db, bool heldAlone)
             // Others may use the file, so it is not rebuilt now; but triggers that write to a
             // table that is gone would make every save fail. Without them the index is not
             // whole, so searches read every recipe until a rebuild.
-            db.exec("BEGIN IMMEDIATE; DROP TRIGGER IF EXISTS RecipeWordsInsert; "
-                    "DROP TRIGGER IF EXISTS RecipeWordsUpdate; COMMIT;",
-                    IndexAction);
+            db.exec(
+                "BEGIN IMMEDIATE; DROP TRIGGER IF EXISTS RecipeWordsInsert; "
+                "DROP TRIGGER IF EXISTS RecipeWordsUpdate; DROP TRIGGER IF EXISTS RecipeWordsDelete; COMMIT;",
+                IndexAction);
         }
     } catch (const StoreError&) {
         // A read-only folder, a full disk: the index stays as it is and searches do without it.
         if (!sqlite3_get_autocommit(db.handle()))
             sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
     }
+}
+
+bool WordIndex::tooLoose(sqlite::Database& db)
+{
+    // Each is read at a search the index could otherwise answer alone; a fresh index has none.
+    constexpr std::int64_t MostLoose = 16384;
+    sqlite::Statement count(db, "SELECT count(*) FROM (SELECT 1 FROM RecipeWordsLoose LIMIT ?1)", ReadAction);
+    count.bind(1, MostLoose + 1);
+    return count.step() && count.int64(0) > MostLoose;
 }
 
 void WordIndex::catchUp(sqlite::Database& db)
@@ -297,7 +325,7 @@ void WordIndex::index(sqlite::Database& db, Rows which)
     sqlite::Statement rows(db, sql.constData(), IndexAction);
     NameOrder::Writer names(db);
     constexpr int NameColumn = int(fieldIndex(Field::RecipeName)) + 1;
-    Postings found;
+    BatchPostings found;
     std::string folded;
     std::int64_t after = -1;
     for (;;) {
@@ -310,7 +338,6 @@ void WordIndex::index(sqlite::Database& db, Rows which)
         while (rows.step()) {
             ++count;
             after = rows.int64(0);
-            const auto block = std::uint32_t(after >> BlockShift);
             if (int size = 0; const char* name = rows.utf8(NameColumn, &size))
                 names.add(after, std::string_view(name, std::size_t(size)));
             else
@@ -322,7 +349,7 @@ void WordIndex::index(sqlite::Database& db, Rows which)
                     continue;
                 folded.clear();
                 appendFoldedLoosely(folded, std::string_view(text, std::size_t(size)));
-                forEachWord(folded, [&](std::string_view word) { found.add(word, block); });
+                forEachWord(folded, [&](std::string_view word) { found.add(word, after); });
             }
         }
         rows.reset();
@@ -338,6 +365,7 @@ void WordIndex::index(sqlite::Database& db, Rows which)
         done.bind(1, HighestIndexedId);
         done.step();
     } else {
+        db.exec("DELETE FROM RecipeWordsLoose", IndexAction);
         // Those the index cannot hold are read at every search instead.
         sqlite::Statement rest(db,
                                "INSERT INTO RecipeWordsPending SELECT rowid FROM Recipes "

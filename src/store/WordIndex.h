@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <QByteArray>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,8 +23,10 @@ class Database;
 //
 // Triggers note every added or changed recipe in `RecipeWordsPending`, whoever writes the
 // file; a search reads those recipes directly until catchUp() folds them into the index.
-// Deleted recipes leave their words behind: a block then holds a word it no longer has,
-// which costs a little reading, never a missed recipe.
+// Each block also notes which of its recipes held the word when indexed, so that a search for
+// one word can name the recipes that hold it without reading them. A changed or deleted recipe
+// leaves its old words behind: triggers note it in `RecipeWordsLoose`, and a search reads
+// those recipes rather than believe the index about them; a rebuild starts afresh.
 //
 // Other programs may write the file too, and not always well. `RecipeWordsStamp` records what
 // the index held when Pantrio last wrote it (its words and a checksum of them, the highest id
@@ -57,18 +60,36 @@ public:
     // a save or an import never fails for its index.
     static bool catchUpQuietly(sqlite::Database& db);
     static std::int64_t pendingCount(sqlite::Database& db);
+    // So many recipes changed since the index was built that it had better be built again.
+    static bool tooLoose(sqlite::Database& db);
 
     // The id ranges, ascending, after `afterId` that may hold a recipe with a field containing
     // `foldedText`; every such recipe is inside them. None when the file has no index, the index
     // is not whole, or the text holds no word: then every recipe may.
     std::optional<std::vector<IdRange>> candidates(sqlite::Database& db, std::string_view foldedText,
-                                                   std::int64_t afterId);
+                                                   std::int64_t afterId, const std::stop_token& stop = {});
+    // For a text that is one short word, the recipes after `afterId` with a field containing it,
+    // ascending: those the index vouches for, and those to read to know (waiting, changed or
+    // deleted since indexed). None when the index cannot say, as for candidates(), or when the
+    // text is more than one word or longer than WordStrideBytes.
+    struct Found
+    {
+        std::vector<std::int64_t> sure;
+        std::vector<std::int64_t> toRead;
+    };
+    // Stopped, none too, and for candidates() as well.
+    std::optional<Found> recipesWith(sqlite::Database& db, std::string_view foldedWord, std::int64_t afterId,
+                                     const std::stop_token& stop);
     // The words are read again at the next search; after this program's own writes.
     void forget() { vocabularyVersion_ = -1; }
 
 private:
     enum class Rows { Pending, Every };
     static void index(sqlite::Database& db, Rows which);
+    // The stored rows of every word that contains `part`; none when too many words do, when
+    // stopped, or when a row is not as written (the index is then no longer trusted).
+    std::optional<std::vector<std::string>> rowsOfWordsContaining(sqlite::Database& db, std::string_view part,
+                                                                  const std::stop_token& stop);
     // Reads the words when another program has written since; false when the index is not whole.
     bool loadVocabulary(sqlite::Database& db);
     std::vector<std::string_view> wordsContaining(std::string_view part) const;

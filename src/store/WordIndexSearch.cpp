@@ -5,7 +5,9 @@
 #include "WordIndexStamp.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace pantrio {
@@ -67,18 +69,25 @@ std::size_t bytesOf(const std::vector<std::string>& lists)
     return n;
 }
 
-// Counts the index's rows and sums their checksum as its stamp does; each word to `vocabulary`
-// when given, followed by '\0'.
-bool matchesStamp(sqlite::Database& db, std::string* vocabulary)
+// Counts the index's rows and sums their checksums as its stamp does; each word to `vocabulary`
+// when given, followed by '\0'. Only `everyRow` reads the blocks themselves, to check each row
+// against its checksum; a search checks the few rows it reads as it reads them.
+bool matchesStamp(sqlite::Database& db, std::string* vocabulary, bool everyRow)
 {
     const auto stamp = WordIndexStamp::intact(db);
     if (!stamp)
         return false;
     WordIndexStamp::Stamp found;
-    sqlite::Statement rows(db, "SELECT word, blocks FROM RecipeWords", ReadAction);
+    sqlite::Statement rows(db,
+                           everyRow ? "SELECT word, checksum, blocks FROM RecipeWords"
+                                    : "SELECT word, checksum FROM RecipeWords",
+                           ReadAction);
     while (rows.step()) {
         ++found.words;
-        found.checksum += WordIndexStamp::rowHash(rows.blob(0), rows.blob(1));
+        const auto checksum = std::uint64_t(rows.int64(1));
+        found.checksum += checksum;
+        if (everyRow && WordIndexStamp::rowHash(rows.blob(0), rows.blob(2)) != checksum)
+            return false;
         if (vocabulary) {
             *vocabulary += rows.blob(0);
             *vocabulary += '\0';
@@ -87,11 +96,28 @@ bool matchesStamp(sqlite::Database& db, std::string* vocabulary)
     return found.words == stamp->words && found.checksum == stamp->checksum;
 }
 
+std::int64_t highestId(sqlite::Database& db)
+{
+    sqlite::Statement max(db, "SELECT max(rowid) FROM Recipes", ReadAction);
+    return max.step() ? max.int64(0) : -1;
+}
+
+// The ids after `afterId` that a statement of one id column names, ascending.
+std::vector<std::int64_t> idsAfter(sqlite::Database& db, const char* sql, std::int64_t afterId)
+{
+    std::vector<std::int64_t> ids;
+    sqlite::Statement rows(db, sql, ReadAction);
+    rows.bind(1, afterId);
+    while (rows.step())
+        ids.push_back(rows.int64(0));
+    return ids;
+}
+
 } // namespace
 
 bool WordIndex::whole(sqlite::Database& db)
 {
-    return matchesStamp(db, nullptr);
+    return matchesStamp(db, nullptr, true);
 }
 
 bool WordIndex::loadVocabulary(sqlite::Database& db)
@@ -102,7 +128,7 @@ bool WordIndex::loadVocabulary(sqlite::Database& db)
     if (now == vocabularyVersion_)
         return trusted_;
     vocabulary_.clear();
-    trusted_ = matchesStamp(db, &vocabulary_);
+    trusted_ = matchesStamp(db, &vocabulary_, false);
     if (!trusted_)
         std::string().swap(vocabulary_);
     vocabularyVersion_ = now;
@@ -130,8 +156,36 @@ std::vector<std::string_view> WordIndex::wordsContaining(std::string_view part) 
     return out;
 }
 
-std::optional<std::vector<WordIndex::IdRange>>
-WordIndex::candidates(sqlite::Database& db, std::string_view foldedText, std::int64_t afterId)
+std::optional<std::vector<std::string>>
+WordIndex::rowsOfWordsContaining(sqlite::Database& db, std::string_view part, const std::stop_token& stop)
+{
+    // A part found in very many words narrows little and would cost a lookup for each.
+    constexpr std::size_t MostWordsLookedUp = 2048;
+    const auto words = wordsContaining(part);
+    if (words.size() > MostWordsLookedUp)
+        return std::nullopt;
+    std::vector<std::string> rows;
+    sqlite::Statement get(db, "SELECT checksum, blocks FROM RecipeWords WHERE word = ?1", ReadAction);
+    for (std::string_view word : words) {
+        if (stop.stop_requested())
+            return std::nullopt;
+        get.reset();
+        get.bindBlob(1, word);
+        if (!get.step())
+            continue;
+        if (WordIndexStamp::rowHash(word, get.blob(1)) != std::uint64_t(get.int64(0))) {
+            trusted_ = false; // until another write; the search reads every recipe meanwhile
+            return std::nullopt;
+        }
+        rows.emplace_back(get.blob(1));
+    }
+    return rows;
+}
+
+std::optional<std::vector<WordIndex::IdRange>> WordIndex::candidates(sqlite::Database& db,
+                                                                     std::string_view foldedText,
+                                                                     std::int64_t afterId,
+                                                                     const std::stop_token& stop)
 {
     if (!presentIn(db))
         return std::nullopt;
@@ -142,24 +196,12 @@ WordIndex::candidates(sqlite::Database& db, std::string_view foldedText, std::in
     if (!loadVocabulary(db))
         return std::nullopt;
 
-    // For each part, the stored blocks of every word that contains it. A part found in very
-    // many words narrows little and would cost a lookup for each.
-    constexpr std::size_t MostWordsLookedUp = 2048;
     std::vector<std::vector<std::string>> lists;
-    {
-        sqlite::Statement get(db, "SELECT blocks FROM RecipeWords WHERE word = ?1", ReadAction);
-        for (const std::string& part : parts) {
-            const auto words = wordsContaining(part);
-            if (words.size() > MostWordsLookedUp)
-                continue;
-            auto& found = lists.emplace_back();
-            for (std::string_view word : words) {
-                get.reset();
-                get.bindBlob(1, word);
-                if (get.step())
-                    found.emplace_back(get.blob(0));
-            }
-        }
+    for (const std::string& part : parts) {
+        if (auto rows = rowsOfWordsContaining(db, part, stop))
+            lists.push_back(std::move(*rows));
+        else if (!trusted_ || stop.stop_requested())
+            return std::nullopt;
     }
     if (lists.empty())
         return std::nullopt;
@@ -170,12 +212,7 @@ WordIndex::candidates(sqlite::Database& db, std::string_view foldedText, std::in
     for (std::size_t i = 1; i < lists.size() && !blocks.empty(); ++i)
         keepHeld(blocks, lists[i]);
 
-    std::int64_t highest = -1;
-    {
-        sqlite::Statement max(db, "SELECT max(rowid) FROM Recipes", ReadAction);
-        if (max.step())
-            highest = max.int64(0);
-    }
+    const std::int64_t highest = highestId(db);
     std::vector<IdRange> ranges;
     const std::int64_t from = std::max<std::int64_t>(afterId + 1, 0);
     for (auto b = std::lower_bound(blocks.begin(), blocks.end(), std::uint64_t(from >> BlockShift));
@@ -209,6 +246,67 @@ WordIndex::candidates(sqlite::Database& db, std::string_view foldedText, std::in
         ranges = std::move(merged);
     }
     return ranges;
+}
+
+std::optional<WordIndex::Found> WordIndex::recipesWith(sqlite::Database& db, std::string_view foldedWord,
+                                                       std::int64_t afterId, const std::stop_token& stop)
+{
+    if (foldedWord.empty() || foldedWord.size() > WordStrideBytes ||
+        !std::all_of(foldedWord.begin(), foldedWord.end(), isWordByte))
+        return std::nullopt;
+    if (!presentIn(db) || !loadVocabulary(db))
+        return std::nullopt;
+    // A recipe whose field contains the word holds it inside one of its own words, whole, or
+    // inside one of a long word's pieces, which overlap by more than the word.
+    const auto rows = rowsOfWordsContaining(db, foldedWord, stop);
+    if (!rows || stop.stop_requested())
+        return std::nullopt;
+    const std::int64_t highest = highestId(db);
+    // A bit a recipe for ids as they come; the blocks beyond (a few recipes with huge ids) one
+    // by one, so that memory follows the recipes, never the size of an id.
+    constexpr std::uint64_t DenseBlocks = std::uint64_t(1) << 22;
+    const std::uint64_t highBlock = highest < 0 ? 0 : std::uint64_t(highest) >> BlockShift;
+    std::vector<std::uint64_t> bits(std::size_t(std::min(highBlock + 1, DenseBlocks)));
+    std::vector<WordIndexBlocks::BlockRecipes> far;
+    for (const std::string& row : *rows) {
+        if (stop.stop_requested())
+            return std::nullopt;
+        WordIndexBlocks::forEachBlockRecipes(row, [&](const WordIndexBlocks::BlockRecipes& b) {
+            if (b.block < bits.size())
+                bits[b.block] |= b.recipes;
+            else if (b.block <= highBlock)
+                far.push_back(b);
+        });
+    }
+    std::sort(far.begin(), far.end(), [](const auto& a, const auto& b) { return a.block < b.block; });
+
+    Found found;
+    std::vector<std::int64_t> sure;
+    const auto add = [&](std::uint64_t block, std::uint64_t recipes) {
+        for (; recipes; recipes &= recipes - 1) {
+            const auto id = std::int64_t((block << BlockShift) + unsigned(std::countr_zero(recipes)));
+            if (id > afterId && id <= highest)
+                sure.push_back(id);
+        }
+    };
+    const std::uint64_t first = afterId < 0 ? 0 : std::uint64_t(afterId) >> BlockShift;
+    for (std::uint64_t block = first; block < bits.size(); ++block)
+        add(block, bits[block]);
+    for (std::size_t i = 0; i < far.size(); ++i)
+        if (i + 1 == far.size() || far[i + 1].block != far[i].block)
+            add(far[i].block, far[i].recipes);
+        else
+            far[i + 1].recipes |= far[i].recipes;
+    // Waiting and loose recipes alike are read: the bits of a loose one may be from its old text.
+    const std::vector<std::int64_t> waiting =
+        idsAfter(db, "SELECT id FROM RecipeWordsPending WHERE id > ?1 ORDER BY id", afterId);
+    const std::vector<std::int64_t> loose =
+        idsAfter(db, "SELECT id FROM RecipeWordsLoose WHERE id > ?1 ORDER BY id", afterId);
+    std::set_union(waiting.begin(), waiting.end(), loose.begin(), loose.end(),
+                   std::back_inserter(found.toRead));
+    std::set_difference(sure.begin(), sure.end(), found.toRead.begin(), found.toRead.end(),
+                        std::back_inserter(found.sure));
+    return found;
 }
 
 } // namespace pantrio

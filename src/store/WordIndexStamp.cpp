@@ -40,17 +40,24 @@ std::uint64_t hashBytes(std::string_view bytes, std::uint64_t seed)
 const std::vector<SchemaObject>& objects()
 {
     static const std::vector<SchemaObject> all = [] {
-        const QByteArray note =
-            " ON Recipes BEGIN\n    INSERT OR IGNORE INTO RecipeWordsPending VALUES (new.rowid);\nEND";
+        const QByteArray pending = "\n    INSERT OR IGNORE INTO RecipeWordsPending VALUES (new.rowid);";
+        const QByteArray loose = "\n    INSERT OR IGNORE INTO RecipeWordsLoose VALUES (old.rowid);";
         return std::vector<SchemaObject>{
             {"table", "RecipeWords",
-             "CREATE TABLE RecipeWords (word BLOB PRIMARY KEY, blocks BLOB NOT NULL) WITHOUT ROWID"},
+             "CREATE TABLE RecipeWords (word BLOB PRIMARY KEY, checksum INTEGER NOT NULL, blocks BLOB NOT "
+             "NULL) "
+             "WITHOUT ROWID"},
             {"table", "RecipeWordsPending", "CREATE TABLE RecipeWordsPending (id INTEGER PRIMARY KEY)"},
+            {"table", "RecipeWordsLoose", "CREATE TABLE RecipeWordsLoose (id INTEGER PRIMARY KEY)"},
             {"table", "RecipeWordsStamp",
              "CREATE TABLE RecipeWordsStamp (words INTEGER NOT NULL, checksum INTEGER NOT NULL, "
              "highestId INTEGER NOT NULL)"},
-            {"trigger", "RecipeWordsInsert", "CREATE TRIGGER RecipeWordsInsert AFTER INSERT" + note},
-            {"trigger", "RecipeWordsUpdate", "CREATE TRIGGER RecipeWordsUpdate AFTER UPDATE" + note},
+            {"trigger", "RecipeWordsInsert",
+             "CREATE TRIGGER RecipeWordsInsert AFTER INSERT ON Recipes BEGIN" + pending + "\nEND"},
+            {"trigger", "RecipeWordsUpdate",
+             "CREATE TRIGGER RecipeWordsUpdate AFTER UPDATE ON Recipes BEGIN" + pending + loose + "\nEND"},
+            {"trigger", "RecipeWordsDelete",
+             "CREATE TRIGGER RecipeWordsDelete AFTER DELETE ON Recipes BEGIN" + loose + "\nEND"},
         };
     }();
     return all;
@@ -90,7 +97,7 @@ void write(sqlite::Database& db, const Stamp& stamp)
 Presence presence(sqlite::Database& db)
 {
     Presence found;
-    bool pendingExact = false;
+    int notesExact = 0; // the tables the triggers write to
     bool triggers = false;
     bool triggersExact = true;
     sqlite::Statement get(db, "SELECT type, sql FROM sqlite_master WHERE name = ?1", ReadAction);
@@ -103,14 +110,15 @@ Presence presence(sqlite::Database& db)
         const bool exact = get.blob(0) == std::string_view(o.type) &&
                            get.blob(1) == std::string_view(o.sql.constData(), std::size_t(o.sql.size()));
         found.exact = found.exact && exact;
-        if (std::strcmp(o.name, "RecipeWordsPending") == 0)
-            pendingExact = exact;
+        if (exact &&
+            (std::strcmp(o.name, "RecipeWordsPending") == 0 || std::strcmp(o.name, "RecipeWordsLoose") == 0))
+            ++notesExact;
         if (std::strcmp(o.type, "trigger") == 0) {
             triggers = true;
             triggersExact = triggersExact && exact;
         }
     }
-    found.triggersWithoutPending = triggers && !(pendingExact && triggersExact);
+    found.triggersWithoutPending = triggers && !(notesExact == 2 && triggersExact);
     return found;
 }
 

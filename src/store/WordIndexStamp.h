@@ -27,7 +27,7 @@ const std::vector<SchemaObject>& objects();
 struct Stamp
 {
     std::int64_t words = 0;      // rows of RecipeWords
-    std::uint64_t checksum = 0;  // the sum of rowHash() over them
+    std::uint64_t checksum = 0;  // the sum of their checksums, each rowHash() of its word and blocks
     std::int64_t highestId = -1; // every recipe above it (or below 0) waits in RecipeWordsPending
 };
 
@@ -43,7 +43,7 @@ struct Presence
 {
     int present = 0;
     bool exact = true;
-    bool triggersWithoutPending = false; // every save would fail: the triggers write a missing table
+    bool triggersWithoutPending = false; // every save may fail: the triggers write a missing table
 };
 Presence presence(sqlite::Database& db);
 

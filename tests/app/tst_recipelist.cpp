@@ -5,6 +5,7 @@
 #include "store/RecipeTable.h"
 #include "store/Sqlite.h"
 #include "store/TextFolding.h"
+#include "store/WordIndex.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -113,6 +114,18 @@ void TestRecipeList::showsWhatAPlainFilterFinds()
     QFETCH(Column, column);
     QTemporaryDir dir;
     const QString path = makeRecipeFile(dir.path(), generated(700));
+    {
+        // Recipes changed or deleted after the index read them, some of them indexed again since,
+        // some still waiting: what they held before must not match.
+        sqlite::Database db(path, SQLITE_OPEN_READWRITE);
+        db.exec("UPDATE Recipes SET Ingredients = 'Leek pie', Notes = NULL WHERE rowid % 9 = 0;"
+                "DELETE FROM Recipes WHERE rowid % 17 = 0;"
+                "BEGIN;",
+                QString());
+        WordIndex::catchUp(db);
+        db.exec("COMMIT; UPDATE Recipes SET Notes = NULL, RecipeName = 'Stew' WHERE rowid % 5 = 0;",
+                QString());
+    }
     RecipeSession session(OpenMode::Shared);
     QVERIFY(session.open(path));
     RecipeList* list = session.recipeList();
@@ -122,9 +135,11 @@ void TestRecipeList::showsWhatAPlainFilterFinds()
     for (int n = 1; n <= filter.size(); ++n)
         list->setFilter(filter.left(n));
     QTRY_VERIFY(settled(*list));
-    QCOMPARE(list->total(), 700);
+    const auto every = plainList(path, QString(), column);
+    QCOMPARE(list->total(), int(every.size()));
     const auto expected = plainList(path, filter, column);
-    QVERIFY(filter.isEmpty() || expected.size() < 700); // a filter that narrows, or the test says little
+    QVERIFY(filter.isEmpty() ||
+            expected.size() < every.size()); // a filter that narrows, or the test says little
     QCOMPARE(shown(*list), expected);
 }
 

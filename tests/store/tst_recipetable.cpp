@@ -65,13 +65,14 @@ QString oldCollection(const QTemporaryDir& dir)
 {
     const QString path = makeRecipeFile(dir.path(), fullRecipes(300));
     QString out;
-    if (runSqlite(
-            path,
-            QStringLiteral(
-                "DROP TRIGGER RecipeWordsInsert; DROP TRIGGER RecipeWordsUpdate; DROP TABLE RecipeWords;"
-                "DROP TABLE RecipeWordsPending; DROP TABLE RecipeWordsStamp;"
-                "DELETE FROM Recipes WHERE rowid % 7 = 3; PRAGMA page_size = 4096; VACUUM;"),
-            &out) != 0)
+    if (runSqlite(path,
+                  QStringLiteral(
+                      "DROP TRIGGER RecipeWordsInsert; DROP TRIGGER RecipeWordsUpdate; DROP TRIGGER "
+                      "RecipeWordsDelete;"
+                      "DROP TABLE RecipeWords; DROP TABLE RecipeWordsPending; DROP TABLE RecipeWordsLoose;"
+                      "DROP TABLE RecipeWordsStamp;"
+                      "DELETE FROM Recipes WHERE rowid % 7 = 3; PRAGMA page_size = 4096; VACUUM;"),
+                  &out) != 0)
         qFatal("sqlite3 failed: %s", qPrintable(out));
     return path;
 }
