@@ -344,6 +344,8 @@ QString RecipeList::text(int row, Column column)
         const std::uint32_t r = shownAt(row);
         return fromUtf8(column == Column::Name ? rows_.name(r) : rows_.category(r));
     }
+    if (previewing())
+        return fromUtf8(preview_[size_t(row)].time);
     const std::int64_t id = idAt(row);
     if (const auto it = times_.find(id); it != times_.end())
         return it->second;

@@ -140,7 +140,8 @@ std::optional<std::vector<Row>> first(sqlite::Database& db, int count)
     if (!presentIn(db) || !WordIndexStamp::intact(db))
         return std::nullopt;
     const QByteArray names = RecipeTable::quotedColumn(Field::RecipeName) + ", " +
-                             RecipeTable::quotedColumn(Field::FoodCategoryID);
+                             RecipeTable::quotedColumn(Field::FoodCategoryID) + ", " +
+                             RecipeTable::quotedColumn(Field::TimeToPrepare);
     struct Keyed
     {
         std::string key;
@@ -149,7 +150,8 @@ std::optional<std::vector<Row>> first(sqlite::Database& db, int count)
     std::vector<Keyed> found;
     const auto keep = [&](std::int64_t id, std::string key, const sqlite::Statement& r, int column) {
         found.push_back({std::move(key), Row{id, std::string(cutListText(utf8(r, column))),
-                                             std::string(cutListText(utf8(r, column + 1)))}});
+                                             std::string(cutListText(utf8(r, column + 1))),
+                                             std::string(utf8(r, column + 2))}});
     };
     std::unordered_set<std::int64_t> waiting;
     {
