@@ -258,7 +258,14 @@ bool RecipeListSource::Filter::next(std::vector<std::int64_t>& matches, int rows
     if (!indexAsked_) {
         indexAsked_ = true;
         if (!folded_.empty()) {
-            found_ = words_.recipesWith(db, folded_, after_, stop);
+            if (auto rows = words_.rowsWith(db, folded_, after_, stop)) {
+                // The window may want the connection meanwhile, to draw the rows it has.
+                lock.unlock();
+                found_ = WordIndex::recipesIn(std::move(*rows), after_, stop);
+                lock.relock();
+                if (!lockCommitted(db, lock, stop))
+                    return true;
+            }
             std::optional<std::vector<WordIndex::IdRange>> open;
             if (!found_ && !stop.stop_requested())
                 open = words_.candidates(db, folded_, after_, stop);

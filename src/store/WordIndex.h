@@ -80,6 +80,17 @@ public:
     // Stopped, none too, and for candidates() as well.
     std::optional<Found> recipesWith(sqlite::Database& db, std::string_view foldedWord, std::int64_t afterId,
                                      const std::stop_token& stop);
+    // The same in two steps, so that the connection is free for others while the second works:
+    // what the file holds for the word, then the recipes made of it.
+    struct WordRows
+    {
+        std::vector<std::string> rows;
+        std::int64_t highest = -1;
+        std::vector<std::int64_t> toRead;
+    };
+    std::optional<WordRows> rowsWith(sqlite::Database& db, std::string_view foldedWord, std::int64_t afterId,
+                                     const std::stop_token& stop);
+    static std::optional<Found> recipesIn(WordRows&& rows, std::int64_t afterId, const std::stop_token& stop);
     // The words are read again at the next search; after this program's own writes.
     void forget() { vocabularyVersion_ = -1; }
 

@@ -21,11 +21,14 @@ const QString ReadAction = QStringLiteral("read the recipe file");
 // Every block that one of `lists` holds, ascending. Through a bitmap only when that is no
 // larger than the blocks themselves: its size must follow how many blocks there are, never how
 // large a block number (one recipe with a huge id) is.
-Blocks unionOf(const std::vector<std::string>& lists)
+Blocks unionOf(const std::vector<std::string>& lists, const std::stop_token& stop)
 {
     Blocks all;
-    for (const std::string& list : lists)
+    for (const std::string& list : lists) {
+        if (stop.stop_requested())
+            return {};
         forEachBlock(list, [&](std::uint32_t b) { all.push_back(b); });
+    }
     if (all.empty())
         return all;
     const std::uint32_t top = *std::max_element(all.begin(), all.end());
@@ -45,15 +48,18 @@ Blocks unionOf(const std::vector<std::string>& lists)
 }
 
 // Keeps those of `candidates` (ascending) that one of `lists` holds.
-void keepHeld(Blocks& candidates, const std::vector<std::string>& lists)
+void keepHeld(Blocks& candidates, const std::vector<std::string>& lists, const std::stop_token& stop)
 {
     std::vector<bool> held(candidates.size());
-    for (const std::string& list : lists)
+    for (const std::string& list : lists) {
+        if (stop.stop_requested())
+            return;
         forEachBlock(list, [&](std::uint32_t b) {
             const auto at = std::lower_bound(candidates.begin(), candidates.end(), b);
             if (at != candidates.end() && *at == b)
                 held[std::size_t(at - candidates.begin())] = true;
         });
+    }
     std::size_t kept = 0;
     for (std::size_t i = 0; i < candidates.size(); ++i)
         if (held[i])
@@ -208,9 +214,11 @@ std::optional<std::vector<WordIndex::IdRange>> WordIndex::candidates(sqlite::Dat
     // The rarest part first: the others then only test the few blocks it leaves.
     std::sort(lists.begin(), lists.end(),
               [](const auto& a, const auto& b) { return bytesOf(a) < bytesOf(b); });
-    Blocks blocks = unionOf(lists.front());
+    Blocks blocks = unionOf(lists.front(), stop);
     for (std::size_t i = 1; i < lists.size() && !blocks.empty(); ++i)
-        keepHeld(blocks, lists[i]);
+        keepHeld(blocks, lists[i], stop);
+    if (stop.stop_requested())
+        return std::nullopt;
 
     const std::int64_t highest = highestId(db);
     std::vector<IdRange> ranges;
@@ -248,7 +256,7 @@ std::optional<std::vector<WordIndex::IdRange>> WordIndex::candidates(sqlite::Dat
     return ranges;
 }
 
-std::optional<WordIndex::Found> WordIndex::recipesWith(sqlite::Database& db, std::string_view foldedWord,
+std::optional<WordIndex::WordRows> WordIndex::rowsWith(sqlite::Database& db, std::string_view foldedWord,
                                                        std::int64_t afterId, const std::stop_token& stop)
 {
     if (foldedWord.empty() || foldedWord.size() > WordStrideBytes ||
@@ -258,17 +266,31 @@ std::optional<WordIndex::Found> WordIndex::recipesWith(sqlite::Database& db, std
         return std::nullopt;
     // A recipe whose field contains the word holds it inside one of its own words, whole, or
     // inside one of a long word's pieces, which overlap by more than the word.
-    const auto rows = rowsOfWordsContaining(db, foldedWord, stop);
+    auto rows = rowsOfWordsContaining(db, foldedWord, stop);
     if (!rows || stop.stop_requested())
         return std::nullopt;
-    const std::int64_t highest = highestId(db);
+    WordRows found{std::move(*rows), highestId(db), {}};
+    // Waiting and loose recipes alike are read: the bits of a loose one may be from its old text.
+    const std::vector<std::int64_t> waiting =
+        idsAfter(db, "SELECT id FROM RecipeWordsPending WHERE id > ?1 ORDER BY id", afterId);
+    const std::vector<std::int64_t> loose =
+        idsAfter(db, "SELECT id FROM RecipeWordsLoose WHERE id > ?1 ORDER BY id", afterId);
+    std::set_union(waiting.begin(), waiting.end(), loose.begin(), loose.end(),
+                   std::back_inserter(found.toRead));
+    return found;
+}
+
+std::optional<WordIndex::Found> WordIndex::recipesIn(WordRows&& rows, std::int64_t afterId,
+                                                     const std::stop_token& stop)
+{
+    const std::int64_t highest = rows.highest;
     // A bit a recipe for ids as they come; the blocks beyond (a few recipes with huge ids) one
     // by one, so that memory follows the recipes, never the size of an id.
     constexpr std::uint64_t DenseBlocks = std::uint64_t(1) << 22;
     const std::uint64_t highBlock = highest < 0 ? 0 : std::uint64_t(highest) >> BlockShift;
     std::vector<std::uint64_t> bits(std::size_t(std::min(highBlock + 1, DenseBlocks)));
     std::vector<WordIndexBlocks::BlockRecipes> far;
-    for (const std::string& row : *rows) {
+    for (const std::string& row : rows.rows) {
         if (stop.stop_requested())
             return std::nullopt;
         WordIndexBlocks::forEachBlockRecipes(row, [&](const WordIndexBlocks::BlockRecipes& b) {
@@ -280,7 +302,6 @@ std::optional<WordIndex::Found> WordIndex::recipesWith(sqlite::Database& db, std
     }
     std::sort(far.begin(), far.end(), [](const auto& a, const auto& b) { return a.block < b.block; });
 
-    Found found;
     std::vector<std::int64_t> sure;
     const auto add = [&](std::uint64_t block, std::uint64_t recipes) {
         for (; recipes; recipes &= recipes - 1) {
@@ -297,16 +318,18 @@ std::optional<WordIndex::Found> WordIndex::recipesWith(sqlite::Database& db, std
             add(far[i].block, far[i].recipes);
         else
             far[i + 1].recipes |= far[i].recipes;
-    // Waiting and loose recipes alike are read: the bits of a loose one may be from its old text.
-    const std::vector<std::int64_t> waiting =
-        idsAfter(db, "SELECT id FROM RecipeWordsPending WHERE id > ?1 ORDER BY id", afterId);
-    const std::vector<std::int64_t> loose =
-        idsAfter(db, "SELECT id FROM RecipeWordsLoose WHERE id > ?1 ORDER BY id", afterId);
-    std::set_union(waiting.begin(), waiting.end(), loose.begin(), loose.end(),
-                   std::back_inserter(found.toRead));
+    Found found;
+    found.toRead = std::move(rows.toRead);
     std::set_difference(sure.begin(), sure.end(), found.toRead.begin(), found.toRead.end(),
                         std::back_inserter(found.sure));
     return found;
+}
+
+std::optional<WordIndex::Found> WordIndex::recipesWith(sqlite::Database& db, std::string_view foldedWord,
+                                                       std::int64_t afterId, const std::stop_token& stop)
+{
+    auto rows = rowsWith(db, foldedWord, afterId, stop);
+    return rows ? recipesIn(std::move(*rows), afterId, stop) : std::nullopt;
 }
 
 } // namespace pantrio
