@@ -63,7 +63,7 @@ void ServerRows::insert(std::int64_t id, const RecipeValues& values)
 {
     static const QByteArray sql = "INSERT INTO " + table() + " (id, " + RecipeTable::columnList() +
                                   ") VALUES ($1, " + placeholders(FieldCount, 2) + ")";
-    db_.exec(sql.constData(), withValues({pg::param(id)}, values), ImportAction);
+    db_.run(sql, withValues({pg::param(id)}, values), ImportAction);
     ++inserted_;
 }
 
@@ -114,18 +114,32 @@ void ServerRows::dropPart()
 std::unique_ptr<ServerStore> ServerStore::open(const QString& address, OpenMode mode)
 {
     std::unique_ptr<ServerStore> store(
-        new ServerStore(ServerSchema::open(address, mode, TimeoutSeconds), address));
+        new ServerStore(ServerSchema::open(address, mode, TimeoutSeconds), address, mode));
     store->snapshot_.open(mode);
     return store;
 }
 
-ServerStore::ServerStore(pg::Connection db, QString address)
-    : db_(std::move(db)), address_(std::move(address)), snapshot_([this] { return readIds(); })
+ServerStore::ServerStore(pg::Connection db, QString address, OpenMode mode)
+    : db_(std::move(db)), address_(std::move(address)), mode_(mode), snapshot_([this] { return readIds(); })
 {}
+
+// Once, at the start of a command: a reconnection that fails leaves the store as it was, for
+// the next command to try again. A full window's hold on the collection ended with the lost
+// connection; when another took it meanwhile, this one is told it is in use and writes nothing.
+pg::Connection& ServerStore::connected()
+{
+    if (!open_)
+        throw StoreError(StoreError::Kind::Closed, QStringLiteral("The shared collection is not open."));
+    if (db_.isBroken() || !db_.isOpen()) {
+        db_.close();
+        db_ = ServerSchema::open(address_, mode_, TimeoutSeconds);
+    }
+    return db_;
+}
 
 std::vector<std::int64_t> ServerStore::readIds()
 {
-    const pg::Result r = db_.exec("SELECT id FROM " + table() + " ORDER BY id", ReadAction);
+    const pg::Result r = connected().exec("SELECT id FROM " + table() + " ORDER BY id", ReadAction);
     std::vector<std::int64_t> ids;
     ids.reserve(std::size_t(r.rows()));
     for (int i = 0; i < r.rows(); ++i)
@@ -153,7 +167,7 @@ bool ServerStore::readRow(std::int64_t id, RecipeValues& values, std::int64_t& v
 {
     static const QByteArray sql =
         "SELECT row_version, " + RecipeTable::columnList() + " FROM " + table() + " WHERE id = $1";
-    const pg::Result r = db_.exec(sql.constData(), {pg::param(id)}, ReadAction);
+    const pg::Result r = connected().run(sql, {pg::param(id)}, ReadAction);
     if (r.rows() == 0)
         return false;
     version = r.int64(0, 0);
@@ -169,9 +183,10 @@ std::int64_t ServerStore::insert(const RecipeValues& values, std::int64_t highes
                                   ") SELECT greatest(coalesce(max(id), 0), $1::bigint) + 1, " +
                                   placeholders(FieldCount, 2) + " FROM " + table() + " RETURNING id";
     std::int64_t id = 0;
+    connected();
     inTransaction("BEGIN", SaveAction, [&] {
         db_.exec("LOCK TABLE " + table() + " IN SHARE ROW EXCLUSIVE MODE", SaveAction);
-        id = db_.exec(sql.constData(), withValues({pg::param(highestId)}, values), SaveAction).int64(0, 0);
+        id = db_.run(sql, withValues({pg::param(highestId)}, values), SaveAction).int64(0, 0);
         return true;
     });
     return id;
@@ -189,7 +204,7 @@ std::int64_t ServerStore::update(std::int64_t id, const RecipeValues&, std::int6
             sql += ", " + RecipeTable::quotedColumn(f) + " = $" + QByteArray::number(params.size());
         }
     sql += " WHERE id = $1 AND row_version = $2 RETURNING row_version";
-    const pg::Result r = db_.exec(sql.constData(), params, SaveAction);
+    const pg::Result r = connected().run(sql, params, SaveAction);
     if (r.rows() == 1)
         return r.int64(0, 0);
     static const QByteArray exists = "SELECT 1 FROM " + table() + " WHERE id = $1";
@@ -207,12 +222,12 @@ std::int64_t ServerStore::update(std::int64_t id, const RecipeValues&, std::int6
 void ServerStore::remove(std::int64_t id)
 {
     static const QByteArray sql = "DELETE FROM " + table() + " WHERE id = $1";
-    db_.exec(sql.constData(), {pg::param(id)}, DeleteAction);
+    connected().run(sql, {pg::param(id)}, DeleteAction);
 }
 
 bool ServerStore::transact(const std::function<bool(RecipeRows&)>& work)
 {
-    ServerRows rows(db_);
+    ServerRows rows(connected());
     const bool committed = inTransaction("BEGIN", ImportAction, [&] {
         // Other programs' adds wait, so that the ids the work hands out stay free.
         db_.exec("LOCK TABLE " + table() + " IN SHARE ROW EXCLUSIVE MODE", ImportAction);
@@ -232,6 +247,7 @@ bool ServerStore::transact(const std::function<bool(RecipeRows&)>& work)
 
 void ServerStore::read(const std::function<void(RecipeRows&)>& work)
 {
+    connected();
     inTransaction("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", ReadAction, [&] {
         ServerRows rows(db_);
         work(rows);
@@ -250,6 +266,7 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
     const auto& terms = condition.terms();
     if (terms.empty())
         return std::nullopt;
+    connected();
     const auto text = terms.front().pattern.containedText();
     const bool byWords = condition.ignoresAccents() && text &&
                          std::all_of(terms.begin(), terms.end(), [&](const SearchCondition::Term& t) {

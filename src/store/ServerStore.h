@@ -32,14 +32,21 @@ private:
 // A collection in a PostgreSQL database (see ServerSchema.h). Every save is one statement or
 // one transaction, and checks the row version it read; the server does the searching, so the
 // cursor's own changes need no following here.
+//
+// A connection the server ended or the network lost fails the command that finds it so; the
+// next command connects again, takes the collection as it was taken at open, and then runs.
 class ServerStore : public CollectionStore
 {
 public:
     static std::unique_ptr<ServerStore> open(const QString& address, OpenMode mode);
 
     const QString& location() const override { return address_; }
-    bool isOpen() const override { return db_.isOpen(); }
-    void close() override { db_.close(); }
+    bool isOpen() const override { return open_; }
+    void close() override
+    {
+        db_.close();
+        open_ = false;
+    }
     Snapshot& snapshot() override { return snapshot_; }
     void startBackgroundWork() override {}
     void setOnBackupFailed(std::function<void(const QString&)>) override {}
@@ -62,12 +69,15 @@ public:
     RecipeListSource listSource() override;
 
 private:
-    ServerStore(pg::Connection db, QString address);
+    ServerStore(pg::Connection db, QString address, OpenMode mode);
+    pg::Connection& connected(); // connects again when the last command lost the connection
     std::vector<std::int64_t> readIds();
     template <typename Work> auto inTransaction(const char* begin, const QString& action, Work work);
 
     pg::Connection db_;
     QString address_;
+    OpenMode mode_;
+    bool open_ = true;
     Snapshot snapshot_;
 };
 

@@ -6,9 +6,13 @@
 #include "store/RecordCursor.h"
 #include "support/TestSupport.h"
 
+#include <netinet/in.h>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QUrlQuery>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace pantrio;
 
@@ -353,6 +357,28 @@ void TestCollectionEngines::lostConnectionKeepsTheEdit()
         QVERIFY2(e.kind() == StoreError::Kind::ServerUnreachable, qPrintable(e.message()));
     }
     QVERIFY(c->isStaged(Field::Notes));
+    const auto notesOnServer = [&] {
+        return pg::Connection(address, 10)
+            .exec(("SELECT " + RecipeTable::quotedColumn(Field::Notes) + " FROM pantrio_recipes").constData(),
+                  QStringLiteral("read"))
+            .text(0, 0);
+    };
+    {
+        // Another full window took the collection meanwhile: this one writes nothing.
+        auto other = open(address);
+        try {
+            c->update();
+            QFAIL("saved into a collection another window holds");
+        } catch (const StoreError& e) {
+            QVERIFY2(e.kind() == StoreError::Kind::InUse, qPrintable(e.message()));
+        }
+        QVERIFY(c->isStaged(Field::Notes));
+        QCOMPARE(notesOnServer(), std::nullopt);
+    }
+    c->update(); // connects again, takes the collection back and saves
+    QVERIFY(!c->hasPendingChanges());
+    QCOMPARE(notesOnServer(), std::optional<QString>(QStringLiteral("typed")));
+    QVERIFY_THROWS_EXCEPTION(StoreError, open(address, OpenMode::Shared)); // held alone again
 }
 
 void TestCollectionEngines::serverRefusesWhatIsNoCollection_data()
