@@ -66,6 +66,8 @@ private slots:
     void lostConnectionKeepsTheEdit();
     void serverRefusesWhatIsNoCollection_data();
     void serverRefusesWhatIsNoCollection();
+    void faultsAreToldApart_data();
+    void faultsAreToldApart();
 
 private:
     void engines();
@@ -420,6 +422,96 @@ void TestCollectionEngines::serverRefusesWhatIsNoCollection()
         QFAIL("opened");
     } catch (const StoreError& e) {
         QVERIFY2(e.kind() == kind, qPrintable(e.message()));
+    }
+}
+
+void TestCollectionEngines::faultsAreToldApart_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("options"); // added to the address's query
+    QTest::addColumn<StoreError::Kind>("kind");
+    QTest::addColumn<QString>("advice"); // what the message tells the user to do
+    // The roles are the private test server's (scripts/lib/test-postgres.sh).
+    QTest::newRow("wrong password") << "pantrio_password"
+                                    << "password=Pepper-4711" << StoreError::Kind::AccessDenied
+                                    << "~/.pgpass";
+    QTest::newRow("no password") << "pantrio_password"
+                                 << "" << StoreError::Kind::AccessDenied << "~/.pgpass";
+    QTest::newRow("unknown user") << "nobody_here"
+                                  << "" << StoreError::Kind::AccessDenied << "user name";
+    QTest::newRow("extension refused") << "pantrio_guest"
+                                       << "" << StoreError::Kind::ExtensionMissing << "owner may add them";
+    QTest::newRow("missing database")
+        << ""
+        << "dbname=no_such_db" << StoreError::Kind::DatabaseMissing << "check the name";
+    // Another program holds the collection while it is made: the open waits past its limit.
+    QTest::newRow("statement timeout")
+        << ""
+        << "options=-c statement_timeout=300" << StoreError::Kind::Timeout << "try again";
+    // A port that takes the connection and never answers.
+    QTest::newRow("connect timeout") << ""
+                                     << "connect_timeout=2" << StoreError::Kind::Timeout << "try again";
+    QTest::newRow("server stopped") << ""
+                                    << "host=/nonexistent" << StoreError::Kind::ServerUnreachable
+                                    << "is it running";
+}
+
+void TestCollectionEngines::faultsAreToldApart()
+{
+    if (Server.isEmpty())
+        QSKIP("PANTRIO_TEST_POSTGRES is not set");
+    QFETCH(QString, user);
+    QFETCH(QString, options);
+    QFETCH(StoreError::Kind, kind);
+    QFETCH(QString, advice);
+    if (!user.startsWith(QLatin1String("nobody")) && !user.isEmpty() &&
+        pg::Connection(Server, 10)
+                .exec("SELECT 1 FROM pg_roles WHERE rolname = $1", {user.toUtf8()}, QStringLiteral("read"))
+                .rows() == 0)
+        QSKIP("the server has not the test roles");
+    QUrl address(test::newServerDatabase());
+    QUrlQuery query(address);
+    if (!user.isEmpty()) {
+        query.removeAllQueryItems(QStringLiteral("user"));
+        query.addQueryItem(QStringLiteral("user"), user);
+    }
+    const QString key = options.section(QLatin1Char('='), 0, 0), value = options.section(QLatin1Char('='), 1);
+    if (key == QLatin1String("dbname"))
+        address.setPath(QLatin1Char('/') + value);
+    else if (!key.isEmpty()) {
+        query.removeAllQueryItems(key);
+        query.addQueryItem(key, value);
+    }
+    // What makes the timeouts: a program holding the lock that making a collection takes, and
+    // a socket that is listened on and never read.
+    pg::Connection holder;
+    if (key == QLatin1String("options")) {
+        holder = pg::Connection(address.toString(), 10);
+        holder.exec("BEGIN", QStringLiteral("hold"));
+        holder.exec("SELECT pg_advisory_xact_lock(1, 0)", QStringLiteral("hold"));
+    }
+    const int silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof at;
+    QVERIFY(bind(silent, reinterpret_cast<sockaddr*>(&at), size) == 0 && listen(silent, 4) == 0 &&
+            getsockname(silent, reinterpret_cast<sockaddr*>(&at), &size) == 0);
+    const auto closeSilent = qScopeGuard([&] { ::close(silent); });
+    if (key == QLatin1String("connect_timeout")) {
+        query.removeAllQueryItems(QStringLiteral("host"));
+        query.addQueryItem(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
+        query.removeAllQueryItems(QStringLiteral("port"));
+        query.addQueryItem(QStringLiteral("port"), QString::number(ntohs(at.sin_port)));
+    }
+    address.setQuery(query);
+    try {
+        open(address.toString(QUrl::FullyEncoded));
+        QFAIL("opened");
+    } catch (const StoreError& e) {
+        QVERIFY2(e.kind() == kind, qPrintable(e.message()));
+        QVERIFY2(e.message().contains(advice), qPrintable(e.message()));
+        QVERIFY2(!e.message().contains(QStringLiteral("Pepper")), qPrintable(e.message()));
     }
 }
 
