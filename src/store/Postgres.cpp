@@ -290,6 +290,54 @@ Result Connection::run(const QByteArray& sql, const std::vector<Param>& params, 
     failWith(result, action);
 }
 
+void Connection::copyIn(const char* sql, const QByteArray& data, const QString& action)
+{
+    if (!conn_)
+        throw StoreError(StoreError::Kind::Closed, QStringLiteral("The shared collection is not open."));
+    PGresult* start = PQexec(conn_, sql);
+    if (!start || PQresultStatus(start) != PGRES_COPY_IN)
+        failWith(start, action);
+    PQclear(start);
+    const bool sent = PQputCopyData(conn_, data.constData(), int(data.size())) == 1;
+    PQputCopyEnd(conn_, sent ? nullptr : "the data could not be sent");
+    // The last result tells how the copy went; the ones before it, if any, are dropped.
+    PGresult* last = nullptr;
+    while (PGresult* r = PQgetResult(conn_)) {
+        if (last)
+            PQclear(last);
+        last = r;
+    }
+    if (!succeeded(last))
+        failWith(last, action);
+    PQclear(last);
+}
+
+void appendCopyField(QByteArray& row, const Param& value)
+{
+    if (!value) {
+        row += "\\N";
+        return;
+    }
+    for (const char c : *value) {
+        switch (c) {
+        case '\\':
+            row += "\\\\";
+            break;
+        case '\n':
+            row += "\\n";
+            break;
+        case '\r':
+            row += "\\r";
+            break;
+        case '\t':
+            row += "\\t";
+            break;
+        default:
+            row += c;
+        }
+    }
+}
+
 bool Connection::inTransaction() const
 {
     return conn_ && PQtransactionStatus(conn_) != PQTRANS_IDLE;

@@ -71,6 +71,8 @@ public:
     // The same, prepared on this connection at its first use and then only executed: for the
     // statements a window or an import runs again and again. A new connection prepares anew.
     Result run(const QByteArray& sql, const std::vector<Param>& params, const QString& action);
+    // Sends `data` (COPY's text format, rows whole) to `sql`, a COPY ... FROM STDIN.
+    void copyIn(const char* sql, const QByteArray& data, const QString& action);
     bool inTransaction() const;
     // Ends an open transaction without a word, as cleanup after a failure.
     void rollBackQuietly();
@@ -85,6 +87,9 @@ private:
     QString name_;
     QHash<QByteArray, QByteArray> prepared_; // statement text to its name on this connection
 };
+
+// Appends `value` to a row of COPY's text format: NULL as \N, the separators escaped.
+void appendCopyField(QByteArray& row, const Param& value);
 
 // The user-facing name of a connection string: database and host, never a password.
 QString describe(const QString& conninfo);

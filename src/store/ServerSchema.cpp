@@ -47,6 +47,29 @@ QByteArray wordsFunctionSql()
            ") $$";
 }
 
+QByteArray namesIndexSql()
+{
+    return QByteArray("CREATE INDEX ") + NamesIndex + " ON " + Table + " USING gin ((" + namesExpression() +
+           ") public.gin_trgm_ops)";
+}
+
+// A collection made before the index was is given it; one the user may not change goes on
+// without it, its Find only slower.
+void addNamesIndex(pg::Connection& db)
+{
+    if (!db.exec("SELECT to_regclass($1)", {QByteArray(NamesIndex)}, OpenAction).isNull(0, 0))
+        return;
+    db.exec("SAVEPOINT names_index", OpenAction);
+    try {
+        db.exec(namesIndexSql().constData(), OpenAction);
+        db.exec("RELEASE names_index", OpenAction);
+    } catch (const StoreError& e) {
+        if (e.kind() == StoreError::Kind::ServerUnreachable || e.kind() == StoreError::Kind::Timeout)
+            throw;
+        db.exec("ROLLBACK TO names_index", OpenAction);
+    }
+}
+
 void create(pg::Connection& db)
 {
     const auto run = [&](const QByteArray& sql) { db.exec(sql.constData(), OpenAction); };
@@ -72,6 +95,7 @@ void create(pg::Connection& db)
     run(tableSql());
     run(QByteArray("CREATE INDEX pantrio_recipes_words ON ") + Table + " USING gin (" + WordsColumn +
         " public.gin_trgm_ops)");
+    run(namesIndexSql());
 }
 
 bool tableExists(pg::Connection& db, const char* name)
@@ -110,6 +134,7 @@ void createOrCheck(pg::Connection& db)
         if (!tableExists(db, Table))
             db.fail(StoreError::Kind::TableMissing, OpenAction,
                     QStringLiteral("it holds no table of recipes"));
+        addNamesIndex(db);
         db.exec("COMMIT", OpenAction);
     } catch (...) {
         db.rollBackQuietly();
@@ -118,6 +143,12 @@ void createOrCheck(pg::Connection& db)
 }
 
 } // namespace
+
+QByteArray namesExpression()
+{
+    return "lower(coalesce(" + RecipeTable::quotedColumn(Field::FoodCategoryID) +
+           ", '') || E'\\n' || coalesce(" + RecipeTable::quotedColumn(Field::RecipeName) + ", ''))";
+}
 
 pg::Connection open(const QString& address, OpenMode mode, int timeoutSeconds)
 {

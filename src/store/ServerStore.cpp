@@ -56,19 +56,36 @@ bool inSnapshot(std::span<const std::int64_t> snapshot, std::int64_t id)
 
 std::int64_t ServerRows::highestId()
 {
+    flush();
     return db_.exec("SELECT coalesce(max(id), 0) FROM " + table(), ImportAction).int64(0, 0);
 }
 
 void ServerRows::insert(std::int64_t id, const RecipeValues& values)
 {
-    static const QByteArray sql = "INSERT INTO " + table() + " (id, " + RecipeTable::columnList() +
-                                  ") VALUES ($1, " + placeholders(FieldCount, 2) + ")";
-    db_.run(sql, withValues({pg::param(id)}, values), ImportAction);
+    pending_ += QByteArray::number(qint64(id));
+    for (Field f : allFields) {
+        pending_ += '\t';
+        pg::appendCopyField(pending_, pg::param(values[f]));
+    }
+    pending_ += '\n';
     ++inserted_;
+    if (++pendingRows_ >= 2000 || pending_.size() >= (4 << 20))
+        flush();
+}
+
+void ServerRows::flush()
+{
+    if (pendingRows_ == 0)
+        return;
+    static const QByteArray sql = "COPY " + table() + " (id, " + RecipeTable::columnList() + ") FROM STDIN";
+    const QByteArray data = std::exchange(pending_, QByteArray());
+    pendingRows_ = 0;
+    db_.copyIn(sql.constData(), data, ImportAction);
 }
 
 std::optional<RecipeValues> ServerRows::fetch(std::int64_t id)
 {
+    flush();
     static const QByteArray sql =
         "SELECT " + RecipeTable::columnList() + " FROM " + table() + " WHERE id = $1";
     const pg::Result r = db_.exec(sql.constData(), {pg::param(id)}, ImportAction);
@@ -79,6 +96,7 @@ std::optional<RecipeValues> ServerRows::fetch(std::int64_t id)
 
 void ServerRows::forEach(const std::function<bool(std::int64_t, const RecipeValues&)>& row)
 {
+    flush();
     // In pages by id: the caller's transaction keeps them one state of the table.
     static const QByteArray sql = "SELECT id, " + RecipeTable::columnList() + " FROM " + table() +
                                   " WHERE id > $1 ORDER BY id LIMIT 1000";
@@ -97,16 +115,19 @@ void ServerRows::forEach(const std::function<bool(std::int64_t, const RecipeValu
 
 void ServerRows::beginPart()
 {
+    flush();
     db_.exec("SAVEPOINT importing_part", ImportAction);
 }
 
 void ServerRows::keepPart()
 {
+    flush();
     db_.exec("RELEASE importing_part", ImportAction);
 }
 
 void ServerRows::dropPart()
 {
+    flush();
     db_.exec("ROLLBACK TO importing_part", ImportAction);
     db_.exec("RELEASE importing_part", ImportAction);
 }
@@ -115,6 +136,7 @@ std::unique_ptr<ServerStore> ServerStore::open(const QString& address, OpenMode 
 {
     std::unique_ptr<ServerStore> store(
         new ServerStore(ServerSchema::open(address, mode, TimeoutSeconds), address, mode));
+    store->checkNamesIndex();
     store->snapshot_.open(mode);
     return store;
 }
@@ -133,8 +155,18 @@ pg::Connection& ServerStore::connected()
     if (db_.isBroken() || !db_.isOpen()) {
         db_.close();
         db_ = ServerSchema::open(address_, mode_, TimeoutSeconds);
+        checkNamesIndex();
     }
     return db_;
+}
+
+// Find takes the names index only where the server lowers letters beyond ASCII as Find folds
+// them (a server whose character type is "C" lowers only A to Z).
+void ServerStore::checkNamesIndex()
+{
+    namesFindable_ = db_.exec("SELECT lower('ÀΣЖ') = 'àσж' AND to_regclass($1) IS NOT NULL",
+                              {QByteArray(ServerSchema::NamesIndex)}, ReadAction)
+                         .text(0, 0) == QLatin1String("t");
 }
 
 std::vector<std::int64_t> ServerStore::readIds()
@@ -231,7 +263,10 @@ bool ServerStore::transact(const std::function<bool(RecipeRows&)>& work)
     const bool committed = inTransaction("BEGIN", ImportAction, [&] {
         // Other programs' adds wait, so that the ids the work hands out stay free.
         db_.exec("LOCK TABLE " + table() + " IN SHARE ROW EXCLUSIVE MODE", ImportAction);
-        return work(rows);
+        if (!work(rows))
+            return false;
+        rows.flush();
+        return true;
     });
     // Until the server next gathers its statistics, a table that grew this much would be read
     // whole for what its indexes answer (reading the ids of 100,000 recipes took half a second).
@@ -255,11 +290,44 @@ void ServerStore::read(const std::function<void(RecipeRows&)>& work)
     });
 }
 
+namespace {
+
+// The runs of `folded` (a search text as this program folds it) between the characters it folds
+// to from one the server lowers otherwise (final sigma, the micro sign, the long s, ...), as an
+// array for the server to fold each run as it folded its index and join them with `_`, any one
+// character: the index then offers every row this program could match, and each is matched here.
+QByteArray patternRuns(std::string_view folded)
+{
+    static const QString loose = QStringLiteral("σβθφπκρεṡιμsвдостъѣꙋ");
+    const QString text = QString::fromUtf8(folded.data(), qsizetype(folded.size()));
+    QByteArray out = "{\"";
+    for (const QChar c : text) {
+        if (loose.contains(c))
+            out += "\",\"";
+        else if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            out += '\\' + QByteArray(1, char(c.unicode()));
+        else
+            out += QString(c).toUtf8();
+    }
+    return out + "\"}";
+}
+
+// " LIKE" the runs in $2, each as `fold` folds `r`, joined by any one character, anywhere in the text.
+QByteArray likeRuns(const char* fold)
+{
+    return QByteArray(" LIKE '%' || (SELECT string_agg(replace(replace(replace(") + fold +
+           ", '\\', '\\\\'), '%', '\\%'), '_', '\\_'), '_' ORDER BY o) "
+           "FROM unnest($2::text[]) WITH ORDINALITY AS u(r, o)) || '%'";
+}
+
+} // namespace
+
 // The server narrows the rows down; each is then matched here, as in a file, so that both find
 // the same. Text anywhere, ignoring accents, goes through the trigram index over the folded
-// words; the rows just after the start are looked at first, where a common text is found at
-// once and the index would offer every row. A text under three characters has no trigrams,
-// and the server reads the rows instead. Any other condition reads the fields it names, in pages.
+// words; text in the name or the category, through the one over both lowered. The rows just
+// after the start are looked at first, where a common text is found at once and the index would
+// offer every row. A text under three characters has no trigrams, and the server reads the rows
+// instead. Any other condition reads the fields it names, in pages.
 std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condition, std::int64_t afterId,
                                                    std::span<const std::int64_t> snapshot)
 {
@@ -268,9 +336,15 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
         return std::nullopt;
     connected();
     const auto text = terms.front().pattern.containedText();
-    const bool byWords = condition.ignoresAccents() && text &&
-                         std::all_of(terms.begin(), terms.end(), [&](const SearchCondition::Term& t) {
-                             return t.pattern.ignoresAccents() && t.pattern.containedText() == text;
+    const auto sameText = [&](bool loose) {
+        return text && std::all_of(terms.begin(), terms.end(), [&](const SearchCondition::Term& t) {
+                   return t.pattern.ignoresAccents() == loose && t.pattern.containedText() == text;
+               });
+    };
+    const bool byWords = condition.ignoresAccents() && sameText(true);
+    const bool byNames = !byWords && namesFindable_ && sameText(false) &&
+                         std::all_of(terms.begin(), terms.end(), [](const SearchCondition::Term& t) {
+                             return t.field == Field::RecipeName || t.field == Field::FoodCategoryID;
                          });
     std::vector<Field> fields;
     for (const auto& t : terms)
@@ -278,14 +352,13 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
             fields.push_back(t.field);
     const QByteArray columns = "id, " + RecipeTable::columnList(fields);
     std::vector<pg::Param> params{pg::param(afterId)};
-    QByteArray wordsMatch;
-    if (byWords) {
-        wordsMatch =
-            QByteArray(ServerSchema::WordsColumn) +
-            " LIKE '%' || replace(replace(replace(public.pantrio_fold($2), '\\', '\\\\'), '%', '\\%'), '_', "
-            "'\\_') || '%'";
-        params.push_back(QByteArray(text->data(), qsizetype(text->size())));
-    }
+    QByteArray indexed; // what the server's index answers
+    if (byWords)
+        indexed = QByteArray(ServerSchema::WordsColumn) + likeRuns("public.pantrio_fold(r)");
+    else if (byNames)
+        indexed = ServerSchema::namesExpression() + likeRuns("lower(r)");
+    if (!indexed.isEmpty())
+        params.push_back(patternRuns(*text));
     // The first match among `r`'s rows (id, then `fields`) that is in the snapshot.
     const auto firstMatch = [&](const pg::Result& r) -> std::optional<std::int64_t> {
         for (int i = 0; i < r.rows(); ++i) {
@@ -301,11 +374,10 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
         return std::nullopt;
     };
     constexpr int Near = 1000;
-    if (byWords) {
-        const QByteArray near = "SELECT " + columns + " FROM (SELECT " + columns + ", " +
-                                ServerSchema::WordsColumn + " FROM " + table() +
+    if (!indexed.isEmpty()) {
+        const QByteArray near = "SELECT " + columns + " FROM (SELECT * FROM " + table() +
                                 " WHERE id > $1 ORDER BY id LIMIT " + QByteArray::number(Near) +
-                                ") near WHERE " + wordsMatch + " ORDER BY id";
+                                ") near WHERE " + indexed + " ORDER BY id";
         if (const auto hit = firstMatch(db_.exec(near.constData(), params, QStringLiteral("search"))))
             return hit;
         const QByteArray end = "SELECT id FROM " + table() + " WHERE id > $1 ORDER BY id OFFSET " +
@@ -317,7 +389,7 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
     }
     // Pages that grow: a match is often near, and a search that finds none takes few trips.
     const QByteArray sql = "SELECT " + columns + " FROM " + table() + " WHERE id > $1" +
-                           (byWords ? " AND " + wordsMatch : QByteArray()) + " ORDER BY id LIMIT $" +
+                           (indexed.isEmpty() ? QByteArray() : " AND " + indexed) + " ORDER BY id LIMIT $" +
                            QByteArray::number(params.size() + 1);
     params.push_back(std::nullopt);
     for (int page = 256;; page = std::min(page * 2, 16384)) {

@@ -23,10 +23,15 @@ public:
     void keepPart() override;
     void dropPart() override;
     int inserted() const { return inserted_; }
+    // Sends the inserts not yet sent; before anything else reads or marks the table, and
+    // before the commit.
+    void flush();
 
 private:
     pg::Connection& db_;
     int inserted_ = 0;
+    QByteArray pending_; // inserts in COPY's text format, sent together: one round trip each was the cost
+    int pendingRows_ = 0;
 };
 
 // A collection in a PostgreSQL database (see ServerSchema.h). Every save is one statement or
@@ -71,6 +76,7 @@ public:
 private:
     ServerStore(pg::Connection db, QString address, OpenMode mode);
     pg::Connection& connected(); // connects again when the last command lost the connection
+    void checkNamesIndex();
     std::vector<std::int64_t> readIds();
     template <typename Work> auto inTransaction(const char* begin, const QString& action, Work work);
 
@@ -78,6 +84,7 @@ private:
     QString address_;
     OpenMode mode_;
     bool open_ = true;
+    bool namesFindable_ = false;
     Snapshot snapshot_;
 };
 

@@ -264,8 +264,8 @@ void TestCollectionEngines::failedBulkChangeLeavesNothing()
 void TestCollectionEngines::findMatchesPlainScan()
 {
     QRandomGenerator rng(77);
-    const QStringList words = {"Crème", "BRÛLÉE", "soup",  "Straße", "pie", "%",
-                               "_",     "a\\b",   "naïve", "Œuf",    "x",   "tart"};
+    const QStringList words = {"Crème", "BRÛLÉE", "soup", "Straße", "pie",  "%",    "_",
+                               "a\\b",  "naïve",  "Œuf",  "x",      "tart", "ὁδός", "µg"};
     const auto pick = [&]() -> FieldValue {
         if (rng.bounded(8) == 0)
             return std::nullopt;
@@ -282,8 +282,8 @@ void TestCollectionEngines::findMatchesPlainScan()
         rows << v;
     }
     auto c = open(make(rows));
-    const QStringList texts = {"creme brulee", "STRASSE", "ss",    "%",  "_", "a\\b", "e",
-                               "oeuf",         "naive",   "pie t", "zz", "ü"};
+    const QStringList texts = {"creme brulee", "STRASSE", "ss", "%", "_",   "a\\b", "e",   "oeuf",
+                               "naive",        "pie t",   "zz", "ü", "ΔΌΣ", "μg",   "soup"};
     for (const QString& t : texts) {
         const SearchCondition conditions[] = {
             SearchCondition::anyContainsLoosely(allFields, t),
@@ -299,7 +299,11 @@ void TestCollectionEngines::findMatchesPlainScan()
                 found << c->absolutePosition();
                 c->findNext(condition);
             }
-            QVERIFY2(found == expected, qPrintable(t));
+            QVERIFY2(found == expected, qPrintable(QStringLiteral("%1, condition %2: %3 found of %4")
+                                                       .arg(t)
+                                                       .arg(&condition - conditions)
+                                                       .arg(found.size())
+                                                       .arg(expected.size())));
         }
     }
 }
