@@ -1,5 +1,6 @@
 #include "Postgres.h"
 
+#include <charconv>
 #include <libpq-fe.h>
 #include <utility>
 
@@ -59,7 +60,12 @@ std::optional<QString> Result::text(int row, int column) const
 
 std::int64_t Result::int64(int row, int column) const
 {
-    return isNull(row, column) ? 0 : std::int64_t(QByteArray(PQgetvalue(result_, row, column)).toLongLong());
+    if (isNull(row, column))
+        return 0;
+    const char* text = PQgetvalue(result_, row, column);
+    std::int64_t value = 0;
+    std::from_chars(text, text + PQgetlength(result_, row, column), value);
+    return value;
 }
 
 const char* Result::utf8(int row, int column, int* size) const

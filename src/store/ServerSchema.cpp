@@ -103,6 +103,19 @@ bool tableExists(pg::Connection& db, const char* name)
     return !db.exec("SELECT to_regclass($1)", {QByteArray(name)}, OpenAction).isNull(0, 0);
 }
 
+void checkVersion(pg::Connection& db)
+{
+    const pg::Result version = db.exec("SELECT max(version) FROM pantrio_schema", OpenAction);
+    const std::int64_t found = version.int64(0, 0);
+    if (found != Version)
+        db.fail(StoreError::Kind::NotADatabase, OpenAction,
+                found > Version ? QStringLiteral("a newer Pantrio made it (layout %1); this one knows "
+                                                 "layout %2")
+                                      .arg(found)
+                                      .arg(Version)
+                                : QStringLiteral("its layout (%1) is not one Pantrio knows").arg(found));
+}
+
 // Creates the collection in an empty database; a database holding anything else is refused.
 void createOrCheck(pg::Connection& db)
 {
@@ -122,15 +135,7 @@ void createOrCheck(pg::Connection& db)
                                        "collection needs a database of its own)"));
             create(db);
         }
-        const pg::Result version = db.exec("SELECT max(version) FROM pantrio_schema", OpenAction);
-        const std::int64_t found = version.int64(0, 0);
-        if (found != Version)
-            db.fail(StoreError::Kind::NotADatabase, OpenAction,
-                    found > Version ? QStringLiteral("a newer Pantrio made it (layout %1); this one knows "
-                                                     "layout %2")
-                                          .arg(found)
-                                          .arg(Version)
-                                    : QStringLiteral("its layout (%1) is not one Pantrio knows").arg(found));
+        checkVersion(db);
         if (!tableExists(db, Table))
             db.fail(StoreError::Kind::TableMissing, OpenAction,
                     QStringLiteral("it holds no table of recipes"));
@@ -154,12 +159,21 @@ pg::Connection open(const QString& address, OpenMode mode, int timeoutSeconds)
 {
     pg::Connection db(address, timeoutSeconds);
     // Held by the session: it ends with the connection, however the program ends.
-    const char* lock = mode == OpenMode::Exclusive ? "SELECT pg_try_advisory_lock($1::bigint)"
-                                                   : "SELECT pg_try_advisory_lock_shared($1::bigint)";
-    if (db.exec(lock, {QByteArray(LockKey)}, OpenAction).text(0, 0) != QLatin1String("t"))
+    // With it, whether the collection is complete: then only its layout is read, in one more trip.
+    const QByteArray sql =
+        QByteArray(mode == OpenMode::Exclusive ? "SELECT pg_try_advisory_lock($1::bigint)"
+                                               : "SELECT pg_try_advisory_lock_shared($1::bigint)") +
+        ", to_regclass('pantrio_schema') IS NOT NULL AND to_regclass($2) IS NOT NULL AND "
+        "to_regclass($3) IS NOT NULL";
+    const pg::Result held = db.exec(
+        sql.constData(), {QByteArray(LockKey), QByteArray(Table), QByteArray(NamesIndex)}, OpenAction);
+    if (held.text(0, 0) != QLatin1String("t"))
         db.fail(StoreError::Kind::InUse, OpenAction,
                 QStringLiteral("the collection is in use by another program"));
-    createOrCheck(db);
+    if (held.text(0, 1) == QLatin1String("t"))
+        checkVersion(db);
+    else
+        createOrCheck(db);
     return db;
 }
 

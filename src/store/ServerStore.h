@@ -77,7 +77,7 @@ private:
     ServerStore(pg::Connection db, QString address, OpenMode mode);
     pg::Connection& connected(); // connects again when the last command lost the connection
     void checkNamesIndex();
-    std::vector<std::int64_t> readIds();
+    std::vector<std::int64_t> readIds(std::optional<std::int64_t> after, int limit);
     template <typename Work> auto inTransaction(const char* begin, const QString& action, Work work);
 
     pg::Connection db_;
