@@ -319,28 +319,33 @@ namespace {
 // to from one the server lowers otherwise (final sigma, the micro sign, the long s, ...), as an
 // array for the server to fold each run as it folded its index and join them with `_`, any one
 // character: the index then offers every row this program could match, and each is matched here.
-QByteArray patternRuns(std::string_view folded)
+std::vector<QByteArray> patternRuns(std::string_view folded)
 {
     static const QString loose = QStringLiteral("σβθφπκρεṡιμsвдостъѣꙋ");
-    const QString text = QString::fromUtf8(folded.data(), qsizetype(folded.size()));
-    QByteArray out = "{\"";
-    for (const QChar c : text) {
+    std::vector<QByteArray> runs;
+    QString run;
+    for (const QChar c : QString::fromUtf8(folded.data(), qsizetype(folded.size()))) {
         if (loose.contains(c))
-            out += "\",\"";
-        else if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
-            out += '\\' + QByteArray(1, char(c.unicode()));
+            runs.push_back(std::exchange(run, QString()).toUtf8());
         else
-            out += QString(c).toUtf8();
+            run += c;
     }
-    return out + "\"}";
+    runs.push_back(run.toUtf8());
+    return runs;
 }
 
-// " LIKE" the runs in $2, each as `fold` folds `r`, joined by any one character, anywhere in the text.
-QByteArray likeRuns(const char* fold)
+// " LIKE" the runs in parameters `first` on, each as `fold` (with %1 for the run) folds it,
+// joined by any one character, anywhere in the text. Each run a parameter of its own: the
+// server folds them while planning and so knows how rare the text is (as a subquery its plan
+// at a million recipes walked every row in order).
+QByteArray likeRuns(const char* fold, int first, std::size_t count)
 {
-    return QByteArray(" LIKE '%' || (SELECT string_agg(replace(replace(replace(") + fold +
-           ", '\\', '\\\\'), '%', '\\%'), '_', '\\_'), '_' ORDER BY o) "
-           "FROM unnest($2::text[]) WITH ORDINALITY AS u(r, o)) || '%'";
+    QByteArray out = " LIKE '%' || ";
+    for (std::size_t i = 0; i < count; ++i)
+        out += QByteArray(i ? " || '_' || " : "") + "replace(replace(replace(" +
+               QString::fromLatin1(fold).arg(QStringLiteral("$%1::text").arg(first + int(i))).toLatin1() +
+               ", '\\', '\\\\'), '%', '\\%'), '_', '\\_')";
+    return out + " || '%'";
 }
 
 } // namespace
@@ -375,13 +380,14 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
             fields.push_back(t.field);
     const QByteArray columns = "id, " + RecipeTable::columnList(fields);
     std::vector<pg::Param> params{pg::param(afterId)};
+    const std::vector<QByteArray> runs = text ? patternRuns(*text) : std::vector<QByteArray>();
     QByteArray indexed; // what the server's index answers
     if (byWords)
-        indexed = QByteArray(ServerSchema::WordsColumn) + likeRuns("public.pantrio_fold(r)");
+        indexed = QByteArray(ServerSchema::WordsColumn) + likeRuns("public.pantrio_fold(%1)", 2, runs.size());
     else if (byNames)
-        indexed = ServerSchema::namesExpression() + likeRuns("lower(r)");
+        indexed = ServerSchema::namesExpression() + likeRuns("lower(%1)", 2, runs.size());
     if (!indexed.isEmpty())
-        params.push_back(patternRuns(*text));
+        params.insert(params.end(), runs.begin(), runs.end());
     // The first match among `r`'s rows (id, then `fields`) that is in the snapshot.
     const auto firstMatch = [&](const pg::Result& r) -> std::optional<std::int64_t> {
         for (int i = 0; i < r.rows(); ++i) {
