@@ -30,4 +30,7 @@ inline constexpr const char* WordsColumn = "pantrio_words";
 QByteArray namesExpression();
 inline constexpr const char* NamesIndex = "pantrio_recipes_names";
 
+// The number of recipes in one row, kept by triggers on the recipe table.
+inline constexpr const char* CountTable = "pantrio_count";
+
 } // namespace pantrio::ServerSchema

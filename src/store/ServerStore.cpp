@@ -26,11 +26,6 @@ QByteArray table()
     return ServerSchema::Table;
 }
 
-QByteArray countSql()
-{
-    return "SELECT count(*) FROM " + table();
-}
-
 QByteArray placeholders(int count, int first)
 {
     QByteArray out;
@@ -152,7 +147,7 @@ ServerStore::ServerStore(pg::Connection db, QString address, OpenMode mode)
     : db_(std::move(db)), address_(std::move(address)), mode_(mode),
       snapshot_(Snapshot::Reader{
           [this](std::optional<std::int64_t> after, int limit) { return readIds(after, limit); },
-          [this] { return int(connected().exec(countSql().constData(), ReadAction).int64(0, 0)); }})
+          [this] { return countRecipes(); }})
 {}
 
 // Once, at the start of a command: a reconnection that fails leaves the store as it was, for
@@ -174,9 +169,18 @@ pg::Connection& ServerStore::connected()
 // them (a server whose character type is "C" lowers only A to Z).
 void ServerStore::checkNamesIndex()
 {
-    namesFindable_ = db_.exec("SELECT lower('ÀΣЖ') = 'àσж' AND to_regclass($1) IS NOT NULL",
-                              {QByteArray(ServerSchema::NamesIndex)}, ReadAction)
-                         .text(0, 0) == QLatin1String("t");
+    const pg::Result r =
+        db_.exec("SELECT lower('ÀΣЖ') = 'àσж' AND to_regclass($1) IS NOT NULL, to_regclass($2) IS NOT NULL",
+                 {QByteArray(ServerSchema::NamesIndex), QByteArray(ServerSchema::CountTable)}, ReadAction);
+    namesFindable_ = r.text(0, 0) == QLatin1String("t");
+    counted_ = r.text(0, 1) == QLatin1String("t");
+}
+
+int ServerStore::countRecipes()
+{
+    const QByteArray sql = counted_ ? "SELECT n FROM " + QByteArray(ServerSchema::CountTable)
+                                    : "SELECT count(*) FROM " + table();
+    return int(connected().exec(sql.constData(), ReadAction).int64(0, 0));
 }
 
 // As one text: a row each took libpq and this side more than the server took to read them.

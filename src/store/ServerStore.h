@@ -76,7 +76,8 @@ public:
 private:
     ServerStore(pg::Connection db, QString address, OpenMode mode);
     pg::Connection& connected(); // connects again when the last command lost the connection
-    void checkNamesIndex();
+    void checkNamesIndex();      // and whether the server keeps the count
+    int countRecipes();
     std::vector<std::int64_t> readIds(std::optional<std::int64_t> after, int limit);
     template <typename Work> auto inTransaction(const char* begin, const QString& action, Work work);
 
@@ -85,6 +86,7 @@ private:
     OpenMode mode_;
     bool open_ = true;
     bool namesFindable_ = false;
+    bool counted_ = false;
     Snapshot snapshot_;
 };
 

@@ -318,7 +318,10 @@ void TestCollectionEngines::listMatchesPlainScan()
         v[Field::FoodCategoryID] = i % 2 ? QStringLiteral("Soups") : QString();
         rows << v;
     }
-    auto c = open(make(rows));
+    const QString at = make(rows);
+    open(at)->deleteCurrent(); // counted again at the next open
+    rows.removeFirst();
+    auto c = open(at);
     // Held alone, only the first recipes' ids are read at open; the rest when first reached.
     QCOMPARE(c->recordCount(), rows.size());
     c->moveLast();
@@ -328,7 +331,7 @@ void TestCollectionEngines::listMatchesPlainScan()
     RecipeListRows read;
     QVERIFY(source.readAll(read, {}));
     QCOMPARE(int(read.size()), rows.size());
-    for (int i : {0, 4096, 4999})
+    for (int i : {0, 4096, int(rows.size()) - 1})
         QCOMPARE(QString::fromStdString(std::string(read.name(std::size_t(i)))), *rows[i][Field::RecipeName]);
     WordIndex words;
     for (const QString& text : {QStringLiteral("CREME"), QStringLiteral("strasse 2"), QStringLiteral("9"),
