@@ -320,9 +320,9 @@ void ServerStore::read(const std::function<void(RecipeRows&)>& work)
 namespace {
 
 // The runs of `folded` (a search text as this program folds it) between the characters it folds
-// to from one the server lowers otherwise (final sigma, the micro sign, the long s, ...), as an
-// array for the server to fold each run as it folded its index and join them with `_`, any one
-// character: the index then offers every row this program could match, and each is matched here.
+// to from one the server lowers otherwise (final sigma, the micro sign, the long s, ...), for the
+// server to fold each run as it folded its index and join them with `_`, any one character: the
+// index then offers every row this program could match, and each is matched here.
 std::vector<QByteArray> patternRuns(std::string_view folded)
 {
     static const QString loose = QStringLiteral("σβθφπκρεṡιμsвдостъѣꙋ");

@@ -64,10 +64,16 @@ void Snapshot::collectIds(std::vector<std::int64_t>& ids, const char* sql, std::
 // not be read in parts without reading the wide rows: the whole list is read now.
 void Snapshot::open(OpenMode mode)
 {
-    if (mode != OpenMode::Exclusive || (!reader_.ids && !hasOrderIndex(*db_))) {
+    held_ = mode == OpenMode::Exclusive;
+    if (!held_ || (!reader_.ids && !hasOrderIndex(*db_))) {
         reload();
         return;
     }
+    readStart();
+}
+
+void Snapshot::readStart()
+{
     std::vector<std::int64_t> ids;
     if (reader_.ids) {
         ids = reader_.ids(std::nullopt, StartRows);
@@ -93,7 +99,11 @@ void Snapshot::open(OpenMode mode)
 
 void Snapshot::reload()
 {
-    restLoad_.reset(); // what the worker reads of the old list is not wanted
+    restLoad_.reset();          // what the worker reads of the old list is not wanted
+    if (reader_.ids && held_) { // a server's ids come over the network: only what is needed
+        readStart();
+        return;
+    }
     std::vector<std::int64_t> ids;
     if (reader_.ids)
         ids = reader_.ids(std::nullopt, 0);

@@ -69,6 +69,7 @@ private:
         std::vector<std::int64_t> ids;
     };
 
+    void readStart(); // the first ids and the count
     void complete();
     void readRest(std::vector<std::int64_t>& ids);
     void collectIds(std::vector<std::int64_t>& ids, const char* sql, std::optional<std::int64_t> after);
@@ -78,7 +79,8 @@ private:
     Reader reader_;
     std::vector<std::int64_t> ids_; // ascending rowids = table order; while not complete, only its start
     bool complete_ = true;
-    int count_ = 0; // ids in the whole list
+    bool held_ = false; // the collection is held alone
+    int count_ = 0;     // ids in the whole list
     std::int64_t highestId_ = 0;
     std::shared_ptr<RestLoad> restLoad_;
 };
