@@ -261,9 +261,19 @@ std::int64_t ServerStore::update(std::int64_t id, const RecipeValues&, std::int6
             sql += ", " + RecipeTable::quotedColumn(f) + " = $" + QByteArray::number(params.size());
         }
     sql += " WHERE id = $1 AND row_version = $2 RETURNING row_version";
-    const pg::Result r = connected().run(sql, params, SaveAction);
+    pg::Result r;
+    try {
+        r = connected().run(sql, params, SaveAction);
+    } catch (const StoreError& e) {
+        if (e.kind() == StoreError::Kind::ServerUnreachable)
+            unsureSave_ = UnsureSave{id, readVersion, values, changed};
+        throw;
+    }
+    const std::optional<UnsureSave> unsure = std::exchange(unsureSave_, std::nullopt);
     if (r.rows() == 1)
         return r.int64(0, 0);
+    if (unsure && unsure->id == id && unsure->version == readVersion && wasWritten(*unsure))
+        return readVersion + 1;
     static const QByteArray exists = "SELECT 1 FROM " + table() + " WHERE id = $1";
     if (db_.exec(exists.constData(), {pg::param(id)}, SaveAction).rows() == 0)
         throw StoreError(
@@ -274,6 +284,23 @@ std::int64_t ServerStore::update(std::int64_t id, const RecipeValues&, std::int6
         StoreError::Kind::ChangedByOther,
         QStringLiteral("Another program has changed this recipe in \"%1\" since Pantrio showed it.")
             .arg(db_.name()));
+}
+
+// A save whose connection was lost may have been written all the same, only its answer lost:
+// its next try then finds the recipe a version on. When the recipe holds just what that save
+// wrote, one version on, it was that save, not another program's change.
+bool ServerStore::wasWritten(const UnsureSave& save)
+{
+    static const QByteArray sql =
+        "SELECT row_version, " + RecipeTable::columnList() + " FROM " + table() + " WHERE id = $1";
+    const pg::Result r = db_.run(sql, {pg::param(save.id)}, SaveAction);
+    if (r.rows() == 0 || r.int64(0, 0) != save.version + 1)
+        return false;
+    const RecipeValues now = rowValues(r, 0, 1);
+    for (Field f : allFields)
+        if (save.changed.test(fieldIndex(f)) && now[f] != save.values[f])
+            return false;
+    return true;
 }
 
 void ServerStore::remove(std::int64_t id)

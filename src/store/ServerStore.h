@@ -78,6 +78,14 @@ private:
     pg::Connection& connected(); // connects again when the last command lost the connection
     void checkNamesIndex();      // and whether the server keeps the count
     int countRecipes();
+    struct UnsureSave
+    {
+        std::int64_t id;
+        std::int64_t version; // as read before it
+        RecipeValues values;
+        Changed changed;
+    };
+    bool wasWritten(const UnsureSave& save);
     std::vector<std::int64_t> readIds(std::optional<std::int64_t> after, int limit);
     template <typename Work> auto inTransaction(const char* begin, const QString& action, Work work);
 
@@ -87,6 +95,7 @@ private:
     bool open_ = true;
     bool namesFindable_ = false;
     bool counted_ = false;
+    std::optional<UnsureSave> unsureSave_; // a save the lost connection left unanswered
     Snapshot snapshot_;
 };
 

@@ -64,6 +64,8 @@ private slots:
     void listMatchesPlainScan_data() { engines(); }
     void listMatchesPlainScan();
     void lostConnectionKeepsTheEdit();
+    void unansweredSaveIsNoConflict_data();
+    void unansweredSaveIsNoConflict();
     void serverRefusesWhatIsNoCollection_data();
     void serverRefusesWhatIsNoCollection();
     void faultsAreToldApart_data();
@@ -394,6 +396,47 @@ void TestCollectionEngines::lostConnectionKeepsTheEdit()
     QVERIFY(!c->hasPendingChanges());
     QCOMPARE(notesOnServer(), std::optional<QString>(QStringLiteral("typed")));
     QVERIFY_THROWS_EXCEPTION(StoreError, open(address, OpenMode::Shared)); // held alone again
+}
+
+void TestCollectionEngines::unansweredSaveIsNoConflict_data()
+{
+    QTest::addColumn<QString>("onServer"); // what the notes hold when the window tries again
+    QTest::addColumn<bool>("conflict");
+    QTest::newRow("the save was written") << "typed" << false;
+    QTest::newRow("another program wrote") << "theirs" << true;
+}
+
+// A save whose answer the lost connection took: its next try must tell whether it was written.
+void TestCollectionEngines::unansweredSaveIsNoConflict()
+{
+    QFETCH(QString, onServer);
+    QFETCH(bool, conflict);
+    const QString address = test::newServerDatabase();
+    if (address.isEmpty())
+        QSKIP("PANTRIO_TEST_POSTGRES is not set");
+    auto c = open(address, OpenMode::Shared);
+    c->addNew();
+    c->setField(Field::RecipeName, QStringLiteral("Soup"));
+    c->update();
+    c->moveFirst();
+    pg::Connection other(address, 10);
+    other.exec(
+        "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database() AND "
+        "pid <> pg_backend_pid()",
+        QStringLiteral("end"));
+    c->setField(Field::Notes, QStringLiteral("typed"));
+    QVERIFY_THROWS_EXCEPTION(StoreError, c->update());
+    other.exec(("UPDATE pantrio_recipes SET row_version = row_version + 1, " +
+                RecipeTable::quotedColumn(Field::Notes) + " = $1")
+                   .constData(),
+               {onServer.toUtf8()}, QStringLiteral("write"));
+    try {
+        c->update();
+        QVERIFY(!conflict);
+        QVERIFY(!c->hasPendingChanges());
+    } catch (const StoreError& e) {
+        QVERIFY2(conflict && e.kind() == StoreError::Kind::ChangedByOther, qPrintable(e.message()));
+    }
 }
 
 void TestCollectionEngines::serverRefusesWhatIsNoCollection_data()
