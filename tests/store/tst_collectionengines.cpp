@@ -6,13 +6,11 @@
 #include "store/RecordCursor.h"
 #include "support/TestSupport.h"
 
-#include <netinet/in.h>
 #include <QRandomGenerator>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <QUrlQuery>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace pantrio;
 
@@ -546,19 +544,13 @@ void TestCollectionEngines::faultsAreToldApart()
         holder.exec("BEGIN", QStringLiteral("hold"));
         holder.exec("SELECT pg_advisory_xact_lock(1, 0)", QStringLiteral("hold"));
     }
-    const int silent = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof at;
-    QVERIFY(bind(silent, reinterpret_cast<sockaddr*>(&at), size) == 0 && listen(silent, 4) == 0 &&
-            getsockname(silent, reinterpret_cast<sockaddr*>(&at), &size) == 0);
-    const auto closeSilent = qScopeGuard([&] { ::close(silent); });
+    QTcpServer silent; // the system takes the connection; nothing here ever answers it
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
     if (key == QLatin1String("connect_timeout")) {
         query.removeAllQueryItems(QStringLiteral("host"));
         query.addQueryItem(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
         query.removeAllQueryItems(QStringLiteral("port"));
-        query.addQueryItem(QStringLiteral("port"), QString::number(ntohs(at.sin_port)));
+        query.addQueryItem(QStringLiteral("port"), QString::number(silent.serverPort()));
     }
     address.setQuery(query);
     try {
