@@ -9,6 +9,7 @@
 
 #include "RecipeGenerator.h"
 #include "store/CollectionAddress.h"
+#include "store/Postgres.h"
 #include "store/RecipeTable.h"
 #include "store/RecordCursor.h"
 #include "store/StoreError.h"
@@ -217,6 +218,8 @@ int run(const QString& path)
     const bool big = count > 100'000;
     std::printf("%srecipes %lld count\n", figurePrefix, static_cast<long long>(count));
     figure("open", open, "ms");
+    if (server) // what any open of a server takes: a new session on it, and one statement
+        figure("connect", measure("connect", Runs, {}, [&] { pg::Connection(path, 10); }), "ms");
 
     // The first search right after opening waits for the search index, which starts loading
     // when the window has shown the first recipe: each run on a fresh cursor. The last one

@@ -8,6 +8,8 @@
 #
 # Exports:
 #   PANTRIO_TEST_POSTGRES  a connection URI for an empty database the tests may fill
+# The cluster also has the roles pantrio_password (which must give a password) and pantrio_guest
+# (which may create nothing in a database it does not own), for the tests of refusals.
 
 pantrio_postgres_stop() {
     if [ -n "${PANTRIO_TEST_POSTGRES_DIR:-}" ]; then
@@ -43,6 +45,9 @@ pantrio_postgres_start() {
         cat "$dir/initdb.log" >&2
         return 1
     fi
+    # For the tests of a refused login: this role alone must give a password, before the trust
+    # lines that let every other role in.
+    sed -i '1i local all pantrio_password scram-sha-256' "$dir/data/pg_hba.conf"
     # A port nothing listens on; with the socket in our own folder only the number matters.
     port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
     if ! $pantrio_pg_as "$pantrio_pg_bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
@@ -53,6 +58,10 @@ pantrio_postgres_start() {
         return 1
     fi
     "$pantrio_pg_bin/createdb" -h "$dir" -p "$port" -U pantrio pantrio_test || return 1
+    # A role with a password, and one that may not create anything in a database it does not own.
+    "$pantrio_pg_bin/psql" -q -h "$dir" -p "$port" -U pantrio -d pantrio_test -v ON_ERROR_STOP=1 \
+        -c "CREATE ROLE pantrio_password LOGIN PASSWORD 'only-the-tests-know'" \
+        -c "CREATE ROLE pantrio_guest LOGIN" || return 1
     export PANTRIO_TEST_POSTGRES="postgresql:///pantrio_test?host=$dir&port=$port&user=pantrio"
 }
 

@@ -1,5 +1,6 @@
 #include "Postgres.h"
 
+#include <charconv>
 #include <libpq-fe.h>
 #include <utility>
 
@@ -59,7 +60,12 @@ std::optional<QString> Result::text(int row, int column) const
 
 std::int64_t Result::int64(int row, int column) const
 {
-    return isNull(row, column) ? 0 : std::int64_t(QByteArray(PQgetvalue(result_, row, column)).toLongLong());
+    if (isNull(row, column))
+        return 0;
+    const char* text = PQgetvalue(result_, row, column);
+    std::int64_t value = 0;
+    std::from_chars(text, text + PQgetlength(result_, row, column), value);
+    return value;
 }
 
 const char* Result::utf8(int row, int column, int* size) const
@@ -94,14 +100,21 @@ std::pair<StoreError::Kind, QString> connectFailure(const QString& said, const Q
                                "~/.pgpass, never in the address)")};
     if (has("no pg_hba.conf entry") || has("permission denied for database") ||
         has("not permitted to log in"))
-        return {StoreError::Kind::AccessDenied, QStringLiteral("the server does not let this user in")};
+        return {StoreError::Kind::AccessDenied,
+                QStringLiteral("the server does not let this user in from here (its pg_hba.conf needs a line "
+                               "for this user and this computer)")};
     if (has("database") && has("does not exist"))
         return {StoreError::Kind::DatabaseMissing,
-                QStringLiteral("the server has no database \"%1\"").arg(database)};
+                QStringLiteral("the server has no database \"%1\" (check the name in the address, or have "
+                               "it created on the server)")
+                    .arg(database)};
     if (has("role") && has("does not exist"))
-        return {StoreError::Kind::AccessDenied, QStringLiteral("the server knows no such user")};
+        return {StoreError::Kind::AccessDenied,
+                QStringLiteral("the server knows no such user (check the user name in the address)")};
     if (has("timeout expired") || has("timed out"))
-        return {StoreError::Kind::Timeout, QStringLiteral("the server did not answer in time")};
+        return {StoreError::Kind::Timeout,
+                QStringLiteral("the server did not answer in time (it may be very busy, or the network slow "
+                               "or gone); try again in a while")};
     if (has("could not translate host name"))
         return {StoreError::Kind::ServerUnreachable, QStringLiteral("the server's name is not known")};
     if (has("connection refused") || has("no such file or directory") || has("network is unreachable") ||
@@ -181,8 +194,10 @@ Connection::Connection(const QString& conninfo, int timeoutSeconds) : name_(desc
     // The server's notices (a cascade, an existing extension) are not for the user.
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
-    exec("SELECT set_config('statement_timeout', $1, false)", {QByteArray::number(timeoutSeconds * 6000)},
-         QStringLiteral("open"));
+    // A statement that waits this long is told as a timeout. A limit the address (options=-c
+    // statement_timeout=...), the user or the server set stands.
+    exec("SELECT set_config('statement_timeout', $1, false) WHERE current_setting('statement_timeout') = '0'",
+         {QByteArray::number(timeoutSeconds * 6000)}, QStringLiteral("open"));
 }
 
 Connection::~Connection()
@@ -191,7 +206,8 @@ Connection::~Connection()
 }
 
 Connection::Connection(Connection&& other) noexcept
-    : conn_(std::exchange(other.conn_, nullptr)), name_(std::move(other.name_))
+    : conn_(std::exchange(other.conn_, nullptr)), name_(std::move(other.name_)),
+      prepared_(std::move(other.prepared_))
 {}
 
 Connection& Connection::operator=(Connection&& other) noexcept
@@ -200,6 +216,7 @@ Connection& Connection::operator=(Connection&& other) noexcept
         close();
         conn_ = std::exchange(other.conn_, nullptr);
         name_ = std::move(other.name_);
+        prepared_ = std::move(other.prepared_);
     }
     return *this;
 }
@@ -208,6 +225,12 @@ void Connection::close()
 {
     if (conn_)
         PQfinish(std::exchange(conn_, nullptr));
+    prepared_.clear();
+}
+
+bool Connection::isBroken() const
+{
+    return conn_ && PQstatus(conn_) != CONNECTION_OK;
 }
 
 Result Connection::exec(const char* sql, std::initializer_list<Param> params, const QString& action)
@@ -215,24 +238,110 @@ Result Connection::exec(const char* sql, std::initializer_list<Param> params, co
     return exec(sql, std::vector<Param>(params), action);
 }
 
+namespace {
+
+struct Values
+{
+    explicit Values(const std::vector<Param>& params)
+    {
+        values.reserve(params.size());
+        lengths.reserve(params.size());
+        for (const Param& p : params) {
+            values.push_back(p ? p->constData() : nullptr);
+            lengths.push_back(p ? int(p->size()) : 0);
+        }
+    }
+    std::vector<const char*> values;
+    std::vector<int> lengths;
+};
+
+bool succeeded(PGresult* result)
+{
+    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+}
+
+} // namespace
+
 Result Connection::exec(const char* sql, const std::vector<Param>& params, const QString& action)
 {
     if (!conn_)
         throw StoreError(StoreError::Kind::Closed, QStringLiteral("The shared collection is not open."));
-    std::vector<const char*> values;
-    std::vector<int> lengths;
-    values.reserve(params.size());
-    lengths.reserve(params.size());
-    for (const Param& p : params) {
-        values.push_back(p ? p->constData() : nullptr);
-        lengths.push_back(p ? int(p->size()) : 0);
-    }
+    const Values v(params);
     PGresult* result =
-        PQexecParams(conn_, sql, int(params.size()), nullptr, values.data(), lengths.data(), nullptr, 0);
-    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
-    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        PQexecParams(conn_, sql, int(params.size()), nullptr, v.values.data(), v.lengths.data(), nullptr, 0);
+    if (succeeded(result))
         return Result(result);
     failWith(result, action);
+}
+
+Result Connection::run(const QByteArray& sql, const std::vector<Param>& params, const QString& action)
+{
+    if (!conn_)
+        throw StoreError(StoreError::Kind::Closed, QStringLiteral("The shared collection is not open."));
+    auto name = prepared_.constFind(sql);
+    if (name == prepared_.cend()) {
+        const QByteArray made = "pantrio_" + QByteArray::number(prepared_.size() + 1);
+        PGresult* result = PQprepare(conn_, made.constData(), sql.constData(), 0, nullptr);
+        if (!succeeded(result))
+            failWith(result, action);
+        PQclear(result);
+        name = prepared_.insert(sql, made);
+    }
+    const Values v(params);
+    PGresult* result = PQexecPrepared(conn_, name->constData(), int(params.size()), v.values.data(),
+                                      v.lengths.data(), nullptr, 0);
+    if (succeeded(result))
+        return Result(result);
+    failWith(result, action);
+}
+
+void Connection::copyIn(const char* sql, const QByteArray& data, const QString& action)
+{
+    if (!conn_)
+        throw StoreError(StoreError::Kind::Closed, QStringLiteral("The shared collection is not open."));
+    PGresult* start = PQexec(conn_, sql);
+    if (!start || PQresultStatus(start) != PGRES_COPY_IN)
+        failWith(start, action);
+    PQclear(start);
+    const bool sent = PQputCopyData(conn_, data.constData(), int(data.size())) == 1;
+    PQputCopyEnd(conn_, sent ? nullptr : "the data could not be sent");
+    // The last result tells how the copy went; the ones before it, if any, are dropped.
+    PGresult* last = nullptr;
+    while (PGresult* r = PQgetResult(conn_)) {
+        if (last)
+            PQclear(last);
+        last = r;
+    }
+    if (!succeeded(last))
+        failWith(last, action);
+    PQclear(last);
+}
+
+void appendCopyField(QByteArray& row, const Param& value)
+{
+    if (!value) {
+        row += "\\N";
+        return;
+    }
+    for (const char c : *value) {
+        switch (c) {
+        case '\\':
+            row += "\\\\";
+            break;
+        case '\n':
+            row += "\\n";
+            break;
+        case '\r':
+            row += "\\r";
+            break;
+        case '\t':
+            row += "\\t";
+            break;
+        default:
+            row += c;
+        }
+    }
 }
 
 bool Connection::inTransaction() const
@@ -264,11 +373,14 @@ void Connection::failWith(pg_result* result, const QString& action) const
     if (PQstatus(conn_) != CONNECTION_OK || state.startsWith("08") || state == "57P01" || state == "57P02" ||
         state == "57P03")
         fail(StoreError::Kind::ServerUnreachable, action,
-             QStringLiteral("the connection to the server was lost (%1); nothing of the unfinished change "
-                            "was kept")
+             QStringLiteral("the connection to the server was lost (%1): the server stopped or the network "
+                            "went away. Nothing of this was written; the next try connects again")
                  .arg(said));
     if (state == "57014")
-        fail(StoreError::Kind::Timeout, action, QStringLiteral("the server did not finish in time"));
+        fail(
+            StoreError::Kind::Timeout, action,
+            QStringLiteral("the server did not finish in time (another program may be holding the recipes, "
+                           "or the server is very busy). Nothing of this was written; try again in a while"));
     if (state == "55P03" || state == "40P01" || state == "40001")
         fail(StoreError::Kind::InUse, action,
              QStringLiteral("another program holds the recipes (%1)").arg(said));

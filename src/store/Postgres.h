@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <optional>
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -58,6 +59,8 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     bool isOpen() const { return conn_ != nullptr; }
+    // Open, but the server is gone: a command failed because the connection was lost.
+    bool isBroken() const;
     // The database and server as the user knows them, for messages.
     const QString& name() const { return name_; }
 
@@ -65,6 +68,11 @@ public:
     Result exec(const char* sql, const std::vector<Param>& params, const QString& action);
     Result exec(const char* sql, std::initializer_list<Param> params, const QString& action);
     Result exec(const char* sql, const QString& action) { return exec(sql, std::vector<Param>{}, action); }
+    // The same, prepared on this connection at its first use and then only executed: for the
+    // statements a window or an import runs again and again. A new connection prepares anew.
+    Result run(const QByteArray& sql, const std::vector<Param>& params, const QString& action);
+    // Sends `data` (COPY's text format, rows whole) to `sql`, a COPY ... FROM STDIN.
+    void copyIn(const char* sql, const QByteArray& data, const QString& action);
     bool inTransaction() const;
     // Ends an open transaction without a word, as cleanup after a failure.
     void rollBackQuietly();
@@ -77,7 +85,11 @@ private:
 
     pg_conn* conn_ = nullptr;
     QString name_;
+    QHash<QByteArray, QByteArray> prepared_; // statement text to its name on this connection
 };
+
+// Appends `value` to a row of COPY's text format: NULL as \N, the separators escaped.
+void appendCopyField(QByteArray& row, const Param& value);
 
 // The user-facing name of a connection string: database and host, never a password.
 QString describe(const QString& conninfo);

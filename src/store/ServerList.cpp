@@ -36,9 +36,10 @@ RecipeValues rowValues(const pg::Result& r, int row, int first)
 
 } // namespace
 
+// A connection the last read lost is made anew, so that the next read tries again.
 pg::Connection& ServerListReads::db()
 {
-    if (!db_.isOpen())
+    if (!db_.isOpen() || db_.isBroken())
         db_ = pg::Connection(address_, 10);
     return db_;
 }

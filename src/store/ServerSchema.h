@@ -24,4 +24,13 @@ pg::Connection open(const QString& address, OpenMode mode, int timeoutSeconds);
 // by the server; the trigram index is built over it.
 inline constexpr const char* WordsColumn = "pantrio_words";
 
+// Find by name: the category and the name in lower case as one text (in that order, a line
+// apart), and the trigram index over it. A search must write the expression exactly so for the
+// server to take the index.
+QByteArray namesExpression();
+inline constexpr const char* NamesIndex = "pantrio_recipes_names";
+
+// The number of recipes in one row, kept by triggers on the recipe table.
+inline constexpr const char* CountTable = "pantrio_count";
+
 } // namespace pantrio::ServerSchema

@@ -7,6 +7,8 @@
 #include "ServerSchema.h"
 
 #include <algorithm>
+#include <charconv>
+#include <limits>
 
 namespace pantrio {
 
@@ -56,19 +58,36 @@ bool inSnapshot(std::span<const std::int64_t> snapshot, std::int64_t id)
 
 std::int64_t ServerRows::highestId()
 {
+    flush();
     return db_.exec("SELECT coalesce(max(id), 0) FROM " + table(), ImportAction).int64(0, 0);
 }
 
 void ServerRows::insert(std::int64_t id, const RecipeValues& values)
 {
-    static const QByteArray sql = "INSERT INTO " + table() + " (id, " + RecipeTable::columnList() +
-                                  ") VALUES ($1, " + placeholders(FieldCount, 2) + ")";
-    db_.exec(sql.constData(), withValues({pg::param(id)}, values), ImportAction);
+    pending_ += QByteArray::number(qint64(id));
+    for (Field f : allFields) {
+        pending_ += '\t';
+        pg::appendCopyField(pending_, pg::param(values[f]));
+    }
+    pending_ += '\n';
     ++inserted_;
+    if (++pendingRows_ >= 2000 || pending_.size() >= (4 << 20))
+        flush();
+}
+
+void ServerRows::flush()
+{
+    if (pendingRows_ == 0)
+        return;
+    static const QByteArray sql = "COPY " + table() + " (id, " + RecipeTable::columnList() + ") FROM STDIN";
+    const QByteArray data = std::exchange(pending_, QByteArray());
+    pendingRows_ = 0;
+    db_.copyIn(sql.constData(), data, ImportAction);
 }
 
 std::optional<RecipeValues> ServerRows::fetch(std::int64_t id)
 {
+    flush();
     static const QByteArray sql =
         "SELECT " + RecipeTable::columnList() + " FROM " + table() + " WHERE id = $1";
     const pg::Result r = db_.exec(sql.constData(), {pg::param(id)}, ImportAction);
@@ -79,6 +98,7 @@ std::optional<RecipeValues> ServerRows::fetch(std::int64_t id)
 
 void ServerRows::forEach(const std::function<bool(std::int64_t, const RecipeValues&)>& row)
 {
+    flush();
     // In pages by id: the caller's transaction keeps them one state of the table.
     static const QByteArray sql = "SELECT id, " + RecipeTable::columnList() + " FROM " + table() +
                                   " WHERE id > $1 ORDER BY id LIMIT 1000";
@@ -97,16 +117,19 @@ void ServerRows::forEach(const std::function<bool(std::int64_t, const RecipeValu
 
 void ServerRows::beginPart()
 {
+    flush();
     db_.exec("SAVEPOINT importing_part", ImportAction);
 }
 
 void ServerRows::keepPart()
 {
+    flush();
     db_.exec("RELEASE importing_part", ImportAction);
 }
 
 void ServerRows::dropPart()
 {
+    flush();
     db_.exec("ROLLBACK TO importing_part", ImportAction);
     db_.exec("RELEASE importing_part", ImportAction);
 }
@@ -114,23 +137,71 @@ void ServerRows::dropPart()
 std::unique_ptr<ServerStore> ServerStore::open(const QString& address, OpenMode mode)
 {
     std::unique_ptr<ServerStore> store(
-        new ServerStore(ServerSchema::open(address, mode, TimeoutSeconds), address));
+        new ServerStore(ServerSchema::open(address, mode, TimeoutSeconds), address, mode));
+    store->checkNamesIndex();
     store->snapshot_.open(mode);
     return store;
 }
 
-ServerStore::ServerStore(pg::Connection db, QString address)
-    : db_(std::move(db)), address_(std::move(address)), snapshot_([this] { return readIds(); })
+ServerStore::ServerStore(pg::Connection db, QString address, OpenMode mode)
+    : db_(std::move(db)), address_(std::move(address)), mode_(mode),
+      snapshot_(Snapshot::Reader{
+          [this](std::optional<std::int64_t> after, int limit) { return readIds(after, limit); },
+          [this] { return countRecipes(); }})
 {}
 
-std::vector<std::int64_t> ServerStore::readIds()
+// Once, at the start of a command: a reconnection that fails leaves the store as it was, for
+// the next command to try again. A full window's hold on the collection ended with the lost
+// connection; when another took it meanwhile, this one is told it is in use and writes nothing.
+pg::Connection& ServerStore::connected()
 {
-    const pg::Result r = db_.exec("SELECT id FROM " + table() + " ORDER BY id", ReadAction);
+    if (!open_)
+        throw StoreError(StoreError::Kind::Closed, QStringLiteral("The shared collection is not open."));
+    if (db_.isBroken() || !db_.isOpen()) {
+        db_.close();
+        db_ = ServerSchema::open(address_, mode_, TimeoutSeconds);
+        checkNamesIndex();
+    }
+    return db_;
+}
+
+// Find takes the names index only where the server lowers letters beyond ASCII as Find folds
+// them (a server whose character type is "C" lowers only A to Z).
+void ServerStore::checkNamesIndex()
+{
+    const pg::Result r =
+        db_.exec("SELECT lower('ÀΣЖ') = 'àσж' AND to_regclass($1) IS NOT NULL, to_regclass($2) IS NOT NULL",
+                 {QByteArray(ServerSchema::NamesIndex), QByteArray(ServerSchema::CountTable)}, ReadAction);
+    namesFindable_ = r.text(0, 0) == QLatin1String("t");
+    counted_ = r.text(0, 1) == QLatin1String("t");
+}
+
+int ServerStore::countRecipes()
+{
+    const QByteArray sql = counted_ ? "SELECT n FROM " + QByteArray(ServerSchema::CountTable)
+                                    : "SELECT count(*) FROM " + table();
+    return int(connected().exec(sql.constData(), ReadAction).int64(0, 0));
+}
+
+// As one text: a row each took libpq and this side more than the server took to read them.
+std::vector<std::int64_t> ServerStore::readIds(std::optional<std::int64_t> after, int limit)
+{
+    static const QByteArray sql = "SELECT string_agg(id::text, ',') FROM (SELECT id FROM " + table() +
+                                  " WHERE id > $1 ORDER BY id LIMIT $2) ids";
+    const pg::Result r = connected().run(sql,
+                                         {pg::param(after.value_or(std::numeric_limits<std::int64_t>::min())),
+                                          limit > 0 ? pg::param(limit) : pg::Param()},
+                                         ReadAction);
     std::vector<std::int64_t> ids;
-    ids.reserve(std::size_t(r.rows()));
-    for (int i = 0; i < r.rows(); ++i)
-        ids.push_back(r.int64(i, 0));
-    return ids;
+    int size = 0;
+    const char* text = r.utf8(0, 0, &size);
+    ids.reserve(std::size_t(size / 4));
+    for (const char *at = text, *end = text + size; at < end; ++at) {
+        std::int64_t id = 0;
+        at = std::from_chars(at, end, id).ptr;
+        ids.push_back(id);
+    }
+    return ids; // in order as read, and sorted by the snapshot if the server had not kept it
 }
 
 template <typename Work> auto ServerStore::inTransaction(const char* begin, const QString& action, Work work)
@@ -153,7 +224,7 @@ bool ServerStore::readRow(std::int64_t id, RecipeValues& values, std::int64_t& v
 {
     static const QByteArray sql =
         "SELECT row_version, " + RecipeTable::columnList() + " FROM " + table() + " WHERE id = $1";
-    const pg::Result r = db_.exec(sql.constData(), {pg::param(id)}, ReadAction);
+    const pg::Result r = connected().run(sql, {pg::param(id)}, ReadAction);
     if (r.rows() == 0)
         return false;
     version = r.int64(0, 0);
@@ -169,9 +240,10 @@ std::int64_t ServerStore::insert(const RecipeValues& values, std::int64_t highes
                                   ") SELECT greatest(coalesce(max(id), 0), $1::bigint) + 1, " +
                                   placeholders(FieldCount, 2) + " FROM " + table() + " RETURNING id";
     std::int64_t id = 0;
+    connected();
     inTransaction("BEGIN", SaveAction, [&] {
         db_.exec("LOCK TABLE " + table() + " IN SHARE ROW EXCLUSIVE MODE", SaveAction);
-        id = db_.exec(sql.constData(), withValues({pg::param(highestId)}, values), SaveAction).int64(0, 0);
+        id = db_.run(sql, withValues({pg::param(highestId)}, values), SaveAction).int64(0, 0);
         return true;
     });
     return id;
@@ -189,9 +261,19 @@ std::int64_t ServerStore::update(std::int64_t id, const RecipeValues&, std::int6
             sql += ", " + RecipeTable::quotedColumn(f) + " = $" + QByteArray::number(params.size());
         }
     sql += " WHERE id = $1 AND row_version = $2 RETURNING row_version";
-    const pg::Result r = db_.exec(sql.constData(), params, SaveAction);
+    pg::Result r;
+    try {
+        r = connected().run(sql, params, SaveAction);
+    } catch (const StoreError& e) {
+        if (e.kind() == StoreError::Kind::ServerUnreachable)
+            unsureSave_ = UnsureSave{id, readVersion, values, changed};
+        throw;
+    }
+    const std::optional<UnsureSave> unsure = std::exchange(unsureSave_, std::nullopt);
     if (r.rows() == 1)
         return r.int64(0, 0);
+    if (unsure && unsure->id == id && unsure->version == readVersion && wasWritten(*unsure))
+        return readVersion + 1;
     static const QByteArray exists = "SELECT 1 FROM " + table() + " WHERE id = $1";
     if (db_.exec(exists.constData(), {pg::param(id)}, SaveAction).rows() == 0)
         throw StoreError(
@@ -204,27 +286,49 @@ std::int64_t ServerStore::update(std::int64_t id, const RecipeValues&, std::int6
             .arg(db_.name()));
 }
 
+// A save whose connection was lost may have been written all the same, only its answer lost:
+// its next try then finds the recipe a version on. When the recipe holds just what that save
+// wrote, one version on, it was that save, not another program's change.
+bool ServerStore::wasWritten(const UnsureSave& save)
+{
+    static const QByteArray sql =
+        "SELECT row_version, " + RecipeTable::columnList() + " FROM " + table() + " WHERE id = $1";
+    const pg::Result r = db_.run(sql, {pg::param(save.id)}, SaveAction);
+    if (r.rows() == 0 || r.int64(0, 0) != save.version + 1)
+        return false;
+    const RecipeValues now = rowValues(r, 0, 1);
+    for (Field f : allFields)
+        if (save.changed.test(fieldIndex(f)) && now[f] != save.values[f])
+            return false;
+    return true;
+}
+
 void ServerStore::remove(std::int64_t id)
 {
     static const QByteArray sql = "DELETE FROM " + table() + " WHERE id = $1";
-    db_.exec(sql.constData(), {pg::param(id)}, DeleteAction);
+    connected().run(sql, {pg::param(id)}, DeleteAction);
 }
 
 bool ServerStore::transact(const std::function<bool(RecipeRows&)>& work)
 {
-    ServerRows rows(db_);
+    ServerRows rows(connected());
     const bool committed = inTransaction("BEGIN", ImportAction, [&] {
         // Other programs' adds wait, so that the ids the work hands out stay free.
         db_.exec("LOCK TABLE " + table() + " IN SHARE ROW EXCLUSIVE MODE", ImportAction);
-        return work(rows);
+        if (!work(rows))
+            return false;
+        rows.flush();
+        return true;
     });
     // Until the server next gathers its statistics, a table that grew this much would be read
-    // whole for what its indexes answer (reading the ids of 100,000 recipes took half a second).
+    // whole for what its indexes answer (reading the ids of 100,000 recipes took half a second);
+    // and until it marks the new rows seen by all, counting them and reading their ids at open
+    // visits every row instead of the id index alone.
     if (committed && rows.inserted() >= 1000) {
         try {
-            db_.exec("ANALYZE " + table(), ImportAction);
+            db_.exec("VACUUM (ANALYZE) " + table(), ImportAction);
         } catch (const StoreError&) {
-            // Only slower; the server gathers them itself before long.
+            // Only slower; the server does both itself before long.
         }
     }
     return committed;
@@ -232,6 +336,7 @@ bool ServerStore::transact(const std::function<bool(RecipeRows&)>& work)
 
 void ServerStore::read(const std::function<void(RecipeRows&)>& work)
 {
+    connected();
     inTransaction("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", ReadAction, [&] {
         ServerRows rows(db_);
         work(rows);
@@ -239,21 +344,66 @@ void ServerStore::read(const std::function<void(RecipeRows&)>& work)
     });
 }
 
+namespace {
+
+// The runs of `folded` (a search text as this program folds it) between the characters it folds
+// to from one the server lowers otherwise (final sigma, the micro sign, the long s, ...), for the
+// server to fold each run as it folded its index and join them with `_`, any one character: the
+// index then offers every row this program could match, and each is matched here.
+std::vector<QByteArray> patternRuns(std::string_view folded)
+{
+    static const QString loose = QStringLiteral("σβθφπκρεṡιμsвдостъѣꙋ");
+    std::vector<QByteArray> runs;
+    QString run;
+    for (const QChar c : QString::fromUtf8(folded.data(), qsizetype(folded.size()))) {
+        if (loose.contains(c))
+            runs.push_back(std::exchange(run, QString()).toUtf8());
+        else
+            run += c;
+    }
+    runs.push_back(run.toUtf8());
+    return runs;
+}
+
+// " LIKE" the runs in parameters `first` on, each as `fold` (with %1 for the run) folds it,
+// joined by any one character, anywhere in the text. Each run a parameter of its own: the
+// server folds them while planning and so knows how rare the text is (as a subquery its plan
+// at a million recipes walked every row in order).
+QByteArray likeRuns(const char* fold, int first, std::size_t count)
+{
+    QByteArray out = " LIKE '%' || ";
+    for (std::size_t i = 0; i < count; ++i)
+        out += QByteArray(i ? " || '_' || " : "") + "replace(replace(replace(" +
+               QString::fromLatin1(fold).arg(QStringLiteral("$%1::text").arg(first + int(i))).toLatin1() +
+               ", '\\', '\\\\'), '%', '\\%'), '_', '\\_')";
+    return out + " || '%'";
+}
+
+} // namespace
+
 // The server narrows the rows down; each is then matched here, as in a file, so that both find
 // the same. Text anywhere, ignoring accents, goes through the trigram index over the folded
-// words; the rows just after the start are looked at first, where a common text is found at
-// once and the index would offer every row. A text under three characters has no trigrams,
-// and the server reads the rows instead. Any other condition reads the fields it names, in pages.
+// words; text in the name or the category, through the one over both lowered. The rows just
+// after the start are looked at first, where a common text is found at once and the index would
+// offer every row. A text under three characters has no trigrams, and the server reads the rows
+// instead. Any other condition reads the fields it names, in pages.
 std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condition, std::int64_t afterId,
                                                    std::span<const std::int64_t> snapshot)
 {
     const auto& terms = condition.terms();
     if (terms.empty())
         return std::nullopt;
+    connected();
     const auto text = terms.front().pattern.containedText();
-    const bool byWords = condition.ignoresAccents() && text &&
-                         std::all_of(terms.begin(), terms.end(), [&](const SearchCondition::Term& t) {
-                             return t.pattern.ignoresAccents() && t.pattern.containedText() == text;
+    const auto sameText = [&](bool loose) {
+        return text && std::all_of(terms.begin(), terms.end(), [&](const SearchCondition::Term& t) {
+                   return t.pattern.ignoresAccents() == loose && t.pattern.containedText() == text;
+               });
+    };
+    const bool byWords = condition.ignoresAccents() && sameText(true);
+    const bool byNames = !byWords && namesFindable_ && sameText(false) &&
+                         std::all_of(terms.begin(), terms.end(), [](const SearchCondition::Term& t) {
+                             return t.field == Field::RecipeName || t.field == Field::FoodCategoryID;
                          });
     std::vector<Field> fields;
     for (const auto& t : terms)
@@ -261,14 +411,14 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
             fields.push_back(t.field);
     const QByteArray columns = "id, " + RecipeTable::columnList(fields);
     std::vector<pg::Param> params{pg::param(afterId)};
-    QByteArray wordsMatch;
-    if (byWords) {
-        wordsMatch =
-            QByteArray(ServerSchema::WordsColumn) +
-            " LIKE '%' || replace(replace(replace(public.pantrio_fold($2), '\\', '\\\\'), '%', '\\%'), '_', "
-            "'\\_') || '%'";
-        params.push_back(QByteArray(text->data(), qsizetype(text->size())));
-    }
+    const std::vector<QByteArray> runs = text ? patternRuns(*text) : std::vector<QByteArray>();
+    QByteArray indexed; // what the server's index answers
+    if (byWords)
+        indexed = QByteArray(ServerSchema::WordsColumn) + likeRuns("public.pantrio_fold(%1)", 2, runs.size());
+    else if (byNames)
+        indexed = ServerSchema::namesExpression() + likeRuns("lower(%1)", 2, runs.size());
+    if (!indexed.isEmpty())
+        params.insert(params.end(), runs.begin(), runs.end());
     // The first match among `r`'s rows (id, then `fields`) that is in the snapshot.
     const auto firstMatch = [&](const pg::Result& r) -> std::optional<std::int64_t> {
         for (int i = 0; i < r.rows(); ++i) {
@@ -283,12 +433,11 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
         }
         return std::nullopt;
     };
-    constexpr int Near = 1000;
-    if (byWords) {
-        const QByteArray near = "SELECT " + columns + " FROM (SELECT " + columns + ", " +
-                                ServerSchema::WordsColumn + " FROM " + table() +
+    constexpr int Near = 128;
+    if (!indexed.isEmpty()) {
+        const QByteArray near = "SELECT " + columns + " FROM (SELECT * FROM " + table() +
                                 " WHERE id > $1 ORDER BY id LIMIT " + QByteArray::number(Near) +
-                                ") near WHERE " + wordsMatch + " ORDER BY id";
+                                ") near WHERE " + indexed + " ORDER BY id";
         if (const auto hit = firstMatch(db_.exec(near.constData(), params, QStringLiteral("search"))))
             return hit;
         const QByteArray end = "SELECT id FROM " + table() + " WHERE id > $1 ORDER BY id OFFSET " +
@@ -300,7 +449,7 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
     }
     // Pages that grow: a match is often near, and a search that finds none takes few trips.
     const QByteArray sql = "SELECT " + columns + " FROM " + table() + " WHERE id > $1" +
-                           (byWords ? " AND " + wordsMatch : QByteArray()) + " ORDER BY id LIMIT $" +
+                           (indexed.isEmpty() ? QByteArray() : " AND " + indexed) + " ORDER BY id LIMIT $" +
                            QByteArray::number(params.size() + 1);
     params.push_back(std::nullopt);
     for (int page = 256;; page = std::min(page * 2, 16384)) {

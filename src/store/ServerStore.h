@@ -23,23 +23,35 @@ public:
     void keepPart() override;
     void dropPart() override;
     int inserted() const { return inserted_; }
+    // Sends the inserts not yet sent; before anything else reads or marks the table, and
+    // before the commit.
+    void flush();
 
 private:
     pg::Connection& db_;
     int inserted_ = 0;
+    QByteArray pending_; // inserts in COPY's text format, sent together: one round trip each was the cost
+    int pendingRows_ = 0;
 };
 
 // A collection in a PostgreSQL database (see ServerSchema.h). Every save is one statement or
 // one transaction, and checks the row version it read; the server does the searching, so the
 // cursor's own changes need no following here.
+//
+// A connection the server ended or the network lost fails the command that finds it so; the
+// next command connects again, takes the collection as it was taken at open, and then runs.
 class ServerStore : public CollectionStore
 {
 public:
     static std::unique_ptr<ServerStore> open(const QString& address, OpenMode mode);
 
     const QString& location() const override { return address_; }
-    bool isOpen() const override { return db_.isOpen(); }
-    void close() override { db_.close(); }
+    bool isOpen() const override { return open_; }
+    void close() override
+    {
+        db_.close();
+        open_ = false;
+    }
     Snapshot& snapshot() override { return snapshot_; }
     void startBackgroundWork() override {}
     void setOnBackupFailed(std::function<void(const QString&)>) override {}
@@ -62,12 +74,28 @@ public:
     RecipeListSource listSource() override;
 
 private:
-    ServerStore(pg::Connection db, QString address);
-    std::vector<std::int64_t> readIds();
+    ServerStore(pg::Connection db, QString address, OpenMode mode);
+    pg::Connection& connected(); // connects again when the last command lost the connection
+    void checkNamesIndex();      // and whether the server keeps the count
+    int countRecipes();
+    struct UnsureSave
+    {
+        std::int64_t id;
+        std::int64_t version; // as read before it
+        RecipeValues values;
+        Changed changed;
+    };
+    bool wasWritten(const UnsureSave& save);
+    std::vector<std::int64_t> readIds(std::optional<std::int64_t> after, int limit);
     template <typename Work> auto inTransaction(const char* begin, const QString& action, Work work);
 
     pg::Connection db_;
     QString address_;
+    OpenMode mode_;
+    bool open_ = true;
+    bool namesFindable_ = false;
+    bool counted_ = false;
+    std::optional<UnsureSave> unsureSave_; // a save the lost connection left unanswered
     Snapshot snapshot_;
 };
 

@@ -64,12 +64,20 @@ void Snapshot::collectIds(std::vector<std::int64_t>& ids, const char* sql, std::
 // not be read in parts without reading the wide rows: the whole list is read now.
 void Snapshot::open(OpenMode mode)
 {
-    if (readAll_ || mode != OpenMode::Exclusive || !hasOrderIndex(*db_)) {
+    held_ = mode == OpenMode::Exclusive;
+    if (!held_ || (!reader_.ids && !hasOrderIndex(*db_))) {
         reload();
         return;
     }
+    readStart();
+}
+
+void Snapshot::readStart()
+{
     std::vector<std::int64_t> ids;
-    {
+    if (reader_.ids) {
+        ids = reader_.ids(std::nullopt, StartRows);
+    } else {
         sqlite::Statement rows(*db_, "SELECT rowid FROM Recipes INDEXED BY RecipesInOrder LIMIT ?",
                                ReadAction);
         rows.bind(1, std::int64_t(StartRows));
@@ -77,7 +85,9 @@ void Snapshot::open(OpenMode mode)
             ids.push_back(rows.int64(0));
     }
     std::int64_t count = std::int64_t(ids.size());
-    if (count == StartRows) {
+    if (count == StartRows && reader_.count) {
+        count = reader_.count();
+    } else if (count == StartRows) {
         sqlite::Statement rows(*db_, "SELECT count(*) FROM Recipes", ReadAction);
         count = rows.step() ? rows.int64(0) : 0;
     }
@@ -89,10 +99,14 @@ void Snapshot::open(OpenMode mode)
 
 void Snapshot::reload()
 {
-    restLoad_.reset(); // what the worker reads of the old list is not wanted
+    restLoad_.reset();          // what the worker reads of the old list is not wanted
+    if (reader_.ids && held_) { // a server's ids come over the network: only what is needed
+        readStart();
+        return;
+    }
     std::vector<std::int64_t> ids;
-    if (readAll_)
-        ids = readAll_();
+    if (reader_.ids)
+        ids = reader_.ids(std::nullopt, 0);
     else
         collectIds(ids,
                    hasOrderIndex(*db_)
@@ -116,6 +130,11 @@ void Snapshot::noteHighest()
 // before it are passed over inside the engine.
 void Snapshot::readRest(std::vector<std::int64_t>& ids)
 {
+    if (reader_.ids) {
+        const std::vector<std::int64_t> rest = reader_.ids(ids.back(), 0);
+        ids.insert(ids.end(), rest.begin(), rest.end());
+        return;
+    }
     collectIds(ids, "SELECT pantrio_collect(rowid) FROM Recipes INDEXED BY RecipesInOrder WHERE rowid > ?",
                ids.back());
 }

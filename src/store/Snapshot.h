@@ -26,9 +26,16 @@ class Database;
 class Snapshot
 {
 public:
+    // How an engine other than a file reads the ids, ascending.
+    struct Reader
+    {
+        // The first `limit` ids after `after` (none: from the start; a limit of 0: all of them).
+        std::function<std::vector<std::int64_t>(std::optional<std::int64_t> after, int limit)> ids;
+        std::function<int()> count;
+    };
+
     explicit Snapshot(sqlite::Database& db) : db_(&db) {}
-    // For an engine that reads every id at once, ascending.
-    explicit Snapshot(std::function<std::vector<std::int64_t>()> readAll) : readAll_(std::move(readAll)) {}
+    explicit Snapshot(Reader reader) : reader_(std::move(reader)) {}
 
     // The count and the first ids when the file is held alone and has its order index;
     // otherwise every id.
@@ -48,8 +55,8 @@ public:
     void append(std::int64_t id);
     void removeAt(int pos);
 
-    // Reads the rest of the list, for a worker thread that shares the connection; the list
-    // takes it when it next needs the rest. Empty when there is nothing left to read.
+    // Reads the rest of the list, for a worker thread that shares the file's connection; the
+    // list takes it when it next needs the rest. Empty when there is nothing left to read.
     std::function<void()> restReader();
 
 private:
@@ -62,16 +69,18 @@ private:
         std::vector<std::int64_t> ids;
     };
 
+    void readStart(); // the first ids and the count
     void complete();
     void readRest(std::vector<std::int64_t>& ids);
     void collectIds(std::vector<std::int64_t>& ids, const char* sql, std::optional<std::int64_t> after);
     void noteHighest();
 
     sqlite::Database* db_ = nullptr;
-    std::function<std::vector<std::int64_t>()> readAll_;
+    Reader reader_;
     std::vector<std::int64_t> ids_; // ascending rowids = table order; while not complete, only its start
     bool complete_ = true;
-    int count_ = 0; // ids in the whole list
+    bool held_ = false; // the collection is held alone
+    int count_ = 0;     // ids in the whole list
     std::int64_t highestId_ = 0;
     std::shared_ptr<RestLoad> restLoad_;
 };
