@@ -258,7 +258,14 @@ bool RecipeListSource::Filter::next(std::vector<std::int64_t>& matches, int rows
     if (!indexAsked_) {
         indexAsked_ = true;
         if (!folded_.empty()) {
-            if (auto rows = words_.rowsWith(db, folded_, after_, stop)) {
+            // A text in many words means many lookups: the window gets the connection between them.
+            const auto pause = [&] {
+                lock.unlock();
+                std::this_thread::yield();
+                lock.relock();
+                return lockCommitted(db, lock, stop);
+            };
+            if (auto rows = words_.rowsWith(db, folded_, after_, stop, pause)) {
                 // The window may want the connection meanwhile, to draw the rows it has.
                 lock.unlock();
                 found_ = WordIndex::recipesIn(std::move(*rows), after_, stop);
@@ -268,7 +275,7 @@ bool RecipeListSource::Filter::next(std::vector<std::int64_t>& matches, int rows
             }
             std::optional<std::vector<WordIndex::IdRange>> open;
             if (!found_ && !stop.stop_requested())
-                open = words_.candidates(db, folded_, after_, stop);
+                open = words_.candidates(db, folded_, after_, stop, pause);
             if (stop.stop_requested())
                 return true;
             if (open) {

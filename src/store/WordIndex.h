@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <QByteArray>
 #include <stop_token>
@@ -66,8 +67,12 @@ public:
     // The id ranges, ascending, after `afterId` that may hold a recipe with a field containing
     // `foldedText`; every such recipe is inside them. None when the file has no index, the index
     // is not whole, or the text holds no word: then every recipe may.
+    // `pause`, when given, is called between lookups, to let others use the connection a while;
+    // false when stopped meanwhile.
+    using Pause = std::function<bool()>;
     std::optional<std::vector<IdRange>> candidates(sqlite::Database& db, std::string_view foldedText,
-                                                   std::int64_t afterId, const std::stop_token& stop = {});
+                                                   std::int64_t afterId, const std::stop_token& stop = {},
+                                                   const Pause& pause = {});
     // For a text that is one short word, the recipes after `afterId` with a field containing it,
     // ascending: those the index vouches for, and those to read to know (waiting, changed or
     // deleted since indexed). None when the index cannot say, as for candidates(), or when the
@@ -89,7 +94,7 @@ public:
         std::vector<std::int64_t> toRead;
     };
     std::optional<WordRows> rowsWith(sqlite::Database& db, std::string_view foldedWord, std::int64_t afterId,
-                                     const std::stop_token& stop);
+                                     const std::stop_token& stop, const Pause& pause = {});
     static std::optional<Found> recipesIn(WordRows&& rows, std::int64_t afterId, const std::stop_token& stop);
     // The words are read again at the next search; after this program's own writes.
     void forget() { vocabularyVersion_ = -1; }
@@ -100,7 +105,8 @@ private:
     // The stored rows of every word that contains `part`; none when too many words do, when
     // stopped, or when a row is not as written (the index is then no longer trusted).
     std::optional<std::vector<std::string>> rowsOfWordsContaining(sqlite::Database& db, std::string_view part,
-                                                                  const std::stop_token& stop);
+                                                                  const std::stop_token& stop,
+                                                                  const Pause& pause);
     // Reads the words when another program has written since; false when the index is not whole.
     bool loadVocabulary(sqlite::Database& db);
     std::vector<std::string_view> wordsContaining(std::string_view part) const;

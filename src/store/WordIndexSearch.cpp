@@ -162,8 +162,10 @@ std::vector<std::string_view> WordIndex::wordsContaining(std::string_view part) 
     return out;
 }
 
-std::optional<std::vector<std::string>>
-WordIndex::rowsOfWordsContaining(sqlite::Database& db, std::string_view part, const std::stop_token& stop)
+std::optional<std::vector<std::string>> WordIndex::rowsOfWordsContaining(sqlite::Database& db,
+                                                                         std::string_view part,
+                                                                         const std::stop_token& stop,
+                                                                         const Pause& pause)
 {
     // A part found in very many words narrows little and would cost a lookup for each.
     constexpr std::size_t MostWordsLookedUp = 2048;
@@ -173,7 +175,7 @@ WordIndex::rowsOfWordsContaining(sqlite::Database& db, std::string_view part, co
     std::vector<std::string> rows;
     sqlite::Statement get(db, "SELECT checksum, blocks FROM RecipeWords WHERE word = ?1", ReadAction);
     for (std::string_view word : words) {
-        if (stop.stop_requested())
+        if (stop.stop_requested() || (pause && !pause()))
             return std::nullopt;
         get.reset();
         get.bindBlob(1, word);
@@ -188,10 +190,9 @@ WordIndex::rowsOfWordsContaining(sqlite::Database& db, std::string_view part, co
     return rows;
 }
 
-std::optional<std::vector<WordIndex::IdRange>> WordIndex::candidates(sqlite::Database& db,
-                                                                     std::string_view foldedText,
-                                                                     std::int64_t afterId,
-                                                                     const std::stop_token& stop)
+std::optional<std::vector<WordIndex::IdRange>>
+WordIndex::candidates(sqlite::Database& db, std::string_view foldedText, std::int64_t afterId,
+                      const std::stop_token& stop, const Pause& pause)
 {
     if (!presentIn(db))
         return std::nullopt;
@@ -204,7 +205,7 @@ std::optional<std::vector<WordIndex::IdRange>> WordIndex::candidates(sqlite::Dat
 
     std::vector<std::vector<std::string>> lists;
     for (const std::string& part : parts) {
-        if (auto rows = rowsOfWordsContaining(db, part, stop))
+        if (auto rows = rowsOfWordsContaining(db, part, stop, pause))
             lists.push_back(std::move(*rows));
         else if (!trusted_ || stop.stop_requested())
             return std::nullopt;
@@ -257,7 +258,8 @@ std::optional<std::vector<WordIndex::IdRange>> WordIndex::candidates(sqlite::Dat
 }
 
 std::optional<WordIndex::WordRows> WordIndex::rowsWith(sqlite::Database& db, std::string_view foldedWord,
-                                                       std::int64_t afterId, const std::stop_token& stop)
+                                                       std::int64_t afterId, const std::stop_token& stop,
+                                                       const Pause& pause)
 {
     if (foldedWord.empty() || foldedWord.size() > WordStrideBytes ||
         !std::all_of(foldedWord.begin(), foldedWord.end(), isWordByte))
@@ -266,7 +268,7 @@ std::optional<WordIndex::WordRows> WordIndex::rowsWith(sqlite::Database& db, std
         return std::nullopt;
     // A recipe whose field contains the word holds it inside one of its own words, whole, or
     // inside one of a long word's pieces, which overlap by more than the word.
-    auto rows = rowsOfWordsContaining(db, foldedWord, stop);
+    auto rows = rowsOfWordsContaining(db, foldedWord, stop, pause);
     if (!rows || stop.stop_requested())
         return std::nullopt;
     WordRows found{std::move(*rows), highestId(db), {}};
@@ -328,7 +330,7 @@ std::optional<WordIndex::Found> WordIndex::recipesIn(WordRows&& rows, std::int64
 std::optional<WordIndex::Found> WordIndex::recipesWith(sqlite::Database& db, std::string_view foldedWord,
                                                        std::int64_t afterId, const std::stop_token& stop)
 {
-    auto rows = rowsWith(db, foldedWord, afterId, stop);
+    auto rows = rowsWith(db, foldedWord, afterId, stop, {});
     return rows ? recipesIn(std::move(*rows), afterId, stop) : std::nullopt;
 }
 
