@@ -1,5 +1,6 @@
 #include "ImportDialog.h"
 
+#include "DroppedFiles.h"
 #include "exchange/PageFetcher.h"
 #include "platform/MessageBoxes.h"
 #include "platform/ProgramInfo.h"
@@ -40,20 +41,6 @@ ImportDialog::ImportDialog(Services& services, Importer importer, QWidget* paren
 }
 
 ImportDialog::~ImportDialog() = default;
-
-namespace {
-
-QStringList droppedFiles(const QMimeData* data)
-{
-    QStringList files;
-    if (data && data->hasUrls())
-        for (const QUrl& url : data->urls())
-            if (url.isLocalFile())
-                files << url.toLocalFile();
-    return files;
-}
-
-} // namespace
 
 void ImportDialog::dragEnterEvent(QDragEnterEvent* event)
 {

@@ -13,6 +13,7 @@
 #include "store/CollectionAddress.h"
 #include "store/StoreError.h"
 #include "windows/backups/RestoreBackupDialog.h"
+#include "windows/importexport/DroppedFiles.h"
 #include "windows/importexport/ExportDialog.h"
 #include "windows/importexport/ImportDialog.h"
 #include "windows/list/RecipeListWindow.h"
@@ -28,16 +29,6 @@
 namespace pantrio {
 
 namespace {
-
-QStringList localFiles(const QMimeData* data)
-{
-    QStringList files;
-    if (data && data->hasUrls())
-        for (const QUrl& url : data->urls())
-            if (url.isLocalFile())
-                files << url.toLocalFile();
-    return files;
-}
 
 // Shown after half a second; its Cancel reaches the job.
 template <typename Job>
@@ -65,7 +56,7 @@ bool FileCommands::take(QEvent* event)
         event->type() != QEvent::Drop)
         return false;
     auto* drop = static_cast<QDropEvent*>(event);
-    const QStringList files = localFiles(drop->mimeData());
+    const QStringList files = droppedFiles(drop->mimeData());
     if (files.isEmpty())
         return false;
     drop->acceptProposedAction();
