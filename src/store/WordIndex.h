@@ -82,11 +82,9 @@ public:
         std::vector<std::int64_t> sure;
         std::vector<std::int64_t> toRead;
     };
-    // Stopped, none too, and for candidates() as well.
-    std::optional<Found> recipesWith(sqlite::Database& db, std::string_view foldedWord, std::int64_t afterId,
-                                     const std::stop_token& stop);
-    // The same in two steps, so that the connection is free for others while the second works:
-    // what the file holds for the word, then the recipes made of it.
+    // In two steps, so that the connection is free for others while the second works: what the
+    // file holds for the word, then the recipes made of it. Stopped, none too, and for
+    // candidates() as well.
     struct WordRows
     {
         std::vector<std::string> rows;

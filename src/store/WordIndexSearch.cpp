@@ -327,11 +327,4 @@ std::optional<WordIndex::Found> WordIndex::recipesIn(WordRows&& rows, std::int64
     return found;
 }
 
-std::optional<WordIndex::Found> WordIndex::recipesWith(sqlite::Database& db, std::string_view foldedWord,
-                                                       std::int64_t afterId, const std::stop_token& stop)
-{
-    auto rows = rowsWith(db, foldedWord, afterId, stop, {});
-    return rows ? recipesIn(std::move(*rows), afterId, stop) : std::nullopt;
-}
-
 } // namespace pantrio

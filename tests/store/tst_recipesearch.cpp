@@ -313,8 +313,9 @@ void expectSameAsReading(sqlite::Database& db)
         QCOMPARE(found, expected);
         withMatches += !found.empty();
         // The recipes the index names for one word, with those it leaves to read that match.
-        const auto index =
-            words.recipesWith(db, foldLoosely(text), std::numeric_limits<std::int64_t>::min(), {});
+        const std::int64_t first = std::numeric_limits<std::int64_t>::min();
+        auto rows = words.rowsWith(db, foldLoosely(text), first, {});
+        const auto index = rows ? WordIndex::recipesIn(std::move(*rows), first, {}) : std::nullopt;
         if (index) {
             std::vector<std::int64_t> read;
             std::set_intersection(index->toRead.begin(), index->toRead.end(), expected.begin(),
