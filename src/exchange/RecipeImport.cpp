@@ -1,13 +1,16 @@
 #include "RecipeImport.h"
 
 #include "AccessFile.h"
+#include "Handoff.h"
 #include "RecipeText.h"
 #include "store/RecipeTable.h"
 #include "TextSource.h"
 
 #include <QBuffer>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QUrl>
+#include <thread>
 
 namespace pantrio::exchange {
 
@@ -34,20 +37,23 @@ bool RecipeInserter::isDuplicate(const RecipeValues& recipe, std::uint64_t key)
     return false;
 }
 
-bool RecipeInserter::add(const RecipeValues& read)
+RecipeInserter::Prepared RecipeInserter::prepare(RecipeValues&& read) const
 {
-    RecipeValues recipe = read;
-    tidyRecipe(recipe);
-    std::uint64_t key = 0;
-    if (!allowDuplicates_) {
-        key = recipeKey(recipe);
-        if (isDuplicate(recipe, key))
-            return false;
-    }
-    const std::int64_t id = nextId_++;
-    rows_.insert(id, recipe);
+    Prepared ready{std::move(read)};
+    tidyRecipe(ready.recipe);
     if (!allowDuplicates_)
-        keys_.emplace(key, id);
+        ready.key = recipeKey(ready.recipe);
+    return ready;
+}
+
+bool RecipeInserter::add(Prepared&& ready)
+{
+    if (!allowDuplicates_ && isDuplicate(ready.recipe, ready.key))
+        return false;
+    const std::int64_t id = nextId_++;
+    rows_.insert(id, ready.recipe);
+    if (!allowDuplicates_)
+        keys_.emplace(ready.key, id);
     if (!firstAdded_)
         firstAdded_ = id;
     return true;
@@ -87,6 +93,89 @@ void readRecipes(Format format, const QString& file, const FetchedPage* page, QI
     default:
         break;
     }
+}
+
+// What the reader handed over, kept in its order.
+struct Handed
+{
+    enum class Kind : std::uint8_t { Recipe, Problem, Progress };
+    Kind kind;
+    std::int64_t number; // a recipe's or a problem's line; for progress, how far the file is read
+    RecipeInserter::Prepared recipe;
+    QString problem;
+};
+using HandedBatch = std::vector<Handed>;
+
+// What one file's recipes go to, on the thread that stores them.
+struct Taking
+{
+    std::function<bool(RecipeInserter::Prepared&&)> recipe; // false stops the reading
+    std::function<void(std::int64_t line, const QString& problem)> problem;
+    std::function<void(std::int64_t at)> progress;
+};
+
+// Reads a file on a thread of its own, tidying each recipe there, while this thread stores them:
+// reading and storing take about as long as each other. `take` gets everything here, in the
+// reader's order; an error of the reader is thrown here. `at` turns what the reader counts into
+// how far into the file it is, on the reading thread.
+void readAlongside(const std::function<void(const ReadEvents&)>& read, const RecipeInserter& inserter,
+                   const std::function<std::int64_t(std::int64_t)>& at, const Taking& take)
+{
+    constexpr std::size_t BatchSize = 64, MostBatches = 8;
+    Handoff<HandedBatch> handoff(MostBatches);
+    std::thread reader([&] {
+        HandedBatch batch;
+        const auto hand = [&](Handed&& h) {
+            batch.push_back(std::move(h));
+            if (batch.size() >= BatchSize)
+                handoff.put(std::exchange(batch, {}));
+        };
+        ReadEvents events;
+        events.recipe = [&](RecipeValues&& r, std::int64_t line) {
+            hand({Handed::Kind::Recipe, line, inserter.prepare(std::move(r)), {}});
+            return !handoff.stopped();
+        };
+        events.problem = [&](std::int64_t line, const QString& problem) {
+            hand({Handed::Kind::Problem, line, {}, problem});
+        };
+        events.progress = [&](std::int64_t bytes) {
+            if (!batch.empty() && batch.back().kind == Handed::Kind::Progress)
+                batch.back().number = at(bytes);
+            else
+                hand({Handed::Kind::Progress, at(bytes), {}, {}});
+        };
+        std::exception_ptr error;
+        try {
+            read(events);
+            handoff.put(std::move(batch));
+        } catch (...) {
+            error = std::current_exception();
+        }
+        handoff.finish(error);
+    });
+    // Whatever ends the taking here, the reader is told to stop and waited for.
+    const auto joined = qScopeGuard([&] {
+        handoff.stop();
+        reader.join();
+    });
+    bool taking = true;
+    while (taking) {
+        auto batch = handoff.take();
+        if (!batch)
+            break;
+        for (Handed& h : *batch) {
+            if (h.kind == Handed::Kind::Recipe)
+                taking = take.recipe(std::move(h.recipe));
+            else if (h.kind == Handed::Kind::Problem)
+                take.problem(h.number, h.problem);
+            else
+                take.progress(h.number);
+            if (!taking)
+                break;
+        }
+    }
+    if (taking && handoff.error())
+        std::rethrow_exception(handoff.error());
 }
 
 } // namespace
@@ -132,10 +221,10 @@ ImportSummary importFiles(RecipeRows& rows, std::int64_t firstFreeId, const QStr
         const ImportSummary before = summary;
         int found = 0, problems = 0;
         bool stopped = false;
-        ReadEvents events;
-        events.recipe = [&](RecipeValues&& r, std::int64_t) {
+        Taking take;
+        take.recipe = [&](RecipeInserter::Prepared&& r) {
             ++found;
-            if (inserter.add(r))
+            if (inserter.add(std::move(r)))
                 ++summary.imported;
             else
                 ++summary.duplicates;
@@ -143,11 +232,15 @@ ImportSummary importFiles(RecipeRows& rows, std::int64_t firstFreeId, const QStr
                 stopped = true;
             return !stopped;
         };
-        events.problem = [&](std::int64_t line, const QString& problem) {
+        take.problem = [&](std::int64_t line, const QString& problem) {
             ++problems;
             ++summary.refused;
             if (report.refusedRecipe)
                 report.refusedRecipe(file, line, problem);
+        };
+        take.progress = [&](std::int64_t at) {
+            if (report.progress && !stopped && !report.progress(summary, done + at, total))
+                stopped = true;
         };
         // Readers count the bytes they were given, which are not the file's when it was decoded.
         // A fetched page is decoded by the page reader itself, by its charset.
@@ -156,13 +249,25 @@ ImportSummary importFiles(RecipeRows& rows, std::int64_t firstFreeId, const QStr
         if (fetched)
             body.setData(page->body);
         QIODevice& in = fetched ? static_cast<QIODevice&>(body) : text;
-        events.progress = [&](std::int64_t bytes) {
-            const std::int64_t at = format == Format::Access || fetched ? bytes : text.filePos();
-            if (report.progress && !stopped && !report.progress(summary, done + at, total))
-                stopped = true;
+        const auto at = [&](std::int64_t bytes) {
+            return format == Format::Access || fetched ? bytes : std::int64_t(text.filePos());
         };
         try {
-            readRecipes(format, file, fetched ? &*page : nullptr, in, events, size, stopped);
+            if (!fetched && (format == Format::MealMaster || format == Format::Json)) {
+                readAlongside(
+                    [&](const ReadEvents& events) {
+                        readRecipes(format, file, nullptr, in, events, size, stopped);
+                    },
+                    inserter, at, take);
+            } else {
+                ReadEvents events;
+                events.recipe = [&](RecipeValues&& r, std::int64_t) {
+                    return take.recipe(inserter.prepare(std::move(r)));
+                };
+                events.problem = take.problem;
+                events.progress = [&](std::int64_t bytes) { take.progress(at(bytes)); };
+                readRecipes(format, file, fetched ? &*page : nullptr, in, events, size, stopped);
+            }
             if (!stopped && found == 0 && problems == 0) // a cancelled file is no refused one
                 throw ReadError(QStringLiteral("nothing in it is a recipe Pantrio can read"));
             rows.keepPart();

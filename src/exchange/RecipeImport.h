@@ -20,8 +20,18 @@ public:
     // never takes the id of one deleted while a window may still hold a bookmark to it.
     RecipeInserter(RecipeRows& rows, std::int64_t firstFreeId, bool allowDuplicates);
 
+    // A recipe as it is stored, with its key for finding its twins.
+    struct Prepared
+    {
+        RecipeValues recipe;
+        std::uint64_t key = 0;
+    };
+    // Needs nothing of the rows, so it may run on another thread than add().
+    Prepared prepare(RecipeValues&& read) const;
+
     // True when added, false when skipped as a duplicate. Throws StoreError.
-    bool add(const RecipeValues& recipe);
+    bool add(Prepared&& recipe);
+    bool add(const RecipeValues& recipe) { return add(prepare(RecipeValues(recipe))); }
     std::int64_t firstAdded() const { return firstAdded_; }
 
 private:

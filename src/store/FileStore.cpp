@@ -1,7 +1,7 @@
 #include "FileStore.h"
 
-#include "FindKeyTable.h"
 #include "CollectionFile.h"
+#include "FindKeyTable.h"
 #include "RecipeListSource.h"
 #include "RecipeTable.h"
 #include "WordIndex.h"
@@ -39,12 +39,37 @@ void FileRows::insert(std::int64_t id, const RecipeValues& values)
         static const QByteArray sql = "INSERT INTO Recipes (rowid, " + RecipeTable::columnList() +
                                       ") VALUES (?1, " + RecipeTable::placeholders(FieldCount, 2) + ")";
         insert_.emplace(db_, sql.constData(), ImportAction);
+        words_.emplace(db_);
     }
+    if (!partFirstId_)
+        partFirstId_ = id;
+    // Each field's text is made once, for the row and for the index of its words.
+    std::array<QByteArray, FieldCount> utf8;
+    std::array<std::optional<std::string_view>, FieldCount> stored;
     insert_->bind(1, id);
-    for (Field f : allFields)
-        insert_->bind(int(fieldIndex(f)) + 2, values[f]);
+    for (Field f : allFields) {
+        const std::size_t i = fieldIndex(f);
+        if (values[f]) {
+            utf8[i] = values[f]->toUtf8();
+            stored[i] = std::string_view(utf8[i].constData(), std::size_t(utf8[i].size()));
+            insert_->bindText(int(i) + 2, *stored[i]);
+        } else {
+            insert_->bind(int(i) + 2, std::optional<QString>());
+        }
+    }
     insert_->step();
     insert_->reset();
+    words_->add(id, stored);
+    // A batch of recipes at a time, so that the words found stay a modest amount of memory.
+    constexpr int BatchRows = 65536;
+    if (words_->fed() == BatchRows)
+        words_->flush();
+}
+
+void FileRows::finish()
+{
+    if (words_)
+        words_->flush();
 }
 
 std::optional<RecipeValues> FileRows::fetch(std::int64_t id)
@@ -72,19 +97,30 @@ void FileRows::forEach(const std::function<bool(std::int64_t, const RecipeValues
             return;
 }
 
+// A part is not a savepoint: its journal would be walked by every statement after it, which
+// makes a long import into a big collection slow. Its recipes are those from its first id on.
 void FileRows::beginPart()
 {
-    db_.exec("SAVEPOINT importing_part", ImportAction);
+    partFirstId_.reset();
 }
 
 void FileRows::keepPart()
 {
-    db_.exec("RELEASE importing_part", ImportAction);
+    partFirstId_.reset();
 }
 
 void FileRows::dropPart()
 {
-    db_.exec("ROLLBACK TO importing_part; RELEASE importing_part", ImportAction);
+    if (!partFirstId_)
+        return;
+    // Those not indexed yet are left pending, where the deletion ends them; those indexed
+    // already are noted as gone by the deletion itself.
+    if (words_)
+        words_->discard();
+    sqlite::Statement drop(db_, "DELETE FROM Recipes WHERE rowid >= ?1", ImportAction);
+    drop.bind(1, *partFirstId_);
+    drop.step();
+    partFirstId_.reset();
 }
 
 std::unique_ptr<FileStore> FileStore::open(const QString& path, OpenMode mode, int busyTimeoutMs,
@@ -161,7 +197,10 @@ bool FileStore::transact(const std::function<bool(RecipeRows&)>& work)
     return writer_.transact(
         [&] {
             FileRows rows(db_);
-            return work(rows);
+            if (!work(rows))
+                return false;
+            rows.finish();
+            return true;
         },
         [this] { search_.catchUpWords(db_); });
 }

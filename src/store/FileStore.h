@@ -7,6 +7,7 @@
 #include "RecordWriter.h"
 #include "Snapshot.h"
 #include "Sqlite.h"
+#include "WordIndex.h"
 
 #include <memory>
 #include <optional>
@@ -26,11 +27,15 @@ public:
     void beginPart() override;
     void keepPart() override;
     void dropPart() override;
+    // Indexes the words of the recipes inserted since the last time. Throws StoreError.
+    void finish();
 
 private:
     sqlite::Database& db_;
     std::optional<sqlite::Statement> insert_;
     std::optional<sqlite::Statement> fetch_;
+    std::optional<WordIndex::Feed> words_;
+    std::optional<std::int64_t> partFirstId_;
 };
 
 // A collection in one SQLite file (see CollectionFile.h).

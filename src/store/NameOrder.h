@@ -48,6 +48,7 @@ public:
     explicit Writer(sqlite::Database& db);
     void add(std::int64_t id, std::string_view name);
     void flush();
+    void clear() { keys_.clear(); }
 
 private:
     sqlite::Database& db_;

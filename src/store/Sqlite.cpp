@@ -283,6 +283,14 @@ std::int64_t Statement::int64(int column) const
     return sqlite3_column_int64(stmt_, column);
 }
 
+void Statement::bindText(int index, std::string_view utf8)
+{
+    const int rc = sqlite3_bind_text64(stmt_, index, utf8.data(), sqlite3_uint64(utf8.size()),
+                                       SQLITE_TRANSIENT, SQLITE_UTF8);
+    if (rc != SQLITE_OK)
+        db_.fail(rc, action_, sqlite3_errmsg(db_.handle()));
+}
+
 void Statement::bindBlob(int index, std::string_view bytes)
 {
     const int rc =

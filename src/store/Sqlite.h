@@ -2,11 +2,10 @@
 
 #include "StoreError.h"
 
-#include <QByteArray>
-#include <QString>
-
 #include <cstdint>
 #include <optional>
+#include <QByteArray>
+#include <QString>
 #include <string_view>
 
 struct sqlite3;
@@ -80,6 +79,7 @@ public:
     void bind(int index, std::int64_t value);
     void bind(int index, const std::optional<QString>& value);
     void bindBlob(int index, std::string_view bytes); // copied
+    void bindText(int index, std::string_view utf8);  // copied
     // True while a row is available; throws on error.
     bool step();
     void reset();

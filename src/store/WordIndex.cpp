@@ -9,6 +9,7 @@
 #include "WordIndexStamp.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -204,7 +205,85 @@ void merge(sqlite::Database& db, const BatchPostings& found, WordIndexStamp::Sta
     });
 }
 
+// A recipe's words and name, from its fields as stored, in column order.
+void addRecipe(BatchPostings& found, NameOrder::Writer& names, std::string& folded, std::int64_t id,
+               std::span<const std::optional<std::string_view>> fields)
+{
+    names.add(id, fields[fieldIndex(Field::RecipeName)].value_or(std::string_view()));
+    for (const auto& text : fields) {
+        if (!text)
+            continue;
+        folded.clear();
+        appendFoldedLoosely(folded, *text);
+        forEachWord(folded, [&](std::string_view word) { found.add(word, id); });
+    }
+}
+
 } // namespace
+
+struct WordIndex::Feed::Batch
+{
+    explicit Batch(sqlite::Database& db) : names(db) {}
+
+    BatchPostings found;
+    NameOrder::Writer names;
+    std::string folded;
+    std::int64_t first = 0, last = 0, count = 0;
+};
+
+WordIndex::Feed::Feed(sqlite::Database& db) : db_(db)
+{
+    if (WordIndexStamp::intact(db))
+        batch_ = std::make_unique<Batch>(db);
+}
+
+WordIndex::Feed::~Feed() = default;
+
+void WordIndex::Feed::add(std::int64_t id, std::span<const std::optional<std::string_view>> fields)
+{
+    if (!batch_)
+        return;
+    if (batch_->count++ == 0)
+        batch_->first = id;
+    batch_->last = id;
+    addRecipe(batch_->found, batch_->names, batch_->folded, id, fields);
+}
+
+std::int64_t WordIndex::Feed::fed() const
+{
+    return batch_ ? batch_->count : 0;
+}
+
+void WordIndex::Feed::flush()
+{
+    if (!batch_ || batch_->count == 0)
+        return;
+    // Checked again: the fed recipes are pending until this writes them, and anything else
+    // pending stays so.
+    auto stamp = WordIndexStamp::intact(db_);
+    if (!stamp || batch_->first < 0 || batch_->last > HighestIndexedId) {
+        discard();
+        return;
+    }
+    merge(db_, batch_->found, *stamp);
+    batch_->names.flush();
+    stamp->highestId = std::max(stamp->highestId, batch_->last);
+    WordIndexStamp::write(db_, *stamp);
+    sqlite::Statement done(db_, "DELETE FROM RecipeWordsPending WHERE id >= ?1 AND id <= ?2", IndexAction);
+    done.bind(1, batch_->first);
+    done.bind(2, batch_->last);
+    done.step();
+    discard();
+}
+
+void WordIndex::Feed::discard()
+{
+    if (!batch_)
+        return;
+    batch_->found.clear();
+    batch_->names.clear();
+    batch_->count = 0;
+}
 
 QByteArray WordIndex::schema()
 {
@@ -324,7 +403,6 @@ void WordIndex::index(sqlite::Database& db, Rows which)
     }
     sqlite::Statement rows(db, sql.constData(), IndexAction);
     NameOrder::Writer names(db);
-    constexpr int NameColumn = int(fieldIndex(Field::RecipeName)) + 1;
     BatchPostings found;
     std::string folded;
     std::int64_t after = -1;
@@ -335,22 +413,17 @@ void WordIndex::index(sqlite::Database& db, Rows which)
         rows.bind(2, HighestIndexedId);
         rows.bind(3, std::int64_t(BatchRows));
         int count = 0;
+        std::array<std::optional<std::string_view>, FieldCount> fields;
         while (rows.step()) {
             ++count;
             after = rows.int64(0);
-            if (int size = 0; const char* name = rows.utf8(NameColumn, &size))
-                names.add(after, std::string_view(name, std::size_t(size)));
-            else
-                names.add(after, {});
             for (int column = 1; column <= FieldCount; ++column) {
                 int size = 0;
                 const char* text = rows.utf8(column, &size);
-                if (!text)
-                    continue;
-                folded.clear();
-                appendFoldedLoosely(folded, std::string_view(text, std::size_t(size)));
-                forEachWord(folded, [&](std::string_view word) { found.add(word, after); });
+                fields[std::size_t(column - 1)] =
+                    text ? std::optional(std::string_view(text, std::size_t(size))) : std::nullopt;
             }
+            addRecipe(found, names, folded, after, fields);
         }
         rows.reset();
         merge(db, found, stamp);

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <QByteArray>
+#include <span>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -61,6 +63,29 @@ public:
     // a save or an import never fails for its index.
     static bool catchUpQuietly(sqlite::Database& db);
     static std::int64_t pendingCount(sqlite::Database& db);
+
+    // Indexes recipes as they are written, rather than reading them back at catchUp(): at the
+    // end of a long import they are no longer in the cache. In the caller's transaction; does
+    // nothing when catchUp() would not.
+    class Feed
+    {
+    public:
+        explicit Feed(sqlite::Database& db);
+        ~Feed();
+        // A recipe just written under `id`, above every one fed before; its fields as stored,
+        // in column order (none for NULL).
+        void add(std::int64_t id, std::span<const std::optional<std::string_view>> fields);
+        std::int64_t fed() const;
+        // Writes what was fed into the index. Throws StoreError.
+        void flush();
+        // What was fed since the last flush stays pending instead, for catchUp().
+        void discard();
+
+    private:
+        struct Batch;
+        sqlite::Database& db_;
+        std::unique_ptr<Batch> batch_;
+    };
     // So many recipes changed since the index was built that it had better be built again.
     static bool tooLoose(sqlite::Database& db);
 

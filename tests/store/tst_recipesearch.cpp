@@ -75,6 +75,7 @@ private slots:
     void wordIndexMissesNothing();
     void findKeysTrustNothing_data();
     void findKeysTrustNothing();
+    void indexWrittenWithTheRecipesIsTheRebuiltOne();
 };
 
 void TestRecipeSearch::changeDuringLoadIsFound_data()
@@ -399,6 +400,58 @@ void TestRecipeSearch::findKeysTrustNothing()
     }
     sqlite::Database db(path, SQLITE_OPEN_READONLY);
     QVERIFY(FindKeyTable::usable(db));
+}
+
+namespace {
+
+QStringList indexTables(sqlite::Database& db)
+{
+    QStringList rows;
+    for (const char* sql : {"SELECT hex(word) || checksum || hex(blocks) FROM RecipeWords ORDER BY word",
+                            "SELECT id || hex(key) FROM RecipeNameOrder ORDER BY id",
+                            "SELECT words || ' ' || checksum || ' ' || highestId FROM RecipeWordsStamp",
+                            "SELECT count(*) FROM RecipeWordsPending"}) {
+        sqlite::Statement read(db, sql, QStringLiteral("read"));
+        while (read.step())
+            rows << read.text(0).value_or(QString());
+    }
+    return rows;
+}
+
+} // namespace
+
+// An import indexes its recipes as it writes them, and a file it takes back leaves nothing
+// behind: the index is the one a rebuild makes.
+void TestRecipeSearch::indexWrittenWithTheRecipesIsTheRebuiltOne()
+{
+    QTemporaryDir dir;
+    const QString path = wordsRecipeFile(dir);
+    std::vector<RecipeValues> source;
+    auto cursor = RecordCursor::open(path, {OpenMode::Exclusive, 2000});
+    QVERIFY(cursor->transact([&](RecipeRows& rows, std::int64_t firstFree) {
+        rows.forEach([&](std::int64_t, const RecipeValues& r) {
+            source.push_back(r);
+            return true;
+        });
+        std::int64_t id = std::max<std::int64_t>(firstFree, rows.highestId() + 1);
+        for (const int part : {120, -50, 90}) { // a negative count: the part is taken back
+            rows.beginPart();
+            for (int i = 0; i < std::abs(part); ++i, ++id)
+                rows.insert(id, source[std::size_t(id * 7 % std::int64_t(source.size()))]);
+            part < 0 ? rows.dropPart() : rows.keepPart();
+        }
+        return true;
+    }));
+    QCOMPARE(cursor->recordCount(), 300 + 120 + 90);
+    cursor->close();
+    sqlite::Database db = openSerialized(path);
+    QVERIFY(WordIndex::whole(db));
+    expectSameAsReading(db);
+    const QStringList written = indexTables(db);
+    db.exec("BEGIN", QStringLiteral("rebuild"));
+    WordIndex::rebuild(db);
+    db.exec("COMMIT", QStringLiteral("rebuild"));
+    QCOMPARE(written, indexTables(db));
 }
 
 #include "tst_recipesearch.moc"

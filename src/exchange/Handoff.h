@@ -1,0 +1,84 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+namespace pantrio::exchange {
+
+// Hands batches from one thread to another, in order. The giving side waits while `most` batches
+// are waiting (0: never waits), so a fast reader cannot run ahead by a whole file. Either side
+// can end it: the giver with finish() (and the error that stopped it, if one did), the taker
+// with stop(), after which put() drops what it is given.
+template <typename T> class Handoff
+{
+public:
+    explicit Handoff(std::size_t most) : most_(most) {}
+
+    void put(T&& batch)
+    {
+        std::unique_lock lock(mutex_);
+        roomLeft_.wait(lock, [&] { return most_ == 0 || waiting_.size() < most_ || stopped_; });
+        if (stopped_)
+            return;
+        waiting_.push_back(std::move(batch));
+        given_.notify_one();
+    }
+
+    // The next batch; none once the giver finished and all was taken. Waits when `wait` is set.
+    std::optional<T> take(bool wait = true)
+    {
+        std::unique_lock lock(mutex_);
+        if (wait)
+            given_.wait(lock, [&] { return !waiting_.empty() || finished_; });
+        if (waiting_.empty())
+            return std::nullopt;
+        T batch = std::move(waiting_.front());
+        waiting_.pop_front();
+        roomLeft_.notify_one();
+        return batch;
+    }
+
+    void finish(std::exception_ptr error = nullptr)
+    {
+        const std::lock_guard lock(mutex_);
+        finished_ = true;
+        error_ = error;
+        given_.notify_all();
+    }
+
+    void stop()
+    {
+        const std::lock_guard lock(mutex_);
+        stopped_ = true;
+        waiting_.clear();
+        roomLeft_.notify_all();
+    }
+
+    bool stopped() const
+    {
+        const std::lock_guard lock(mutex_);
+        return stopped_;
+    }
+
+    // What ended the giving side, once take() found nothing more.
+    std::exception_ptr error() const
+    {
+        const std::lock_guard lock(mutex_);
+        return error_;
+    }
+
+private:
+    const std::size_t most_;
+    mutable std::mutex mutex_;
+    std::condition_variable roomLeft_, given_;
+    std::deque<T> waiting_;
+    bool finished_ = false, stopped_ = false;
+    std::exception_ptr error_;
+};
+
+} // namespace pantrio::exchange
