@@ -11,9 +11,10 @@
 namespace pantrio::exchange {
 
 // Hands batches from one thread to another, in order. The giving side waits while `most` batches
-// are waiting (0: never waits), so a fast reader cannot run ahead by a whole file. Either side
-// can end it: the giver with finish() (and the error that stopped it, if one did), the taker
-// with stop(), after which put() drops what it is given.
+// are waiting (0: never waits), so a fast reader cannot run ahead by a whole file. The giver
+// ends it with finish() (and the error that stopped it, if one did): take() then returns what
+// was left, then nothing. stop() ends it at once for both: put() drops what it is given and
+// take() returns nothing.
 template <typename T> class Handoff
 {
 public:
@@ -34,8 +35,8 @@ public:
     {
         std::unique_lock lock(mutex_);
         if (wait)
-            given_.wait(lock, [&] { return !waiting_.empty() || finished_; });
-        if (waiting_.empty())
+            given_.wait(lock, [&] { return !waiting_.empty() || finished_ || stopped_; });
+        if (waiting_.empty() || stopped_)
             return std::nullopt;
         T batch = std::move(waiting_.front());
         waiting_.pop_front();
@@ -57,6 +58,7 @@ public:
         stopped_ = true;
         waiting_.clear();
         roomLeft_.notify_all();
+        given_.notify_all();
     }
 
     bool stopped() const
