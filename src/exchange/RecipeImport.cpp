@@ -178,112 +178,123 @@ void readAlongside(const std::function<void(const ReadEvents&)>& read, const Rec
         std::rethrow_exception(handoff.error());
 }
 
+// One import, file after file.
+struct Importing
+{
+    RecipeRows& rows;
+    RecipeInserter inserter;
+    const ImportReport& report;
+    ImportSummary summary;
+    std::int64_t done = 0, total = 0; // bytes
+
+    void refuseFile(const QString& file, const QString& problem)
+    {
+        ++summary.refused;
+        if (report.refusedFile)
+            report.refusedFile(file, problem);
+    }
+
+    // Adds the recipes of a file whose format is known; one refused whole adds nothing. False
+    // when cancelled.
+    bool addFile(const QString& file, Format format, const FetchedPage* page, std::int64_t size);
+};
+
+bool Importing::addFile(const QString& file, Format format, const FetchedPage* page, std::int64_t size)
+{
+    rows.beginPart();
+    const ImportSummary before = summary;
+    int found = 0, problems = 0;
+    bool stopped = false;
+    Taking take;
+    take.recipe = [&](RecipeInserter::Prepared&& r) {
+        ++found;
+        ++(inserter.add(std::move(r)) ? summary.imported : summary.duplicates);
+        stopped = stopped || (report.progress && !report.progress(summary, done, total));
+        return !stopped;
+    };
+    take.problem = [&](std::int64_t line, const QString& problem) {
+        ++problems;
+        ++summary.refused;
+        if (report.refusedRecipe)
+            report.refusedRecipe(file, line, problem);
+    };
+    take.progress = [&](std::int64_t at) {
+        stopped = stopped || (report.progress && !report.progress(summary, done + at, total));
+    };
+    // Readers count the bytes they were given, which are not the file's when it was decoded.
+    // A fetched page is decoded by the page reader itself, by its charset.
+    TextSource text(file);
+    QBuffer body;
+    if (page)
+        body.setData(page->body);
+    QIODevice& in = page ? static_cast<QIODevice&>(body) : text;
+    const auto at = [&](std::int64_t bytes) {
+        return format == Format::Access || page ? bytes : std::int64_t(text.filePos());
+    };
+    try {
+        if (!page && (format == Format::MealMaster || format == Format::Json)) {
+            const auto read = [&](const ReadEvents& events) {
+                readRecipes(format, file, nullptr, in, events, size, stopped);
+            };
+            readAlongside(read, inserter, at, take);
+        } else {
+            ReadEvents events;
+            events.recipe = [&](RecipeValues&& r, std::int64_t) {
+                return take.recipe(inserter.prepare(std::move(r)));
+            };
+            events.problem = take.problem;
+            events.progress = [&](std::int64_t bytes) { take.progress(at(bytes)); };
+            readRecipes(format, file, page, in, events, size, stopped);
+        }
+        if (!stopped && found == 0 && problems == 0) // a cancelled file is no refused one
+            throw ReadError(QStringLiteral("nothing in it is a recipe Pantrio can read"));
+        rows.keepPart();
+    } catch (const ReadError& e) {
+        rows.dropPart();
+        summary = before;
+        refuseFile(file, e.message());
+    }
+    done += size;
+    return !stopped;
+}
+
 } // namespace
 
 ImportSummary importFiles(RecipeRows& rows, std::int64_t firstFreeId, const QStringList& files,
                           bool allowDuplicates, const ImportReport& report,
                           const QHash<QString, FetchedPage>& pages)
 {
-    RecipeInserter inserter(rows, firstFreeId, allowDuplicates);
-    ImportSummary summary;
-    std::int64_t total = 0, done = 0;
+    Importing import{rows, RecipeInserter(rows, firstFreeId, allowDuplicates), report, {}};
     for (const QString& file : files)
-        total += pages.contains(file) ? pages[file].body.size() : QFileInfo(file).size();
+        import.total += pages.contains(file) ? pages[file].body.size() : QFileInfo(file).size();
 
     for (const QString& file : files) {
-        const auto refuseFile = [&](const QString& problem) {
-            ++summary.refused;
-            if (report.refusedFile)
-                report.refusedFile(file, problem);
-        };
         const QFileInfo info(file);
         const auto page = pages.find(file);
         const bool fetched = page != pages.end();
         if (!fetched && !info.exists()) {
-            refuseFile(QStringLiteral("the file does not exist"));
+            import.refuseFile(file, QStringLiteral("the file does not exist"));
             continue;
         }
         if (!fetched && info.isDir()) {
-            refuseFile(QStringLiteral("it is a folder, not a file"));
+            import.refuseFile(file, QStringLiteral("it is a folder, not a file"));
             continue;
         }
         const std::int64_t size = fetched ? page->body.size() : info.size();
         const Format format = fetched ? detectFormat(page->body, QUrl(file).path()) : detectFormat(file);
         if (format == Format::Unknown || (format == Format::Access && fetched)) {
-            refuseFile(fetched ? QStringLiteral("the page holds no recipe Pantrio can read")
-                               : QStringLiteral("nothing in it is a recipe Pantrio can read"));
-            done += size;
+            import.refuseFile(file, fetched ? QStringLiteral("the page holds no recipe Pantrio can read")
+                                            : QStringLiteral("nothing in it is a recipe Pantrio can read"));
+            import.done += size;
             continue;
         }
-
-        // A file refused whole takes back what it had added already.
-        rows.beginPart();
-        const ImportSummary before = summary;
-        int found = 0, problems = 0;
-        bool stopped = false;
-        Taking take;
-        take.recipe = [&](RecipeInserter::Prepared&& r) {
-            ++found;
-            if (inserter.add(std::move(r)))
-                ++summary.imported;
-            else
-                ++summary.duplicates;
-            if (report.progress && !report.progress(summary, done, total))
-                stopped = true;
-            return !stopped;
-        };
-        take.problem = [&](std::int64_t line, const QString& problem) {
-            ++problems;
-            ++summary.refused;
-            if (report.refusedRecipe)
-                report.refusedRecipe(file, line, problem);
-        };
-        take.progress = [&](std::int64_t at) {
-            if (report.progress && !stopped && !report.progress(summary, done + at, total))
-                stopped = true;
-        };
-        // Readers count the bytes they were given, which are not the file's when it was decoded.
-        // A fetched page is decoded by the page reader itself, by its charset.
-        TextSource text(file);
-        QBuffer body;
-        if (fetched)
-            body.setData(page->body);
-        QIODevice& in = fetched ? static_cast<QIODevice&>(body) : text;
-        const auto at = [&](std::int64_t bytes) {
-            return format == Format::Access || fetched ? bytes : std::int64_t(text.filePos());
-        };
-        try {
-            if (!fetched && (format == Format::MealMaster || format == Format::Json)) {
-                readAlongside(
-                    [&](const ReadEvents& events) {
-                        readRecipes(format, file, nullptr, in, events, size, stopped);
-                    },
-                    inserter, at, take);
-            } else {
-                ReadEvents events;
-                events.recipe = [&](RecipeValues&& r, std::int64_t) {
-                    return take.recipe(inserter.prepare(std::move(r)));
-                };
-                events.problem = take.problem;
-                events.progress = [&](std::int64_t bytes) { take.progress(at(bytes)); };
-                readRecipes(format, file, fetched ? &*page : nullptr, in, events, size, stopped);
-            }
-            if (!stopped && found == 0 && problems == 0) // a cancelled file is no refused one
-                throw ReadError(QStringLiteral("nothing in it is a recipe Pantrio can read"));
-            rows.keepPart();
-        } catch (const ReadError& e) {
-            rows.dropPart();
-            summary = before;
-            refuseFile(e.message());
-        }
-        done += size;
-        if (stopped) {
-            summary.cancelled = true;
+        if (!import.addFile(file, format, fetched ? &*page : nullptr, size)) {
+            import.summary.cancelled = true;
             break;
         }
     }
-    summary.firstId = inserter.firstAdded();
-    return summary;
+    import.summary.firstId = import.inserter.firstAdded();
+    return import.summary;
 }
 
 void readCollection(RecipeRows& rows, const std::function<bool(const RecipeValues&)>& row)
