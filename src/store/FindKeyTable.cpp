@@ -2,6 +2,7 @@
 
 #include "FindIndex.h"
 #include "RecipeTable.h"
+#include "SchemaObjects.h"
 #include "Sqlite.h"
 #include "StoreError.h"
 
@@ -12,20 +13,11 @@ namespace pantrio::FindKeyTable {
 
 namespace {
 
-const QString ReadAction = QStringLiteral("read the recipe file");
 const QString KeyAction = QStringLiteral("index the names of the recipe file");
 
-struct Object
+const std::vector<SchemaObject>& objects()
 {
-    const char* type;
-    const char* name;
-    QByteArray sql; // as the engine keeps it in sqlite_master
-};
-
-// Triggers first: they name the table.
-const std::vector<Object>& objects()
-{
-    static const std::vector<Object> all = [] {
+    static const std::vector<SchemaObject> all = [] {
         QByteArray columns;
         QByteArray values = "new.rowid";
         for (Field f : FindIndex::KeyFields) {
@@ -34,15 +26,15 @@ const std::vector<Object>& objects()
         }
         const QByteArray copy = "    INSERT OR REPLACE INTO RecipeFindKeys VALUES (" + values + ");\n";
         const QByteArray drop = "    DELETE FROM RecipeFindKeys WHERE id = old.rowid;\n";
-        return std::vector<Object>{
+        return std::vector<SchemaObject>{
+            {"table", "RecipeFindKeys",
+             "CREATE TABLE RecipeFindKeys (id INTEGER PRIMARY KEY" + columns + ")"},
             {"trigger", "RecipeFindKeysInsert",
              "CREATE TRIGGER RecipeFindKeysInsert AFTER INSERT ON Recipes BEGIN\n" + copy + "END"},
             {"trigger", "RecipeFindKeysUpdate",
              "CREATE TRIGGER RecipeFindKeysUpdate AFTER UPDATE ON Recipes BEGIN\n" + drop + copy + "END"},
             {"trigger", "RecipeFindKeysDelete",
              "CREATE TRIGGER RecipeFindKeysDelete AFTER DELETE ON Recipes BEGIN\n" + drop + "END"},
-            {"table", "RecipeFindKeys",
-             "CREATE TABLE RecipeFindKeys (id INTEGER PRIMARY KEY" + columns + ")"},
         };
     }();
     return all;
@@ -52,18 +44,15 @@ enum class State { Absent, Exact, Damaged, TriggersWithoutTable };
 
 State stateOf(sqlite::Database& db)
 {
-    sqlite::Statement get(db, "SELECT type, sql FROM sqlite_master WHERE name = ?1", ReadAction);
+    const std::vector<Held> held = heldIn(db, objects());
     int present = 0;
     bool exact = true, table = false, triggers = false;
-    for (const Object& o : objects()) {
-        get.reset();
-        get.bind(1, QString::fromLatin1(o.name));
-        if (!get.step())
+    for (std::size_t i = 0; i < held.size(); ++i) {
+        if (held[i] == Held::Absent)
             continue;
         ++present;
-        exact = exact && get.blob(0) == o.type &&
-                get.blob(1) == std::string_view(o.sql.constData(), o.sql.size());
-        (o.type == std::string_view("table") ? table : triggers) = true;
+        exact = exact && held[i] == Held::Exact;
+        (objects()[i].type == std::string_view("table") ? table : triggers) = true;
     }
     if (present == 0)
         return State::Absent;
@@ -72,20 +61,11 @@ State stateOf(sqlite::Database& db)
     return triggers && !table ? State::TriggersWithoutTable : State::Damaged;
 }
 
-void dropAll(sqlite::Database& db)
-{
-    for (const Object& o : objects())
-        db.exec((QByteArray("DROP ") + o.type + " IF EXISTS " + o.name).constData(), KeyAction);
-}
-
 } // namespace
 
 QByteArray schema()
 {
-    QByteArray sql;
-    for (auto o = objects().rbegin(); o != objects().rend(); ++o)
-        sql += o->sql + ";\n";
-    return sql;
+    return createSql(objects());
 }
 
 bool usable(sqlite::Database& db)
@@ -100,7 +80,7 @@ void checkAtOpen(sqlite::Database& db, bool heldAlone)
         if (state == State::Exact || (state == State::Absent && !heldAlone))
             return;
         db.exec("BEGIN IMMEDIATE", KeyAction);
-        dropAll(db);
+        dropAll(db, objects(), KeyAction);
         if (heldAlone) {
             db.exec(schema().constData(), KeyAction);
             const QByteArray keys = RecipeTable::columnList(FindIndex::KeyFields);

@@ -1,6 +1,7 @@
 #include "NameOrder.h"
 
 #include "RecipeTable.h"
+#include "SchemaObjects.h"
 #include "Sqlite.h"
 #include "TextFolding.h"
 #include "WordIndexStamp.h"
@@ -17,20 +18,18 @@ namespace {
 const QString ReadAction = QStringLiteral("read the recipe file");
 const QString IndexAction = QStringLiteral("index the names of the recipe file");
 
-struct Object
+const std::vector<SchemaObject>& objects()
 {
-    const char* type;
-    const char* name;
-    const char* sql; // as the engine keeps it in sqlite_master
-};
-// The trigger first: it names the table.
-constexpr std::array<Object, 3> Objects = {{
-    {"trigger", "RecipeNameOrderDelete",
-     "CREATE TRIGGER RecipeNameOrderDelete AFTER DELETE ON Recipes BEGIN\n"
-     "    DELETE FROM RecipeNameOrder WHERE id = old.rowid;\nEND"},
-    {"index", "RecipeNameOrderByKey", "CREATE INDEX RecipeNameOrderByKey ON RecipeNameOrder (key)"},
-    {"table", "RecipeNameOrder", "CREATE TABLE RecipeNameOrder (id INTEGER PRIMARY KEY, key BLOB NOT NULL)"},
-}};
+    static const std::vector<SchemaObject> all = {
+        {"table", "RecipeNameOrder",
+         "CREATE TABLE RecipeNameOrder (id INTEGER PRIMARY KEY, key BLOB NOT NULL)"},
+        {"index", "RecipeNameOrderByKey", "CREATE INDEX RecipeNameOrderByKey ON RecipeNameOrder (key)"},
+        {"trigger", "RecipeNameOrderDelete",
+         "CREATE TRIGGER RecipeNameOrderDelete AFTER DELETE ON Recipes BEGIN\n"
+         "    DELETE FROM RecipeNameOrder WHERE id = old.rowid;\nEND"},
+    };
+    return all;
+}
 
 std::string_view utf8(const sqlite::Statement& row, int column)
 {
@@ -60,28 +59,17 @@ std::string keyOf(std::string_view name)
 
 QByteArray schema()
 {
-    QByteArray sql;
-    for (auto o = Objects.rbegin(); o != Objects.rend(); ++o)
-        sql += QByteArray(o->sql) + ";\n";
-    return sql;
+    return createSql(objects());
 }
 
 bool presentIn(sqlite::Database& db)
 {
-    sqlite::Statement get(db, "SELECT type, sql FROM sqlite_master WHERE name = ?1", ReadAction);
-    for (const Object& o : Objects) {
-        get.reset();
-        get.bind(1, QString::fromLatin1(o.name));
-        if (!get.step() || get.blob(0) != o.type || get.blob(1) != o.sql)
-            return false;
-    }
-    return true;
+    return allExact(db, objects());
 }
 
 void drop(sqlite::Database& db)
 {
-    for (const Object& o : Objects)
-        db.exec((QByteArray("DROP ") + o.type + " IF EXISTS " + o.name).constData(), IndexAction);
+    dropAll(db, objects(), IndexAction);
 }
 
 void rebuild(sqlite::Database& db)

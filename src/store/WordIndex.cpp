@@ -304,10 +304,7 @@ void WordIndex::Feed::discard()
 
 QByteArray WordIndex::schema()
 {
-    QByteArray sql;
-    for (const auto& o : WordIndexStamp::objects())
-        sql += o.sql + ";\n";
-    return sql;
+    return createSql(WordIndexStamp::objects());
 }
 
 bool WordIndex::presentIn(sqlite::Database& db)
@@ -327,10 +324,7 @@ void WordIndex::addTo(sqlite::Database& db)
 
 void WordIndex::rebuild(sqlite::Database& db)
 {
-    const auto& objects = WordIndexStamp::objects();
-    // Triggers first: they name the tables.
-    for (auto o = objects.rbegin(); o != objects.rend(); ++o)
-        db.exec((QByteArray("DROP ") + o->type + " IF EXISTS " + o->name).constData(), IndexAction);
+    dropAll(db, WordIndexStamp::objects(), IndexAction);
     addTo(db);
 }
 

@@ -100,15 +100,13 @@ Presence presence(sqlite::Database& db)
     int notesExact = 0; // the tables the triggers write to
     bool triggers = false;
     bool triggersExact = true;
-    sqlite::Statement get(db, "SELECT type, sql FROM sqlite_master WHERE name = ?1", ReadAction);
-    for (const SchemaObject& o : objects()) {
-        get.reset();
-        get.bind(1, QString::fromLatin1(o.name));
-        if (!get.step())
+    const std::vector<Held> held = heldIn(db, objects());
+    for (std::size_t i = 0; i < held.size(); ++i) {
+        const SchemaObject& o = objects()[i];
+        if (held[i] == Held::Absent)
             continue;
         ++found.present;
-        const bool exact = get.blob(0) == std::string_view(o.type) &&
-                           get.blob(1) == std::string_view(o.sql.constData(), std::size_t(o.sql.size()));
+        const bool exact = held[i] == Held::Exact;
         found.exact = found.exact && exact;
         if (exact &&
             (std::strcmp(o.name, "RecipeWordsPending") == 0 || std::strcmp(o.name, "RecipeWordsLoose") == 0))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SchemaObjects.h"
+
 #include <cstdint>
 #include <optional>
 #include <QByteArray>
@@ -16,12 +18,6 @@ class Database;
 // may trust from one another program changed behind its back.
 namespace WordIndexStamp {
 
-struct SchemaObject
-{
-    const char* type;
-    const char* name;
-    QByteArray sql; // as the engine keeps it in sqlite_master
-};
 const std::vector<SchemaObject>& objects();
 
 struct Stamp
