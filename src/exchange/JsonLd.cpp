@@ -342,89 +342,124 @@ QByteArray readWhole(QIODevice& in)
     return in.readAll();
 }
 
-// A top-level array, element by element: only one element's text is held at a time.
-void readArray(QIODevice& in, const ReadEvents& events)
+// Splits a JSON array into its elements as the bytes come, so that a big file is never held
+// whole, and hands each to parseAndCollect().
+class ArrayElements
 {
-    std::int64_t line = 1, elementLine = 1;
-    int depth = 0;
-    // Openers inside the current element. A closer that does not match closes up to its
-    // opener, so that one broken element does not swallow the ones after it.
-    std::string open;
-    bool inString = false, escape = false, closed = false, tooLong = false;
-    QByteArray element;
-    while (!in.atEnd() && !closed) {
-        const QByteArray chunk = in.read(1 << 20);
-        qsizetype segment = depth >= 1 && !element.isEmpty() ? 0 : -1;
-        const auto flush = [&](qsizetype end) {
-            if (segment >= 0 && !tooLong)
-                element.append(chunk.constData() + segment, end - segment);
-            segment = -1;
-        };
-        const auto finish = [&]() -> bool {
-            bool go = true;
-            if (tooLong)
-                events.problem(
-                    elementLine,
-                    QStringLiteral("the recipe is longer than %1 MB").arg(MaxWholeFile / (1024 * 1024)));
-            else if (!element.trimmed().isEmpty())
-                go = parseAndCollect(element, elementLine, events);
-            element.clear();
-            tooLong = false;
-            return go;
-        };
-        for (qsizetype i = 0; i < chunk.size(); ++i) {
+public:
+    explicit ArrayElements(const ReadEvents& events) : events_(events) {}
+
+    // False when the events stopped the reading.
+    bool scan(const QByteArray& chunk)
+    {
+        segment_ = depth_ >= 1 && !element_.isEmpty() ? 0 : -1;
+        for (qsizetype i = 0; i < chunk.size() && !closed_; ++i) {
             const char c = chunk[i];
             if (c == '\n')
-                ++line;
-            if (inString) {
-                if (escape)
-                    escape = false;
+                ++line_;
+            if (inString_) {
+                if (escape_)
+                    escape_ = false;
                 else if (c == '\\')
-                    escape = true;
+                    escape_ = true;
                 else if (c == '"')
-                    inString = false;
-                continue;
-            }
-            if (depth == 0) {
+                    inString_ = false;
+            } else if (depth_ == 0) {
                 if (c == '[')
-                    depth = 1;
-                continue;
-            }
-            const bool blank = c == ' ' || c == '\n' || c == '\r' || c == '\t';
-            if (depth == 1 && segment < 0 && element.isEmpty() && !blank && c != ',' && c != ']') {
-                segment = i;
-                elementLine = line;
-            }
-            if (c == '"') {
-                inString = true;
-            } else if (c == '{' || c == '[') {
-                open.push_back(c);
-                depth = 1 + int(open.size());
-            } else if ((c == '}' || c == ']') && depth > 1) {
-                const auto at = open.find_last_of(c == '}' ? '{' : '[');
-                open.resize(at == std::string::npos ? open.size() - 1 : at);
-                depth = 1 + int(open.size());
-            } else if (depth == 1 && (c == ',' || c == ']')) {
-                flush(i);
-                if (!finish())
-                    return;
-                if (c == ']') {
-                    closed = true;
-                    depth = 0;
-                    break;
-                }
+                    depth_ = 1;
+            } else if (!structural(chunk, i, c)) {
+                return false;
             }
         }
-        flush(chunk.size());
-        if (element.size() > MaxWholeFile) {
-            element.clear();
-            tooLong = true;
+        if (!closed_)
+            keep(chunk, chunk.size());
+        if (element_.size() > MaxWholeFile) {
+            element_.clear();
+            tooLong_ = true;
         }
+        return true;
+    }
+
+    bool closed() const { return closed_; }
+
+    void end()
+    {
+        if (!closed_ && (!element_.trimmed().isEmpty() || tooLong_))
+            events_.problem(elementLine_, QStringLiteral("the list of recipes is cut short"));
+    }
+
+private:
+    // A byte outside strings inside the array; false when the events stopped the reading.
+    bool structural(const QByteArray& chunk, qsizetype i, char c)
+    {
+        const bool blank = c == ' ' || c == '\n' || c == '\r' || c == '\t';
+        if (depth_ == 1 && segment_ < 0 && element_.isEmpty() && !blank && c != ',' && c != ']') {
+            segment_ = i;
+            elementLine_ = line_;
+        }
+        if (c == '"') {
+            inString_ = true;
+        } else if (c == '{' || c == '[') {
+            open_.push_back(c);
+            depth_ = 1 + int(open_.size());
+        } else if ((c == '}' || c == ']') && depth_ > 1) {
+            // A closer that does not match closes up to its opener, so that one broken element
+            // does not swallow the ones after it.
+            const auto at = open_.find_last_of(c == '}' ? '{' : '[');
+            open_.resize(at == std::string::npos ? open_.size() - 1 : at);
+            depth_ = 1 + int(open_.size());
+        } else if (depth_ == 1 && (c == ',' || c == ']')) {
+            keep(chunk, i);
+            if (!finishElement())
+                return false;
+            if (c == ']') {
+                closed_ = true;
+                depth_ = 0;
+            }
+        }
+        return true;
+    }
+
+    void keep(const QByteArray& chunk, qsizetype end)
+    {
+        if (segment_ >= 0 && !tooLong_)
+            element_.append(chunk.constData() + segment_, end - segment_);
+        segment_ = -1;
+    }
+
+    bool finishElement()
+    {
+        bool go = true;
+        if (tooLong_)
+            events_.problem(
+                elementLine_,
+                QStringLiteral("the recipe is longer than %1 MB").arg(MaxWholeFile / (1024 * 1024)));
+        else if (!element_.trimmed().isEmpty())
+            go = parseAndCollect(element_, elementLine_, events_);
+        element_.clear();
+        tooLong_ = false;
+        return go;
+    }
+
+    const ReadEvents& events_;
+    std::int64_t line_ = 1, elementLine_ = 1;
+    int depth_ = 0;
+    std::string open_; // openers inside the current element
+    bool inString_ = false, escape_ = false, closed_ = false, tooLong_ = false;
+    QByteArray element_;
+    qsizetype segment_ = -1; // where the current element starts in the chunk
+};
+
+void readArray(QIODevice& in, const ReadEvents& events)
+{
+    ArrayElements elements(events);
+    while (!in.atEnd() && !elements.closed()) {
+        if (!elements.scan(in.read(1 << 20)))
+            return;
         if (events.progress)
             events.progress(in.pos());
     }
-    if (!closed && (!element.trimmed().isEmpty() || tooLong))
-        events.problem(elementLine, QStringLiteral("the list of recipes is cut short"));
+    elements.end();
 }
 
 // '&' and '<' only where a reader would take them for markup, so the text reads back unchanged.
