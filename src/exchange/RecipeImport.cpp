@@ -123,12 +123,18 @@ void readAlongside(const std::function<void(const ReadEvents&)>& read, const Rec
 {
     constexpr std::size_t BatchSize = 64, MostBatches = 8;
     Handoff<HandedBatch> handoff(MostBatches);
+    // Batches go back to be let go where they were made: memory freed on another thread than
+    // the one that took it waits for that thread's allocator, which is busy all the time here.
+    Handoff<HandedBatch> spent(0);
     std::thread reader([&] {
         HandedBatch batch;
         const auto hand = [&](Handed&& h) {
             batch.push_back(std::move(h));
-            if (batch.size() >= BatchSize)
+            if (batch.size() >= BatchSize) {
                 handoff.put(std::exchange(batch, {}));
+                while (spent.take(false)) {
+                }
+            }
         };
         ReadEvents events;
         events.recipe = [&](RecipeValues&& r, std::int64_t line) {
@@ -173,6 +179,7 @@ void readAlongside(const std::function<void(const ReadEvents&)>& read, const Rec
             if (!taking)
                 break;
         }
+        spent.put(std::move(*batch));
     }
     if (taking && handoff.error())
         std::rethrow_exception(handoff.error());
