@@ -30,6 +30,19 @@ public:
         given_.notify_one();
     }
 
+    // Gives `batch` only when there is room for it at once; false, and `batch` kept, otherwise.
+    bool tryPut(T& batch)
+    {
+        const std::lock_guard lock(mutex_);
+        if (stopped_)
+            return true;
+        if (most_ != 0 && waiting_.size() >= most_)
+            return false;
+        waiting_.push_back(std::move(batch));
+        given_.notify_one();
+        return true;
+    }
+
     // The next batch; none once the giver finished and all was taken. Waits when `wait` is set.
     std::optional<T> take(bool wait = true)
     {

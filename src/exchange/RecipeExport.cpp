@@ -5,8 +5,9 @@
 #include "RecipeFormats.h"
 #include "RecipeImport.h"
 
+#include <deque>
+#include <optional>
 #include <QBuffer>
-#include <QScopeGuard>
 #include <thread>
 
 namespace pantrio::exchange {
@@ -48,31 +49,39 @@ int writeCookbook(RecipeRows& rows, QIODevice& out, const ExportChoice& choice,
     return count;
 }
 
-// Recipes written out as the file takes them, with how many they are.
-struct Written
+// Recipes to write out and, once written, the file's bytes for them. Both are made and let go
+// on the reading thread: memory freed on another thread than the one that took it waits for
+// that thread's allocator, which is busy all the time here.
+struct Batch
 {
+    std::vector<RecipeValues> recipes;
+    qsizetype textSize = 0;
+    bool first = false; // the first of the file
     QByteArray bytes;
-    int count = 0;
+    bool written = false;
 };
 
-// Writes `batches` of recipes into bytes for the file, in their order, until there are no more.
-void writeBatches(ExportFormat format, Handoff<std::vector<RecipeValues>>& batches, Handoff<Written>& written)
+void write(ExportFormat format, Batch& batch)
+{
+    QBuffer buffer(&batch.bytes);
+    buffer.open(QIODevice::WriteOnly);
+    for (std::size_t i = 0; i < batch.recipes.size(); ++i) {
+        if (format == ExportFormat::Json)
+            writeJson(buffer, batch.recipes[i], batch.first && i == 0);
+        else
+            writeMealMaster(buffer, batch.recipes[i]);
+    }
+    batch.written = true;
+}
+
+// Writes each batch, in their order, until there are no more.
+void writeBatches(ExportFormat format, Handoff<Batch>& batches, Handoff<Batch>& written)
 {
     std::exception_ptr error;
     try {
-        bool first = true;
         while (auto batch = batches.take()) {
-            Written w;
-            QBuffer buffer(&w.bytes);
-            buffer.open(QIODevice::WriteOnly);
-            for (const RecipeValues& r : *batch) {
-                if (format == ExportFormat::Json)
-                    writeJson(buffer, r, std::exchange(first, false));
-                else
-                    writeMealMaster(buffer, r);
-            }
-            w.count = int(batch->size());
-            written.put(std::move(w));
+            write(format, *batch);
+            written.put(std::move(*batch));
         }
     } catch (...) {
         error = std::current_exception();
@@ -81,6 +90,94 @@ void writeBatches(ExportFormat format, Handoff<std::vector<RecipeValues>>& batch
     written.finish(error);
 }
 
+// Writing out takes longer than reading: a second thread writes batches, and this one writes
+// those it would otherwise wait to give. The file takes them in the order they were read.
+class Relay
+{
+public:
+    Relay(ExportFormat format, QIODevice& out, const std::function<bool(int)>& progress)
+        : format_(format), out_(out), progress_(progress),
+          writer_([this] { writeBatches(format_, batches_, written_); })
+    {}
+
+    ~Relay()
+    {
+        batches_.stop();
+        written_.stop();
+        writer_.join();
+    }
+
+    // False once stopped, by the progress or the writer's failure.
+    bool add(const RecipeValues& r)
+    {
+        batch_.recipes.push_back(r);
+        for (Field f : allFields)
+            batch_.textSize += r[f] ? r[f]->size() : 0;
+        if (batch_.recipes.size() == BatchSize)
+            give();
+        putOut(false);
+        return !stopped_ && !batches_.stopped();
+    }
+
+    // Everything given written to the file; throws what stopped the writer.
+    int finish()
+    {
+        if (!stopped_ && !batch_.recipes.empty())
+            give();
+        batches_.finish();
+        putOut(true);
+        if (const auto error = written_.error())
+            std::rethrow_exception(error);
+        return count_;
+    }
+
+private:
+    static constexpr std::size_t BatchSize = 64, MostBatches = 4;
+
+    void give()
+    {
+        Batch b = std::exchange(batch_, {});
+        b.first = given_++ == 0;
+        // Room for the text and what the format adds, so that the writer never grows it.
+        b.bytes.reserve(b.textSize * 3 / 2 + qsizetype(b.recipes.size()) * 1024);
+        if (batches_.tryPut(b)) {
+            inOrder_.emplace_back(); // the writer's: the next it hands back
+        } else {
+            write(format_, b);
+            inOrder_.push_back(std::move(b));
+        }
+    }
+
+    void putOut(bool wait)
+    {
+        while (!inOrder_.empty()) {
+            std::optional<Batch>& next = inOrder_.front();
+            if (!next) {
+                next = written_.take(wait);
+                if (!next)
+                    return;
+            }
+            if (!stopped_) {
+                out_.write(next->bytes);
+                count_ += int(next->recipes.size());
+                stopped_ = !progress_(count_);
+            }
+            inOrder_.pop_front();
+        }
+    }
+
+    const ExportFormat format_;
+    QIODevice& out_;
+    const std::function<bool(int)>& progress_;
+    Handoff<Batch> batches_{MostBatches};
+    Handoff<Batch> written_{0}; // never more than the batches given
+    std::thread writer_;
+    Batch batch_;
+    std::deque<std::optional<Batch>> inOrder_; // none: the writer's
+    int given_ = 0, count_ = 0;
+    bool stopped_ = false;
+};
+
 } // namespace
 
 int exportRecipes(RecipeRows& rows, QIODevice& out, const ExportChoice& choice,
@@ -88,49 +185,14 @@ int exportRecipes(RecipeRows& rows, QIODevice& out, const ExportChoice& choice,
 {
     if (choice.format == ExportFormat::Html)
         return writeCookbook(rows, out, choice, progress);
-    // The recipes are written out on a thread of their own while the next ones are read: each
-    // takes about as long.
-    constexpr std::size_t BatchSize = 64, MostBatches = 8;
-    Handoff<std::vector<RecipeValues>> batches(MostBatches);
-    Handoff<Written> written(0); // never more than the batches given
-    std::thread writer([&] { writeBatches(choice.format, batches, written); });
-    const auto joined = qScopeGuard([&] {
-        batches.stop();
-        written.stop();
-        writer.join();
-    });
     if (choice.format == ExportFormat::Json)
         beginJson(out);
     int count = 0;
-    bool stopped = false;
-    const auto putOut = [&](Written&& w) {
-        if (stopped)
-            return;
-        out.write(w.bytes);
-        count += w.count;
-        stopped = !progress(count);
-    };
-    std::vector<RecipeValues> batch;
-    readChosen(rows, choice, [&](const RecipeValues& r) {
-        batch.push_back(r);
-        if (batch.size() == BatchSize) {
-            batches.put(std::exchange(batch, {}));
-            while (auto w = written.take(false))
-                putOut(std::move(*w));
-        }
-        return !stopped && !batches.stopped(); // the writer stops it when it fails
-    });
-    if (stopped) {
-        batches.stop();
-    } else {
-        if (!batch.empty())
-            batches.put(std::move(batch));
-        batches.finish();
+    {
+        Relay relay(choice.format, out, progress);
+        readChosen(rows, choice, [&](const RecipeValues& r) { return relay.add(r); });
+        count = relay.finish();
     }
-    while (auto w = written.take())
-        putOut(std::move(*w));
-    if (const auto error = written.error())
-        std::rethrow_exception(error);
     if (choice.format == ExportFormat::Json)
         endJson(out);
     return count;
