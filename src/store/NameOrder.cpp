@@ -110,9 +110,14 @@ void Writer::flush()
     if (keys_.empty())
         return;
     std::sort(keys_.begin(), keys_.end());
-    sqlite::Statement put(db_, "INSERT OR REPLACE INTO RecipeNameOrder (id, key) VALUES (?1, ?2)",
-                          IndexAction);
+    // Two statements of one row each, not an INSERT OR REPLACE: that one may change two rows
+    // and fail halfway, so the engine copies every page it touches aside first.
+    sqlite::Statement gone(db_, "DELETE FROM RecipeNameOrder WHERE id = ?1", IndexAction);
+    sqlite::Statement put(db_, "INSERT INTO RecipeNameOrder (id, key) VALUES (?1, ?2)", IndexAction);
     for (const auto& [key, id] : keys_) {
+        gone.reset();
+        gone.bind(1, id);
+        gone.step();
         put.reset();
         put.bind(1, id);
         put.bindBlob(2, key);
