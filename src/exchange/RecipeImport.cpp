@@ -121,7 +121,7 @@ struct Taking
 void readAlongside(const std::function<void(const ReadEvents&)>& read, const RecipeInserter& inserter,
                    const std::function<std::int64_t(std::int64_t)>& at, const Taking& take)
 {
-    constexpr std::size_t BatchSize = 64, MostBatches = 8;
+    constexpr std::size_t BatchSize = 64, MostBatches = 32; // room for either side to stall a moment
     Handoff<HandedBatch> handoff(MostBatches);
     // Batches go back to be let go where they were made: memory freed on another thread than
     // the one that took it waits for that thread's allocator, which is busy all the time here.

@@ -6,8 +6,11 @@
 #include "RecipeTable.h"
 #include "WordIndex.h"
 
+#include <fcntl.h>
+#include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace pantrio {
 
@@ -22,6 +25,17 @@ RecipeValues rowValues(const sqlite::Statement& row, int first)
     for (Field f : allFields)
         r[f] = row.text(int(fieldIndex(f)) + first);
     return r;
+}
+
+// Starts writing to the disk what a long import has handed to the system so far, without
+// waiting for it: the commit then waits for the last of it only, not for the whole file.
+void startWritingBack(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    ::close(fd);
 }
 
 } // namespace
@@ -62,8 +76,11 @@ void FileRows::insert(std::int64_t id, const RecipeValues& values)
     words_->add(id, stored);
     // A batch of recipes at a time, so that the words found stay a modest amount of memory.
     constexpr int BatchRows = 65536;
-    if (words_->fed() == BatchRows)
+    if (++sinceWriteBack_ == BatchRows) {
+        sinceWriteBack_ = 0;
         words_->flush();
+        startWritingBack(db_.path());
+    }
 }
 
 void FileRows::finish()

@@ -36,6 +36,7 @@ private:
     std::optional<sqlite::Statement> fetch_;
     std::optional<WordIndex::Feed> words_;
     std::optional<std::int64_t> partFirstId_;
+    int sinceWriteBack_ = 0;
 };
 
 // A collection in one SQLite file (see CollectionFile.h).
