@@ -204,20 +204,31 @@ std::vector<std::int64_t> ServerStore::readIds(std::optional<std::int64_t> after
     return ids; // in order as read, and sorted by the snapshot if the server had not kept it
 }
 
-template <typename Work> auto ServerStore::inTransaction(const char* begin, const QString& action, Work work)
+template <typename Work>
+auto ServerStore::inTransaction(const char* begin, const QString& action, Work work,
+                                const std::function<void()>& unanswered)
 {
     db_.exec(begin, action);
+    decltype(work()) result;
     try {
-        auto result = work();
-        if (result)
-            db_.exec("COMMIT", action);
-        else
-            db_.exec("ROLLBACK", action);
-        return result;
+        result = work();
     } catch (...) {
         db_.rollBackQuietly();
         throw;
     }
+    if (!result) {
+        db_.exec("ROLLBACK", action);
+        return result;
+    }
+    try {
+        db_.exec("COMMIT", action);
+    } catch (const StoreError& e) {
+        // Sent and then lost: the server may have committed or not.
+        if (e.kind() == StoreError::Kind::ServerUnreachable && unanswered)
+            unanswered();
+        throw;
+    }
+    return result;
 }
 
 bool ServerStore::readRow(std::int64_t id, RecipeValues& values, std::int64_t& version)
@@ -234,19 +245,32 @@ bool ServerStore::readRow(std::int64_t id, RecipeValues& values, std::int64_t& v
 
 // Ids only grow, as in a file: a new recipe goes above every id the table or this cursor held.
 // The table is locked against other adds for the moment it takes.
+//
+// When the connection is lost with the commit unanswered, the next try of the same recipe
+// asks the server whether that transaction committed, and if so counts the recipe as saved
+// under the id it got rather than adding it a second time. A recipe changed since is another
+// save: the first one, if written, stays as written.
 std::int64_t ServerStore::insert(const RecipeValues& values, std::int64_t highestId)
 {
     static const QByteArray sql = "INSERT INTO " + table() + " (id, " + RecipeTable::columnList() +
                                   ") SELECT greatest(coalesce(max(id), 0), $1::bigint) + 1, " +
-                                  placeholders(FieldCount, 2) + " FROM " + table() + " RETURNING id";
-    std::int64_t id = 0;
+                                  placeholders(FieldCount, 2) + " FROM " + table() +
+                                  " RETURNING id, pg_current_xact_id()";
     connected();
-    inTransaction("BEGIN", SaveAction, [&] {
-        db_.exec("LOCK TABLE " + table() + " IN SHARE ROW EXCLUSIVE MODE", SaveAction);
-        id = db_.run(sql, withValues({pg::param(highestId)}, values), SaveAction).int64(0, 0);
-        return true;
-    });
-    return id;
+    if (unsureAdd_ && unsureAdd_->values == values && wasAdded(*unsureAdd_))
+        return std::exchange(unsureAdd_, std::nullopt)->id;
+    unsureAdd_.reset();
+    UnsureAdd add;
+    inTransaction(
+        "BEGIN", SaveAction,
+        [&] {
+            db_.exec("LOCK TABLE " + table() + " IN SHARE ROW EXCLUSIVE MODE", SaveAction);
+            const pg::Result r = db_.run(sql, withValues({pg::param(highestId)}, values), SaveAction);
+            add = UnsureAdd{r.text(0, 1).value_or(QString()).toLatin1(), r.int64(0, 0), values};
+            return true;
+        },
+        [&] { unsureAdd_ = std::move(add); });
+    return add.id;
 }
 
 // One statement: the version check and the write cannot be parted.
@@ -284,6 +308,19 @@ std::int64_t ServerStore::update(std::int64_t id, const RecipeValues&, std::int6
         StoreError::Kind::ChangedByOther,
         QStringLiteral("Another program has changed this recipe in \"%1\" since Pantrio showed it.")
             .arg(db_.name()));
+}
+
+// Whether the add whose commit went unanswered was committed. Throws while the server still
+// holds that transaction open (it has not yet noticed the connection gone).
+bool ServerStore::wasAdded(const UnsureAdd& add)
+{
+    const std::optional<QString> status =
+        db_.exec("SELECT pg_xact_status($1::xid8)", {add.transaction}, SaveAction).text(0, 0);
+    if (status == QLatin1String("in progress"))
+        db_.fail(StoreError::Kind::Timeout, SaveAction,
+                 QStringLiteral("the server is still finishing this recipe's last try (the connection was "
+                                "lost as it was saved); try again in a while"));
+    return status == QLatin1String("committed");
 }
 
 // A save whose connection was lost may have been written all the same, only its answer lost:

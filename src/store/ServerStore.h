@@ -86,8 +86,18 @@ private:
         Changed changed;
     };
     bool wasWritten(const UnsureSave& save);
+    struct UnsureAdd
+    {
+        QByteArray transaction; // the server's number of the transaction whose commit went unanswered
+        std::int64_t id = 0;
+        RecipeValues values;
+    };
+    bool wasAdded(const UnsureAdd& add);
     std::vector<std::int64_t> readIds(std::optional<std::int64_t> after, int limit);
-    template <typename Work> auto inTransaction(const char* begin, const QString& action, Work work);
+    // `unanswered` is called when the connection was lost with the commit sent.
+    template <typename Work>
+    auto inTransaction(const char* begin, const QString& action, Work work,
+                       const std::function<void()>& unanswered = {});
 
     pg::Connection db_;
     QString address_;
@@ -96,6 +106,7 @@ private:
     bool namesFindable_ = false;
     bool counted_ = false;
     std::optional<UnsureSave> unsureSave_; // a save the lost connection left unanswered
+    std::optional<UnsureAdd> unsureAdd_;   // likewise a new recipe's first save
     Snapshot snapshot_;
 };
 

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <QUrlQuery>
+#include <thread>
 
 using namespace pantrio;
 
@@ -64,6 +65,7 @@ private slots:
     void lostConnectionKeepsTheEdit();
     void unansweredSaveIsNoConflict_data();
     void unansweredSaveIsNoConflict();
+    void unansweredAddIsSavedOnce();
     void serverRefusesWhatIsNoCollection_data();
     void serverRefusesWhatIsNoCollection();
     void faultsAreToldApart_data();
@@ -435,6 +437,51 @@ void TestCollectionEngines::unansweredSaveIsNoConflict()
     } catch (const StoreError& e) {
         QVERIFY2(conflict && e.kind() == StoreError::Kind::ChangedByOther, qPrintable(e.message()));
     }
+}
+
+// A new recipe's first save that the server committed and never answered: its next try must
+// not add it again.
+void TestCollectionEngines::unansweredAddIsSavedOnce()
+{
+    const QString address = test::newServerDatabase();
+    if (address.isEmpty())
+        QSKIP("PANTRIO_TEST_POSTGRES is not set");
+    pg::Connection other(address, 10);
+    if (other.exec("SELECT current_setting('synchronous_standby_names')", QStringLiteral("read"))
+            .text(0, 0) == QString())
+        QSKIP("the server names no standby to wait for (scripts/lib/test-postgres.sh names one)");
+    open(address).reset(); // made before its commits wait
+    // The window's commits wait for the standby that never comes: ended there, the recipe is
+    // written and the answer lost.
+    QUrl waiting(address);
+    QUrlQuery query(waiting);
+    query.addQueryItem(QStringLiteral("options"), QStringLiteral("-c synchronous_commit=on"));
+    waiting.setQuery(query);
+    auto c = open(waiting.toString(QUrl::FullyEncoded), OpenMode::Shared);
+    std::jthread ender([&](const std::stop_token& stop) {
+        pg::Connection db(address, 10);
+        for (; !stop.stop_requested(); std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+            db.exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE wait_event = 'SyncRep' AND "
+                    "datname = current_database()",
+                    QStringLiteral("end")); // every commit that waits, so that a second add fails too
+    });
+    c->addNew();
+    c->setField(Field::RecipeName, QStringLiteral("Soup"));
+    try {
+        c->update();
+        QFAIL("the commit was answered");
+    } catch (const StoreError& e) {
+        QVERIFY2(e.kind() == StoreError::Kind::ServerUnreachable, qPrintable(e.message()));
+    }
+    try {
+        c->update();
+    } catch (const StoreError& e) {
+        QFAIL(qPrintable(e.message())); // it added the recipe again, and that commit waited too
+    }
+    QVERIFY(!c->hasPendingChanges());
+    QCOMPARE(c->recordCount(), 1);
+    QCOMPARE(other.exec("SELECT count(*) FROM pantrio_recipes", QStringLiteral("read")).int64(0, 0),
+             std::int64_t(1));
 }
 
 void TestCollectionEngines::serverRefusesWhatIsNoCollection_data()
