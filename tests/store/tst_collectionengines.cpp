@@ -66,6 +66,7 @@ private slots:
     void unansweredSaveIsNoConflict_data();
     void unansweredSaveIsNoConflict();
     void unansweredAddIsSavedOnce();
+    void listReadsAfterLostConnection();
     void serverRefusesWhatIsNoCollection_data();
     void serverRefusesWhatIsNoCollection();
     void faultsAreToldApart_data();
@@ -482,6 +483,30 @@ void TestCollectionEngines::unansweredAddIsSavedOnce()
     QCOMPARE(c->recordCount(), 1);
     QCOMPARE(other.exec("SELECT count(*) FROM pantrio_recipes", QStringLiteral("read")).int64(0, 0),
              std::int64_t(1));
+}
+
+// The list's own connection, idle while the server restarted: its next read connects again.
+void TestCollectionEngines::listReadsAfterLostConnection()
+{
+    const QString address = test::newServerDatabase();
+    if (address.isEmpty())
+        QSKIP("PANTRIO_TEST_POSTGRES is not set");
+    auto c = open(address);
+    c->addNew();
+    c->setField(Field::RecipeName, QStringLiteral("Soup"));
+    c->update();
+    RecipeListSource source = c->listSource();
+    RecipeListRows before, after;
+    QVERIFY(source.readAll(before, {}));
+    const pg::Result ended = pg::Connection(address, 10)
+                                 .exec("SELECT count(*) FILTER (WHERE pg_terminate_backend(pid)) FROM "
+                                       "pg_stat_activity WHERE datname = "
+                                       "current_database() AND pid <> pg_backend_pid()",
+                                       QStringLiteral("end"));
+    QCOMPARE(ended.int64(0, 0), std::int64_t(2)); // the window's and the list's
+    QVERIFY(source.readAll(after, {}));
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(after.name(0), before.name(0));
 }
 
 void TestCollectionEngines::serverRefusesWhatIsNoCollection_data()
