@@ -26,12 +26,18 @@ public:
     // Sends the inserts not yet sent; before anything else reads or marks the table, and
     // before the commit.
     void flush();
+    // Before the commit: makes the indexes a bulk copy put off.
+    void finish();
 
 private:
+    void beginBulk();
+
     pg::Connection& db_;
     int inserted_ = 0;
     QByteArray pending_; // inserts in COPY's text format, sent together: one round trip each was the cost
     int pendingRows_ = 0;
+    bool firstSent_ = false;
+    std::vector<QByteArray> putOff_; // the indexes to make at the end
 };
 
 // A collection in a PostgreSQL database (see ServerSchema.h). Every save is one statement or
