@@ -97,9 +97,15 @@ void ServerRows::beginBulk()
     }
 }
 
+// An index over a million recipes takes minutes, past the limit a statement has here (the
+// connection's own, 6 times the connect timeout); a limit the address or the server set stands.
 void ServerRows::finish()
 {
     flush();
+    if (!putOff_.empty())
+        db_.exec("SELECT set_config('statement_timeout', '0', true) FROM pg_settings WHERE name = "
+                 "'statement_timeout' AND setting = $1",
+                 {QByteArray::number(TimeoutSeconds * 6000)}, ImportAction);
     for (const QByteArray& create : std::exchange(putOff_, {}))
         db_.exec(create.constData(), ImportAction);
 }
