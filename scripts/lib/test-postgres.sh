@@ -4,7 +4,9 @@
 # The cluster lives in a temporary folder and listens only on a Unix socket there, on a port
 # of its own, so the machine's own server (running or not) is neither used nor changed.
 # Run as root, the server runs as the postgres user, since it refuses to run as root.
-# PANTRIO_POSTGRES_OPTIONS replaces the server options for speed (default: no fsync).
+# PANTRIO_POSTGRES_OPTIONS replaces the server options for speed (default: no fsync). By
+# default the server also names a standby that never comes, which only a session asking for
+# synchronous_commit=on waits for: a commit made and never answered, for the tests.
 #
 # Exports:
 #   PANTRIO_TEST_POSTGRES  a connection URI for an empty database the tests may fill
@@ -51,7 +53,7 @@ pantrio_postgres_start() {
     # A port nothing listens on; with the socket in our own folder only the number matters.
     port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
     if ! $pantrio_pg_as "$pantrio_pg_bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "-c listen_addresses='' -c unix_socket_directories='$dir' -p $port ${PANTRIO_POSTGRES_OPTIONS--c fsync=off}" start \
+        -o "-c listen_addresses='' -c unix_socket_directories='$dir' -p $port ${PANTRIO_POSTGRES_OPTIONS--c fsync=off -c synchronous_commit=local -c synchronous_standby_names=pantrio_never}" start \
         >/dev/null; then
         echo "test-postgres: the private server did not start:" >&2
         cat "$dir/server.log" >&2

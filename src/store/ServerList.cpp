@@ -36,12 +36,22 @@ RecipeValues rowValues(const pg::Result& r, int row, int first)
 
 } // namespace
 
-// A connection the last read lost is made anew, so that the next read tries again.
-pg::Connection& ServerListReads::db()
+// A connection found lost is made anew and the read tried once more on it: a read changes
+// nothing, and the list's connection, idle for long, is the one a server restart ends unseen.
+// A failure on the new one is told.
+pg::Result ServerListReads::exec(const QByteArray& sql, const std::vector<pg::Param>& params)
 {
-    if (!db_.isOpen() || db_.isBroken())
-        db_ = pg::Connection(address_, 10);
-    return db_;
+    const std::lock_guard lock(mutex_);
+    if (db_.isOpen() && !db_.isBroken()) {
+        try {
+            return db_.exec(sql.constData(), params, ReadAction);
+        } catch (const StoreError& e) {
+            if (e.kind() != StoreError::Kind::ServerUnreachable)
+                throw;
+        }
+    }
+    db_ = pg::Connection(address_, 10);
+    return db_.exec(sql.constData(), params, ReadAction);
 }
 
 bool ServerListReads::pages(const QByteArray& sql, std::vector<pg::Param> more, const std::stop_token& stop,
@@ -53,11 +63,7 @@ bool ServerListReads::pages(const QByteArray& sql, std::vector<pg::Param> more, 
         if (stop.stop_requested())
             return false;
         more[0] = pg::param(after);
-        pg::Result r;
-        {
-            const std::lock_guard lock(mutex_);
-            r = db().exec(sql.constData(), more, ReadAction);
-        }
+        const pg::Result r = exec(sql, more);
         for (int i = 0; i < r.rows(); ++i)
             row(r, i);
         if (r.rows() < PageRows)
@@ -81,8 +87,7 @@ std::optional<std::pair<QString, QString>> ServerListReads::readNames(std::int64
     static const QByteArray sql = "SELECT " + RecipeTable::quotedColumn(Field::RecipeName) + ", " +
                                   RecipeTable::quotedColumn(Field::FoodCategoryID) + " FROM " + table() +
                                   " WHERE id = $1";
-    const std::lock_guard lock(mutex_);
-    const pg::Result r = db().exec(sql.constData(), {pg::param(id)}, ReadAction);
+    const pg::Result r = exec(sql, {pg::param(id)});
     if (r.rows() == 0)
         return std::nullopt;
     return std::pair(r.text(0, 0).value_or(QString()), r.text(0, 1).value_or(QString()));
@@ -97,12 +102,9 @@ std::vector<std::pair<std::int64_t, QString>> ServerListReads::readTimes(const s
         list += (list.size() > 1 ? "," : "") + QByteArray::number(qint64(id));
     list += '}';
     std::unordered_map<std::int64_t, QString> found;
-    {
-        const std::lock_guard lock(mutex_);
-        const pg::Result r = db().exec(sql.constData(), {list}, ReadAction);
-        for (int i = 0; i < r.rows(); ++i)
-            found.emplace(r.int64(i, 0), r.text(i, 1).value_or(QString()));
-    }
+    const pg::Result r = exec(sql, {list});
+    for (int i = 0; i < r.rows(); ++i)
+        found.emplace(r.int64(i, 0), r.text(i, 1).value_or(QString()));
     std::vector<std::pair<std::int64_t, QString>> out;
     out.reserve(ids.size());
     for (std::int64_t id : ids)
@@ -133,8 +135,7 @@ bool ServerListReads::matches(std::int64_t id, const SearchCondition& condition)
 {
     static const QByteArray sql =
         "SELECT " + RecipeTable::columnList() + " FROM " + table() + " WHERE id = $1";
-    const std::lock_guard lock(mutex_);
-    const pg::Result r = db().exec(sql.constData(), {pg::param(id)}, ReadAction);
+    const pg::Result r = exec(sql, {pg::param(id)});
     return r.rows() == 1 && condition.matches(rowValues(r, 0, 0));
 }
 
@@ -155,11 +156,7 @@ bool ServerListReads::filterNext(const SearchCondition& condition, const std::st
         params.push_back(QByteArray::fromStdString(folded));
     }
     sql += " ORDER BY id LIMIT " + QByteArray::number(rows);
-    pg::Result r;
-    {
-        const std::lock_guard lock(mutex_);
-        r = db().exec(sql.constData(), params, ReadAction);
-    }
+    const pg::Result r = exec(sql, params);
     for (int i = 0; i < r.rows(); ++i) {
         after = r.int64(i, 0);
         if (condition.matches(rowValues(r, i, 1)))

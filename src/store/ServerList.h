@@ -24,7 +24,8 @@ public:
                     std::vector<std::int64_t>& matches, int rows, const std::stop_token& stop) override;
 
 private:
-    pg::Connection& db(); // with mutex_ held
+    // Runs `sql` on the list's connection, connecting first when there is none.
+    pg::Result exec(const QByteArray& sql, const std::vector<pg::Param>& params);
     // Pages of `sql` (id first, `after` as $1, then `more`), each row handed to `row`; false when stopped.
     bool pages(const QByteArray& sql, std::vector<pg::Param> more, const std::stop_token& stop,
                const std::function<void(const pg::Result&, int)>& row);

@@ -49,10 +49,12 @@ QByteArray wordsFunctionSql()
            ") $$";
 }
 
+constexpr const char* WordsIndex = "pantrio_recipes_words";
+
 QByteArray namesIndexSql()
 {
-    return QByteArray("CREATE INDEX ") + NamesIndex + " ON " + Table + " USING gin ((" + namesExpression() +
-           ") public.gin_trgm_ops)";
+    return QByteArray("CREATE INDEX IF NOT EXISTS ") + NamesIndex + " ON " + Table + " USING gin ((" +
+           namesExpression() + ") public.gin_trgm_ops)";
 }
 
 // The number of recipes, kept by the server as rows come and go: counting a million rows took
@@ -124,9 +126,8 @@ void create(pg::Connection& db)
         "$$ SELECT public.unaccent('public.unaccent'::regdictionary, lower($1)) $$");
     run(wordsFunctionSql());
     run(tableSql());
-    run(QByteArray("CREATE INDEX pantrio_recipes_words ON ") + Table + " USING gin (" + WordsColumn +
-        " public.gin_trgm_ops)");
-    run(namesIndexSql());
+    for (const SearchIndex& index : searchIndexes())
+        run(index.create);
     for (const QByteArray& sql : countSql())
         run(sql);
 }
@@ -187,6 +188,13 @@ QByteArray namesExpression()
 {
     return "lower(coalesce(" + RecipeTable::quotedColumn(Field::FoodCategoryID) +
            ", '') || E'\\n' || coalesce(" + RecipeTable::quotedColumn(Field::RecipeName) + ", ''))";
+}
+
+std::vector<SearchIndex> searchIndexes()
+{
+    return {{WordsIndex, QByteArray("CREATE INDEX IF NOT EXISTS ") + WordsIndex + " ON " + Table +
+                             " USING gin (" + WordsColumn + " public.gin_trgm_ops)"},
+            {NamesIndex, namesIndexSql()}};
 }
 
 pg::Connection open(const QString& address, OpenMode mode, int timeoutSeconds)

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <vector>
 
 namespace pantrio::ServerSchema {
 
@@ -29,6 +30,15 @@ inline constexpr const char* WordsColumn = "pantrio_words";
 // server to take the index.
 QByteArray namesExpression();
 inline constexpr const char* NamesIndex = "pantrio_recipes_names";
+
+// The trigram indexes, each by name and the statement that makes it (if it is missing). A copy
+// into an empty table builds them once at its end: a row at a time took most of its time.
+struct SearchIndex
+{
+    const char* name;
+    QByteArray create;
+};
+std::vector<SearchIndex> searchIndexes();
 
 // The number of recipes in one row, kept by triggers on the recipe table.
 inline constexpr const char* CountTable = "pantrio_count";

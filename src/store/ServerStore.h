@@ -26,12 +26,18 @@ public:
     // Sends the inserts not yet sent; before anything else reads or marks the table, and
     // before the commit.
     void flush();
+    // Before the commit: makes the indexes a bulk copy put off.
+    void finish();
 
 private:
+    void beginBulk();
+
     pg::Connection& db_;
     int inserted_ = 0;
     QByteArray pending_; // inserts in COPY's text format, sent together: one round trip each was the cost
     int pendingRows_ = 0;
+    bool firstSent_ = false;
+    std::vector<QByteArray> putOff_; // the indexes to make at the end
 };
 
 // A collection in a PostgreSQL database (see ServerSchema.h). Every save is one statement or
@@ -86,8 +92,18 @@ private:
         Changed changed;
     };
     bool wasWritten(const UnsureSave& save);
+    struct UnsureAdd
+    {
+        QByteArray transaction; // the server's number of the transaction whose commit went unanswered
+        std::int64_t id = 0;
+        RecipeValues values;
+    };
+    bool wasAdded(const UnsureAdd& add);
     std::vector<std::int64_t> readIds(std::optional<std::int64_t> after, int limit);
-    template <typename Work> auto inTransaction(const char* begin, const QString& action, Work work);
+    // `unanswered` is called when the connection was lost with the commit sent.
+    template <typename Work>
+    auto inTransaction(const char* begin, const QString& action, Work work,
+                       const std::function<void()>& unanswered = {});
 
     pg::Connection db_;
     QString address_;
@@ -96,6 +112,7 @@ private:
     bool namesFindable_ = false;
     bool counted_ = false;
     std::optional<UnsureSave> unsureSave_; // a save the lost connection left unanswered
+    std::optional<UnsureAdd> unsureAdd_;   // likewise a new recipe's first save
     Snapshot snapshot_;
 };
 
