@@ -266,11 +266,6 @@ void WordIndex::Feed::add(std::int64_t id, std::span<const std::optional<std::st
     addRecipe(batch_->found, batch_->names, batch_->folded, id, fields);
 }
 
-std::int64_t WordIndex::Feed::fed() const
-{
-    return batch_ ? batch_->count : 0;
-}
-
 void WordIndex::Feed::flush()
 {
     if (!batch_ || batch_->count == 0)

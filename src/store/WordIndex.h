@@ -75,7 +75,6 @@ public:
         // A recipe just written under `id`, above every one fed before; its fields as stored,
         // in column order (none for NULL).
         void add(std::int64_t id, std::span<const std::optional<std::string_view>> fields);
-        std::int64_t fed() const;
         // Writes what was fed into the index. Throws StoreError.
         void flush();
         // What was fed since the last flush stays pending instead, for catchUp().

@@ -89,6 +89,15 @@ private:
     {
         return RecordCursor::open(at, {mode, 200});
     }
+    // Held alone, with one recipe saved: "Soup".
+    std::unique_ptr<RecordCursor> openWithSoup(const QString& at)
+    {
+        auto c = open(at);
+        c->addNew();
+        c->setField(Field::RecipeName, QStringLiteral("Soup"));
+        c->update();
+        return c;
+    }
 
     std::unique_ptr<QTemporaryDir> dir_;
 };
@@ -375,10 +384,7 @@ void TestCollectionEngines::lostConnectionKeepsTheEdit()
     const QString address = test::newServerDatabase();
     if (address.isEmpty())
         QSKIP("PANTRIO_TEST_POSTGRES is not set");
-    auto c = open(address);
-    c->addNew();
-    c->setField(Field::RecipeName, QStringLiteral("Soup"));
-    c->update();
+    auto c = openWithSoup(address);
     c->moveFirst();
     // As when the server stops: it ends the window's connection.
     endSessions(address);
@@ -487,10 +493,7 @@ void TestCollectionEngines::listReadsAfterLostConnection()
     const QString address = test::newServerDatabase();
     if (address.isEmpty())
         QSKIP("PANTRIO_TEST_POSTGRES is not set");
-    auto c = open(address);
-    c->addNew();
-    c->setField(Field::RecipeName, QStringLiteral("Soup"));
-    c->update();
+    auto c = openWithSoup(address);
     RecipeListSource source = c->listSource();
     RecipeListRows before, after;
     QVERIFY(source.readAll(before, {}));
