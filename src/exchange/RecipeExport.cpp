@@ -1,7 +1,7 @@
 #include "RecipeExport.h"
 
 #include "CookbookWriter.h"
-#include "Handoff.h"
+#include "store/Handoff.h"
 #include "RecipeFormats.h"
 #include "RecipeImport.h"
 

@@ -1,7 +1,7 @@
 #include "RecipeImport.h"
 
 #include "AccessFile.h"
-#include "Handoff.h"
+#include "store/Handoff.h"
 #include "RecipeText.h"
 #include "store/RecipeTable.h"
 #include "TextSource.h"

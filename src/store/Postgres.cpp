@@ -298,14 +298,34 @@ Result Connection::run(const QByteArray& sql, const std::vector<Param>& params, 
 
 void Connection::copyIn(const char* sql, const QByteArray& data, const QString& action)
 {
+    copyStart(sql, action);
+    copyData(data, action);
+    copyEnd(action);
+}
+
+void Connection::copyStart(const char* sql, const QString& action)
+{
     if (!conn_)
         throw StoreError(StoreError::Kind::Closed, QStringLiteral("The shared collection is not open."));
     PGresult* start = PQexec(conn_, sql);
     if (!start || PQresultStatus(start) != PGRES_COPY_IN)
         failWith(start, action);
     PQclear(start);
-    const bool sent = PQputCopyData(conn_, data.constData(), int(data.size())) == 1;
-    PQputCopyEnd(conn_, sent ? nullptr : "the data could not be sent");
+}
+
+// A row the server refuses ends the copy there; this side learns it at copyEnd().
+void Connection::copyData(const QByteArray& data, const QString& action)
+{
+    if (PQputCopyData(conn_, data.constData(), int(data.size())) != 1) {
+        PQputCopyEnd(conn_, "the data could not be sent");
+        copyEnd(action);
+        failWith(nullptr, action);
+    }
+}
+
+void Connection::copyEnd(const QString& action)
+{
+    PQputCopyEnd(conn_, nullptr);
     // The last result tells how the copy went; the ones before it, if any, are dropped.
     PGresult* last = nullptr;
     while (PGresult* r = PQgetResult(conn_)) {
@@ -351,6 +371,12 @@ bool Connection::inTransaction() const
 
 void Connection::rollBackQuietly()
 {
+    if (conn_ && PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) == PQTRANS_ACTIVE) {
+        // A copy left open by the failure: ended as failed, which fails its transaction.
+        PQputCopyEnd(conn_, "abandoned");
+        while (PGresult* r = PQgetResult(conn_))
+            PQclear(r);
+    }
     if (conn_ && PQstatus(conn_) == CONNECTION_OK && inTransaction())
         PQclear(PQexec(conn_, "ROLLBACK"));
 }

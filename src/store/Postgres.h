@@ -73,6 +73,11 @@ public:
     Result run(const QByteArray& sql, const std::vector<Param>& params, const QString& action);
     // Sends `data` (COPY's text format, rows whole) to `sql`, a COPY ... FROM STDIN.
     void copyIn(const char* sql, const QByteArray& data, const QString& action);
+    // The same in steps, the copy left open between them: the server stores rows while this side
+    // makes the next ones. Nothing else may run on the connection until copyEnd().
+    void copyStart(const char* sql, const QString& action);
+    void copyData(const QByteArray& data, const QString& action);
+    void copyEnd(const QString& action);
     bool inTransaction() const;
     // Ends an open transaction without a word, as cleanup after a failure.
     void rollBackQuietly();

@@ -3,6 +3,7 @@
 #include "RecipeTable.h"
 #include "SearchCondition.h"
 #include "ServerSchema.h"
+#include "ServerTerms.h"
 #include "TextFolding.h"
 
 #include <limits>
@@ -139,7 +140,7 @@ bool ServerListReads::matches(std::int64_t id, const SearchCondition& condition)
     return r.rows() == 1 && condition.matches(rowValues(r, 0, 0));
 }
 
-// The server offers what its trigram index finds; each is matched here, as the file's list does.
+// The server offers the rows that hold the filter's words; each is matched here, as the file's list does.
 bool ServerListReads::filterNext(const SearchCondition& condition, const std::string& folded,
                                  std::int64_t& after, std::vector<std::int64_t>& matches, int rows,
                                  const std::stop_token& stop)
@@ -149,11 +150,11 @@ bool ServerListReads::filterNext(const SearchCondition& condition, const std::st
     QByteArray sql = "SELECT id, " + RecipeTable::columnList() + " FROM " + table() + " WHERE id > $1";
     std::vector<pg::Param> params{pg::param(after)};
     if (!folded.empty()) {
-        sql +=
-            QByteArray(" AND ") + ServerSchema::WordsColumn +
-            " LIKE '%' || replace(replace(replace(public.pantrio_fold($2), '\\', '\\\\'), '%', '\\%'), '_', "
-            "'\\_') || '%'";
-        params.push_back(QByteArray::fromStdString(folded));
+        const auto lookUp = [this](const QByteArray& q, const std::vector<pg::Param>& p) {
+            return exec(q, p);
+        };
+        if (const auto held = ServerTerms::rowsHolding(lookUp, folded, params))
+            sql += " AND " + *held;
     }
     sql += " ORDER BY id LIMIT " + QByteArray::number(rows);
     const pg::Result r = exec(sql, params);

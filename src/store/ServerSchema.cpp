@@ -13,16 +13,6 @@ const QString OpenAction = QStringLiteral("open");
 // The advisory lock that stands for the whole collection: one per database.
 constexpr const char* LockKey = "7021350463938127689";
 
-QByteArray wordsArguments()
-{
-    QByteArray out;
-    for (Field f : allFields)
-        out += (out.isEmpty() ? "" : ", ") + RecipeTable::quotedColumn(f);
-    return out;
-}
-
-// The folded words are kept beside the fields: matching a row the index offers then reads
-// them instead of folding the fields again, about eight times faster.
 QByteArray tableSql()
 {
     QByteArray columns;
@@ -30,26 +20,31 @@ QByteArray tableSql()
         columns += ",\n    " + RecipeTable::quotedColumn(f) + " text";
     return QByteArray("CREATE TABLE ") + Table +
            " (\n    id bigint PRIMARY KEY,\n    row_version bigint NOT NULL DEFAULT 1" + columns + ",\n    " +
-           WordsColumn + " text GENERATED ALWAYS AS (public.pantrio_words(" + wordsArguments() +
-           ")) STORED\n)";
+           TermsColumn + " integer[]\n)";
 }
 
-// Named with their schema throughout: maintenance (ANALYZE, REINDEX) may run them under
-// another search path. The folding functions must be immutable for an index; unaccent() is only stable
-// because its dictionary could change, which these wrappers accept (a changed dictionary calls for REINDEX).
-QByteArray wordsFunctionSql()
+constexpr const char* TermsIndex = "pantrio_recipes_terms";
+
+// The vocabulary, and what keeps another program's rows from claiming numbers they may not
+// have: only a connection that says it keeps them (open()) may write them. A row whose numbers
+// are gone is found through its own small index.
+std::vector<QByteArray> termsSql()
 {
-    QByteArray parameters, joined;
-    for (int i = 1; i <= FieldCount; ++i) {
-        parameters += QByteArray(i > 1 ? ", " : "") + "text";
-        joined += QByteArray(i > 1 ? " || E'\\n' || " : "") + "coalesce($" + QByteArray::number(i) + ", '')";
-    }
-    return "CREATE FUNCTION public.pantrio_words(" + parameters +
-           ") RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$ SELECT public.pantrio_fold(" + joined +
-           ") $$";
+    const QByteArray table = Table, terms = TermsColumn;
+    return {QByteArray("CREATE TABLE ") + VocabularyTable + " (word bytea PRIMARY KEY)",
+            "CREATE FUNCTION public.pantrio_terms_kept() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN\n"
+            "    IF current_setting('pantrio.terms', true) IS DISTINCT FROM 'kept' THEN\n"
+            "        NEW." +
+                terms +
+                " := NULL;\n"
+                "    END IF;\n"
+                "    RETURN NEW;\n"
+                "END $$",
+            "CREATE TRIGGER pantrio_terms_kept BEFORE INSERT OR UPDATE ON " + table +
+                " FOR EACH ROW WHEN (NEW." + terms +
+                " IS NOT NULL) EXECUTE FUNCTION public.pantrio_terms_kept()",
+            "CREATE INDEX pantrio_recipes_unindexed ON " + table + " (id) WHERE " + terms + " IS NULL"};
 }
-
-constexpr const char* WordsIndex = "pantrio_recipes_words";
 
 QByteArray namesIndexSql()
 {
@@ -107,25 +102,22 @@ void create(pg::Connection& db)
 {
     const auto run = [&](const QByteArray& sql) { db.exec(sql.constData(), OpenAction); };
     try {
-        run("CREATE EXTENSION IF NOT EXISTS unaccent SCHEMA public");
         run("CREATE EXTENSION IF NOT EXISTS pg_trgm SCHEMA public");
     } catch (const StoreError& e) {
         if (e.kind() == StoreError::Kind::ServerUnreachable || e.kind() == StoreError::Kind::Timeout)
             throw;
         db.rollBackQuietly();
         db.fail(StoreError::Kind::ExtensionMissing, OpenAction,
-                QStringLiteral("the server could not add the extensions unaccent and pg_trgm, which a shared "
-                               "collection needs (on Debian they come with postgresql-contrib, and the "
-                               "database's owner may add them): %1")
+                QStringLiteral("the server could not add the extension pg_trgm, which a shared "
+                               "collection needs (on Debian it comes with postgresql-contrib, and the "
+                               "database's owner may add it): %1")
                     .arg(e.message()));
     }
     run("CREATE TABLE pantrio_schema (version integer NOT NULL)");
     run("INSERT INTO pantrio_schema VALUES (" + QByteArray::number(Version) + ")");
-    run("CREATE FUNCTION public.pantrio_fold(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE "
-        "AS "
-        "$$ SELECT public.unaccent('public.unaccent'::regdictionary, lower($1)) $$");
-    run(wordsFunctionSql());
     run(tableSql());
+    for (const QByteArray& sql : termsSql())
+        run(sql);
     for (const SearchIndex& index : searchIndexes())
         run(index.create);
     for (const QByteArray& sql : countSql())
@@ -150,6 +142,37 @@ void checkVersion(pg::Connection& db)
                                 : QStringLiteral("its layout (%1) is not one Pantrio knows").arg(found));
 }
 
+// The first layout kept the folded text itself, with a trigram index over it. Its rows come
+// over without numbers, which searches read directly until a full window numbers them
+// (ServerStore::numberUnnumbered). Only the table's owner may do it; anyone else is told so.
+void upgradeFirstLayout(pg::Connection& db)
+{
+    if (db.exec("SELECT max(version) FROM pantrio_schema", OpenAction).int64(0, 0) != 1)
+        return;
+    try {
+        const QByteArray table = Table;
+        db.exec("ALTER TABLE " + table + " DROP COLUMN IF EXISTS pantrio_words, ADD COLUMN " + TermsColumn +
+                    " integer[]",
+                OpenAction);
+        QByteArray parameters = "text";
+        for (int i = 1; i < FieldCount; ++i)
+            parameters += ", text";
+        db.exec("DROP FUNCTION IF EXISTS public.pantrio_words(" + parameters + ")", OpenAction);
+        db.exec("DROP FUNCTION IF EXISTS public.pantrio_fold(text)", OpenAction);
+        for (const QByteArray& sql : termsSql())
+            db.exec(sql.constData(), OpenAction);
+        db.exec(searchIndexes().front().create.constData(), OpenAction);
+        db.exec("UPDATE pantrio_schema SET version = " + QByteArray::number(Version), OpenAction);
+    } catch (const StoreError& e) {
+        if (e.kind() == StoreError::Kind::ServerUnreachable || e.kind() == StoreError::Kind::Timeout)
+            throw;
+        db.fail(StoreError::Kind::NotADatabase, OpenAction,
+                QStringLiteral("an earlier Pantrio made it, and only the database's owner may bring it up "
+                               "to date (open it once as that user): %1")
+                    .arg(e.message()));
+    }
+}
+
 // Creates the collection in an empty database; a database holding anything else is refused.
 void createOrCheck(pg::Connection& db)
 {
@@ -169,6 +192,7 @@ void createOrCheck(pg::Connection& db)
                                        "collection needs a database of its own)"));
             create(db);
         }
+        upgradeFirstLayout(db);
         checkVersion(db);
         if (!tableExists(db, Table))
             db.fail(StoreError::Kind::TableMissing, OpenAction,
@@ -192,8 +216,8 @@ QByteArray namesExpression()
 
 std::vector<SearchIndex> searchIndexes()
 {
-    return {{WordsIndex, QByteArray("CREATE INDEX IF NOT EXISTS ") + WordsIndex + " ON " + Table +
-                             " USING gin (" + WordsColumn + " public.gin_trgm_ops)"},
+    return {{TermsIndex, QByteArray("CREATE INDEX IF NOT EXISTS ") + TermsIndex + " ON " + Table +
+                             " USING gin (" + TermsColumn + ")"},
             {NamesIndex, namesIndexSql()}};
 }
 
@@ -202,14 +226,20 @@ pg::Connection open(const QString& address, OpenMode mode, int timeoutSeconds)
     pg::Connection db(address, timeoutSeconds);
     // Held by the session: it ends with the connection, however the program ends.
     // With it, whether the collection is complete: then only its layout is read, in one more trip.
+    // Said once for the session: its writes keep each recipe's word numbers (ServerTerms.h), and
+    // long texts are compressed by lz4 where the server has it, which stores an import's rows in
+    // two thirds of the time its own default takes.
     const QByteArray sql =
         QByteArray(mode == OpenMode::Exclusive ? "SELECT pg_try_advisory_lock($1::bigint)"
                                                : "SELECT pg_try_advisory_lock_shared($1::bigint)") +
         ", to_regclass('pantrio_schema') IS NOT NULL AND to_regclass($2) IS NOT NULL AND "
-        "to_regclass($3) IS NOT NULL AND to_regclass($4) IS NOT NULL";
-    const pg::Result held = db.exec(
-        sql.constData(),
-        {QByteArray(LockKey), QByteArray(Table), QByteArray(NamesIndex), QByteArray(CountTable)}, OpenAction);
+        "to_regclass($3) IS NOT NULL AND to_regclass($4) IS NOT NULL AND to_regclass($5) IS NOT NULL, "
+        "set_config('pantrio.terms', 'kept', false), (SELECT set_config('default_toast_compression', "
+        "'lz4', false) FROM pg_settings WHERE name = 'default_toast_compression' AND 'lz4' = ANY(enumvals))";
+    const pg::Result held = db.exec(sql.constData(),
+                                    {QByteArray(LockKey), QByteArray(Table), QByteArray(NamesIndex),
+                                     QByteArray(CountTable), QByteArray(VocabularyTable)},
+                                    OpenAction);
     if (held.text(0, 0) != QLatin1String("t"))
         db.fail(StoreError::Kind::InUse, OpenAction,
                 QStringLiteral("the collection is in use by another program"));

@@ -10,8 +10,8 @@
 namespace pantrio::ServerSchema {
 
 // The layout of a collection on a database server, recorded in the database; a Pantrio that
-// finds another number refuses the database rather than guess.
-inline constexpr int Version = 1;
+// finds another number refuses the database rather than guess (the first it brings up to date).
+inline constexpr int Version = 2;
 
 // The recipe table: an id, a row version every change raises, and the seven text fields.
 inline constexpr const char* Table = "pantrio_recipes";
@@ -21,9 +21,11 @@ inline constexpr const char* Table = "pantrio_recipes";
 // (until it closes); shared, by any number of shared ones. Throws StoreError.
 pg::Connection open(const QString& address, OpenMode mode, int timeoutSeconds);
 
-// All seven fields as one text, folded for a search blind to accents and letter case, kept
-// by the server; the trigram index is built over it.
-inline constexpr const char* WordsColumn = "pantrio_words";
+// The numbers of a recipe's words, for the search over every field (ServerTerms.h); NULL in a
+// row another program wrote, which a search reads directly.
+inline constexpr const char* TermsColumn = "pantrio_terms";
+// Every word a recipe has held, once: what a search looks its text up in.
+inline constexpr const char* VocabularyTable = "pantrio_vocabulary";
 
 // Find by name: the category and the name in lower case as one text (in that order, a line
 // apart), and the trigram index over it. A search must write the expression exactly so for the
@@ -31,7 +33,7 @@ inline constexpr const char* WordsColumn = "pantrio_words";
 QByteArray namesExpression();
 inline constexpr const char* NamesIndex = "pantrio_recipes_names";
 
-// The trigram indexes, each by name and the statement that makes it (if it is missing). A copy
+// The search indexes, each by name and the statement that makes it (if it is missing). A copy
 // into an empty table builds them once at its end: a row at a time took most of its time.
 struct SearchIndex
 {

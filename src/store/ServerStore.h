@@ -1,11 +1,15 @@
 #pragma once
 
 #include "CollectionStore.h"
+#include "Handoff.h"
 #include "OpenMode.h"
 #include "Postgres.h"
+#include "ServerTerms.h"
 #include "Snapshot.h"
 
+#include <exception>
 #include <memory>
+#include <thread>
 
 namespace pantrio {
 
@@ -14,6 +18,7 @@ class ServerRows : public RecipeRows
 {
 public:
     explicit ServerRows(pg::Connection& db) : db_(db) {}
+    ~ServerRows() override { abandon(); }
 
     std::int64_t highestId() override;
     void insert(std::int64_t id, const RecipeValues& values) override;
@@ -28,16 +33,29 @@ public:
     void flush();
     // Before the commit: makes the indexes a bulk copy put off.
     void finish();
+    // After a failure, before anything else runs on the connection: stops sending, whatever
+    // was sent, and leaves the copy to the rollback.
+    void abandon();
 
 private:
     void beginBulk();
+    void send();
 
     pg::Connection& db_;
     int inserted_ = 0;
     QByteArray pending_; // inserts in COPY's text format, sent together: one round trip each was the cost
     int pendingRows_ = 0;
     bool firstSent_ = false;
-    std::vector<QByteArray> putOff_; // the indexes to make at the end
+    bool copying_ = false; // a copy is open: nothing else may run until flush()
+    // While copying, a thread of its own sends the batches: the server stores one while this
+    // side makes the next (sent here, this side waited for the server and the server for it).
+    std::unique_ptr<Handoff<QByteArray>> sending_;
+    std::thread sender_;
+    std::exception_ptr sendFailed_;
+    bool bulk_ = false;                // as into a new table (beginBulk())
+    bool freezable_ = false;           // rows may go in frozen
+    std::vector<QByteArray> putOff_;   // the indexes to make at the end
+    ServerTerms::Numbering numbering_; // and the words this transaction has added to the vocabulary
 };
 
 // A collection in a PostgreSQL database (see ServerSchema.h). Every save is one statement or
@@ -83,6 +101,7 @@ private:
     ServerStore(pg::Connection db, QString address, OpenMode mode);
     pg::Connection& connected(); // connects again when the last command lost the connection
     void checkNamesIndex();      // and whether the server keeps the count
+    void numberUnnumbered();
     int countRecipes();
     struct UnsureSave
     {

@@ -76,6 +76,8 @@ private slots:
     void unansweredSaveIsNoConflict();
     void unansweredAddIsSavedOnce();
     void listReadsAfterLostConnection();
+    void unnumberedRowsAreFound_data();
+    void unnumberedRowsAreFound();
     void serverRefusesWhatIsNoCollection_data();
     void serverRefusesWhatIsNoCollection();
     void faultsAreToldApart_data();
@@ -502,6 +504,53 @@ void TestCollectionEngines::listReadsAfterLostConnection()
     QCOMPARE(after.size(), before.size());
 }
 
+void TestCollectionEngines::unnumberedRowsAreFound_data()
+{
+    QTest::addColumn<QList<QByteArray>>("setUp");
+    QTest::newRow("written by another program")
+        << QList<QByteArray>{"INSERT INTO pantrio_recipes (id, \"RecipeName\") VALUES (10, 'Crème Brûlée')",
+                             "UPDATE pantrio_recipes SET \"Notes\" = 'Straße', pantrio_terms = '{1}'"};
+    QTest::newRow("left by the first layout") << QList<QByteArray>{
+        "CREATE TABLE pantrio_schema (version integer NOT NULL)", "INSERT INTO pantrio_schema VALUES (1)",
+        "CREATE TABLE pantrio_recipes (id bigint PRIMARY KEY, row_version bigint NOT NULL DEFAULT 1, "
+        "\"FoodCategoryID\" text, \"RecipeName\" text, \"Recipe Description\" text, \"TimeToPrepare\" text, "
+        "\"Ingredients\" text, \"Instructions\" text, \"Notes\" text, pantrio_words text)",
+        "INSERT INTO pantrio_recipes (id, \"RecipeName\", \"Notes\") VALUES (1, 'Soup', 'Straße'), "
+        "(10, 'Crème Brûlée', NULL)"};
+}
+
+// Rows without word numbers are read by a search, and a full window numbers them.
+void TestCollectionEngines::unnumberedRowsAreFound()
+{
+    if (Server.isEmpty())
+        QSKIP("PANTRIO_TEST_POSTGRES is not set");
+    QFETCH(QList<QByteArray>, setUp);
+    const QString address = test::newServerDatabase();
+    if (!setUp.front().startsWith("CREATE"))
+        openWithSoup(address).reset();
+    pg::Connection other(address, 10);
+    for (const QByteArray& sql : setUp)
+        other.exec(sql.constData(), QStringLiteral("set up"));
+    const auto unnumbered = [&] {
+        return other.exec("SELECT count(*) FROM pantrio_recipes WHERE pantrio_terms IS NULL", QString())
+            .int64(0, 0);
+    };
+    const auto check = [&](OpenMode mode) {
+        auto c = open(address, mode);
+        for (const auto& [text, name] :
+             {std::pair{"strasse", "Soup"}, std::pair{"creme brulee", "Crème Brûlée"}}) {
+            c->findFirst(SearchCondition::anyContainsLoosely(allFields, QString::fromUtf8(text)));
+            QVERIFY2(!c->noMatch(), text);
+            QCOMPARE(c->field(Field::RecipeName), FieldValue(QString::fromUtf8(name)));
+        }
+    };
+    check(OpenMode::Shared);
+    QCOMPARE(unnumbered(), std::int64_t(2));
+    check(OpenMode::Exclusive);
+    QCOMPARE(unnumbered(), std::int64_t(0));
+    check(OpenMode::Shared);
+}
+
 void TestCollectionEngines::serverRefusesWhatIsNoCollection_data()
 {
     QTest::addColumn<QByteArray>("setUp");
@@ -559,7 +608,7 @@ void TestCollectionEngines::faultsAreToldApart_data()
     QTest::newRow("unknown user") << "nobody_here"
                                   << "" << StoreError::Kind::AccessDenied << "user name";
     QTest::newRow("extension refused") << "pantrio_guest"
-                                       << "" << StoreError::Kind::ExtensionMissing << "owner may add them";
+                                       << "" << StoreError::Kind::ExtensionMissing << "owner may add it";
     QTest::newRow("missing database")
         << ""
         << "dbname=no_such_db" << StoreError::Kind::DatabaseMissing << "check the name";

@@ -8,7 +8,7 @@
 #include <optional>
 #include <utility>
 
-namespace pantrio::exchange {
+namespace pantrio {
 
 // Hands batches from one thread to another, in order. The giving side waits while `most` batches
 // are waiting (0: never waits), so a fast reader cannot run ahead by a whole file. The giver
@@ -96,4 +96,4 @@ private:
     std::exception_ptr error_;
 };
 
-} // namespace pantrio::exchange
+} // namespace pantrio
