@@ -18,9 +18,10 @@ public:
                                  const std::stop_token& stop) = 0;
     virtual bool matches(std::int64_t id, const SearchCondition& condition) = 0;
     // The recipes after `after` matching `condition` (text anywhere, ignoring accents: `folded`),
-    // reading on at most `rows`; moves `after` on. False once done.
+    // reading on at most `rows`; moves `after` and `offered` on. False once done.
     virtual bool filterNext(const SearchCondition& condition, const std::string& folded, std::int64_t& after,
-                            std::vector<std::int64_t>& matches, int rows, const std::stop_token& stop) = 0;
+                            RecipeListSource::OfferedRows& offered, std::vector<std::int64_t>& matches,
+                            int rows, const std::stop_token& stop) = 0;
 };
 
 } // namespace pantrio

@@ -243,7 +243,7 @@ bool RecipeListSource::Filter::rowMatches(const sqlite::Statement& row, std::str
 bool RecipeListSource::Filter::next(std::vector<std::int64_t>& matches, int rows, const std::stop_token& stop)
 {
     if (source_.reads_)
-        return source_.reads_->filterNext(condition_, folded_, after_, matches, rows, stop);
+        return source_.reads_->filterNext(condition_, folded_, after_, offered_, matches, rows, stop);
     sqlite::Database& db = *source_.db_;
     sqlite::ConnectionLock lock(db);
     if (!lockCommitted(db, lock, stop))

@@ -86,6 +86,15 @@ public:
     // the search over every field finds them: a scan in steps, over the id ranges the word
     // index leaves open; for one short word, the recipes the index names, reading only those it
     // cannot vouch for.
+    // What a filter that another engine reads keeps from one step to the next: the ids its
+    // index offered once the first step is read, and how far they are read.
+    struct OfferedRows
+    {
+        bool started = false, asked = false;
+        std::optional<std::vector<std::int64_t>> ids;
+        std::size_t next = 0;
+    };
+
     class Filter
     {
     public:
@@ -111,6 +120,7 @@ public:
         std::optional<WordIndex::Found> found_;
         std::size_t sure_ = 0;
         std::size_t read_ = 0;
+        OfferedRows offered_;
     };
 
 private:

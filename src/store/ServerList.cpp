@@ -141,27 +141,43 @@ bool ServerListReads::matches(std::int64_t id, const SearchCondition& condition)
 }
 
 // The server offers the rows that hold the filter's words; each is matched here, as the file's list does.
+// The first step reads the first recipes directly, so that their matches show at once; the
+// numbers of the words then offer the rest, or, when they cannot narrow the text, every row is read.
 bool ServerListReads::filterNext(const SearchCondition& condition, const std::string& folded,
-                                 std::int64_t& after, std::vector<std::int64_t>& matches, int rows,
-                                 const std::stop_token& stop)
+                                 std::int64_t& after, RecipeListSource::OfferedRows& offered,
+                                 std::vector<std::int64_t>& matches, int rows, const std::stop_token& stop)
 {
     if (stop.stop_requested())
         return true;
-    QByteArray sql = "SELECT id, " + RecipeTable::columnList() + " FROM " + table() + " WHERE id > $1";
-    std::vector<pg::Param> params{pg::param(after)};
-    if (!folded.empty()) {
-        const auto lookUp = [this](const QByteArray& q, const std::vector<pg::Param>& p) {
-            return exec(q, p);
-        };
+    const auto lookUp = [this](const QByteArray& q, const std::vector<pg::Param>& p) { return exec(q, p); };
+    if (std::exchange(offered.started, true) && !std::exchange(offered.asked, true) && !folded.empty()) {
+        std::vector<pg::Param> params{pg::param(after)};
         if (const auto held = ServerTerms::rowsHolding(lookUp, folded, params))
-            sql += " AND " + *held;
+            offered.ids = ServerTerms::idsHolding(lookUp, *held, params);
     }
-    sql += " ORDER BY id LIMIT " + QByteArray::number(rows);
+    QByteArray sql = "SELECT id, " + RecipeTable::columnList() + " FROM " + table();
+    std::vector<pg::Param> params;
+    std::size_t taken = 0;
+    if (offered.ids) {
+        const auto& ids = *offered.ids;
+        taken = std::min(ids.size() - offered.next, std::size_t(rows));
+        sql += " WHERE id = ANY($1::bigint[]) ORDER BY id";
+        params.push_back(ServerTerms::idArray(std::span(ids).subspan(offered.next, taken)));
+        offered.next += taken;
+    } else {
+        sql += " WHERE id > $1 ORDER BY id LIMIT " + QByteArray::number(rows);
+        params.push_back(pg::param(after));
+    }
     const pg::Result r = exec(sql, params);
     for (int i = 0; i < r.rows(); ++i) {
         after = r.int64(i, 0);
         if (condition.matches(rowValues(r, i, 1)))
             matches.push_back(after);
+    }
+    if (offered.ids) {
+        if (taken > 0)
+            after = (*offered.ids)[offered.next - 1];
+        return offered.next < offered.ids->size();
     }
     return r.rows() == rows;
 }

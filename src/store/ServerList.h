@@ -21,7 +21,8 @@ public:
                          const std::stop_token& stop) override;
     bool matches(std::int64_t id, const SearchCondition& condition) override;
     bool filterNext(const SearchCondition& condition, const std::string& folded, std::int64_t& after,
-                    std::vector<std::int64_t>& matches, int rows, const std::stop_token& stop) override;
+                    RecipeListSource::OfferedRows& offered, std::vector<std::int64_t>& matches, int rows,
+                    const std::stop_token& stop) override;
 
 private:
     // Runs `sql` on the list's connection, connecting first when there is none.

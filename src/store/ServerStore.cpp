@@ -140,6 +140,7 @@ void ServerRows::send()
                                   ServerSchema::TermsColumn + ") FROM STDIN";
     if (!std::exchange(copying_, true)) {
         db_.copyStart((freezable_ ? sql + " (FREEZE)" : sql).constData(), ImportAction);
+        copyStarted_ = std::chrono::steady_clock::now();
         sending_ = std::make_unique<Handoff<QByteArray>>(4);
         sender_ = std::thread([this] {
             while (std::optional<QByteArray> batch = sending_->take()) {
@@ -155,6 +156,21 @@ void ServerRows::send()
     }
     pendingRows_ = 0;
     sending_->put(std::exchange(pending_, QByteArray()));
+    // A copy is one statement, under the connection's limit on one: ended well before it, and
+    // another begun, for a long import on a slow network.
+    if (std::chrono::steady_clock::now() - copyStarted_ > std::chrono::seconds(TimeoutSeconds * 2))
+        endCopy();
+}
+
+void ServerRows::endCopy()
+{
+    if (!std::exchange(copying_, false))
+        return;
+    sending_->finish();
+    sender_.join();
+    if (sendFailed_)
+        std::rethrow_exception(std::exchange(sendFailed_, nullptr)); // the copy ended with it
+    db_.copyEnd(ImportAction);
 }
 
 void ServerRows::abandon()
@@ -168,13 +184,7 @@ void ServerRows::abandon()
 void ServerRows::flush()
 {
     send();
-    if (std::exchange(copying_, false)) {
-        sending_->finish();
-        sender_.join();
-        if (sendFailed_)
-            std::rethrow_exception(std::exchange(sendFailed_, nullptr)); // the copy ended with it
-        db_.copyEnd(ImportAction);
-    }
+    endCopy();
     static const QByteArray addWords = ServerTerms::addWordsSql(1);
     if (const auto added = numbering_.takeAdded(); !added.empty())
         db_.exec(addWords.constData(), {ServerTerms::wordList(added)}, ImportAction);
@@ -501,24 +511,41 @@ void ServerStore::remove(std::int64_t id)
     connected().run(sql, {pg::param(id)}, DeleteAction);
 }
 
+// An import whose commit went unanswered is asked after at once, as a save is at its next try:
+// imported again, it would come in twice.
 bool ServerStore::transact(const std::function<bool(RecipeRows&)>& work)
 {
     ServerRows rows(connected());
-    const bool committed = inTransaction("BEGIN", ImportAction, [&] {
-        // Other programs' adds wait, so that the ids the work hands out stay free.
-        db_.exec("LOCK TABLE " + table() + " IN SHARE ROW EXCLUSIVE MODE", ImportAction);
-        try {
-            if (!work(rows)) {
-                rows.flush(); // ends the copy, for the rollback to run
-                return false;
-            }
-            rows.finish();
-        } catch (...) {
-            rows.abandon();
+    QByteArray transaction;
+    bool unanswered = false, committed = false;
+    try {
+        committed = inTransaction(
+            "BEGIN", ImportAction,
+            [&] {
+                // Other programs' adds wait, so that the ids the work hands out stay free.
+                db_.exec("LOCK TABLE " + table() + " IN SHARE ROW EXCLUSIVE MODE", ImportAction);
+                transaction = db_.exec("SELECT pg_current_xact_id()", ImportAction)
+                                  .text(0, 0)
+                                  .value_or(QString())
+                                  .toLatin1();
+                try {
+                    if (!work(rows)) {
+                        rows.flush(); // ends the copy, for the rollback to run
+                        return false;
+                    }
+                    rows.finish();
+                } catch (...) {
+                    rows.abandon();
+                    throw;
+                }
+                return true;
+            },
+            [&] { unanswered = true; });
+    } catch (const StoreError&) {
+        if (!unanswered || !importCommitted(transaction))
             throw;
-        }
-        return true;
-    });
+        committed = true;
+    }
     // Until the server next gathers its statistics, a table that grew this much would be read
     // whole for what its indexes answer (reading the ids of 100,000 recipes took half a second);
     // and until it marks the new rows seen by all, counting them and reading their ids at open
@@ -531,6 +558,30 @@ bool ServerStore::transact(const std::function<bool(RecipeRows&)>& work)
         }
     }
     return committed;
+}
+
+// On a connection of its own, which takes no hold on the collection: the session that lost its
+// answer may still hold it until the server sees it gone. Throws when the server cannot tell.
+bool ServerStore::importCommitted(const QByteArray& transaction)
+{
+    try {
+        pg::Connection asking(address_, TimeoutSeconds);
+        for (int waited = 0; waited < TimeoutSeconds * 10; ++waited) {
+            const std::optional<QString> status =
+                asking.exec("SELECT pg_xact_status($1::xid8)", {transaction}, ImportAction).text(0, 0);
+            if (status != QLatin1String("in progress"))
+                return status == QLatin1String("committed");
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    } catch (const StoreError&) {
+    }
+    throw StoreError(
+        StoreError::Kind::ServerUnreachable,
+        QStringLiteral("Pantrio could not import recipes into the shared collection \"%1\": the "
+                       "connection was lost as the import was being saved, and the server could not "
+                       "say whether it was. Look for the recipes in the collection before importing "
+                       "them again.")
+            .arg(db_.name()));
 }
 
 void ServerStore::read(const std::function<void(RecipeRows&)>& work)
@@ -611,10 +662,10 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
     const QByteArray columns = "id, " + RecipeTable::columnList(fields);
     std::vector<pg::Param> params{pg::param(afterId)};
     QByteArray indexed; // what the server's indexes answer
+    const auto exec = [this](const QByteArray& sql, const std::vector<pg::Param>& p) {
+        return db_.exec(sql.constData(), p, QStringLiteral("search"));
+    };
     if (byWords) {
-        const auto exec = [this](const QByteArray& sql, const std::vector<pg::Param>& p) {
-            return db_.exec(sql.constData(), p, QStringLiteral("search"));
-        };
         indexed = ServerTerms::rowsHolding(exec, *text, params).value_or(QByteArray());
     } else if (byNames) {
         const std::vector<QByteArray> runs = patternRuns(*text);
@@ -648,10 +699,20 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
         if (last.rows() == 0)
             return std::nullopt;
         params[0] = pg::param(last.int64(0, 0));
+        const std::vector<std::int64_t> ids = ServerTerms::idsHolding(exec, indexed, params);
+        const QByteArray read =
+            "SELECT " + columns + " FROM " + table() + " WHERE id = ANY($1::bigint[]) ORDER BY id";
+        for (std::size_t at = 0, page = 256; at < ids.size();
+             at += page, page = std::min<std::size_t>(page * 2, 16384)) {
+            const auto some = std::span(ids).subspan(at, std::min(page, ids.size() - at));
+            if (const auto hit = firstMatch(
+                    db_.exec(read.constData(), {ServerTerms::idArray(some)}, QStringLiteral("search"))))
+                return hit;
+        }
+        return std::nullopt;
     }
     // Pages that grow: a match is often near, and a search that finds none takes few trips.
-    const QByteArray sql = "SELECT " + columns + " FROM " + table() + " WHERE id > $1" +
-                           (indexed.isEmpty() ? QByteArray() : " AND " + indexed) + " ORDER BY id LIMIT $" +
+    const QByteArray sql = "SELECT " + columns + " FROM " + table() + " WHERE id > $1 ORDER BY id LIMIT $" +
                            QByteArray::number(params.size() + 1);
     params.push_back(std::nullopt);
     for (int page = 256;; page = std::min(page * 2, 16384)) {

@@ -7,6 +7,7 @@
 #include "ServerTerms.h"
 #include "Snapshot.h"
 
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -40,6 +41,7 @@ public:
 private:
     void beginBulk();
     void send();
+    void endCopy();
 
     pg::Connection& db_;
     int inserted_ = 0;
@@ -52,6 +54,7 @@ private:
     std::unique_ptr<Handoff<QByteArray>> sending_;
     std::thread sender_;
     std::exception_ptr sendFailed_;
+    std::chrono::steady_clock::time_point copyStarted_;
     bool bulk_ = false;                // as into a new table (beginBulk())
     bool freezable_ = false;           // rows may go in frozen
     std::vector<QByteArray> putOff_;   // the indexes to make at the end
@@ -118,6 +121,7 @@ private:
         RecipeValues values;
     };
     bool wasAdded(const UnsureAdd& add);
+    bool importCommitted(const QByteArray& transaction);
     std::vector<std::int64_t> readIds(std::optional<std::int64_t> after, int limit);
     // `unanswered` is called when the connection was lost with the commit sent.
     template <typename Work>

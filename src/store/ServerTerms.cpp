@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <span>
 
 namespace pantrio::ServerTerms {
 
@@ -161,6 +162,32 @@ std::optional<QByteArray> rowsHolding(const Exec& exec, std::string_view folded,
                 QByteArray::number(params.size()) + "::integer[]";
     }
     return "(" + held + ") OR " + ServerSchema::TermsColumn + " IS NULL)";
+}
+
+std::vector<std::int64_t> idsHolding(const Exec& exec, const QByteArray& held,
+                                     const std::vector<pg::Param>& params)
+{
+    const QByteArray sql = QByteArray("SELECT string_agg(id::text, ',') FROM ") + ServerSchema::Table +
+                           " WHERE id > $1 AND " + held;
+    const pg::Result r = exec(sql, params);
+    std::vector<std::int64_t> ids;
+    int size = 0;
+    const char* text = r.utf8(0, 0, &size);
+    for (const char *at = text, *end = text + size; at < end; ++at) {
+        std::int64_t id = 0;
+        at = std::from_chars(at, end, id).ptr;
+        ids.push_back(id);
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+QByteArray idArray(std::span<const std::int64_t> ids)
+{
+    QByteArray out = "{";
+    for (std::int64_t id : ids)
+        out += (out.size() > 1 ? "," : "") + QByteArray::number(qint64(id));
+    return out + '}';
 }
 
 } // namespace pantrio::ServerTerms

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -79,5 +80,14 @@ using Exec = std::function<pg::Result(const QByteArray& sql, const std::vector<p
 // the caller then reads the rows.
 std::optional<QByteArray> rowsHolding(const Exec& exec, std::string_view folded,
                                       std::vector<pg::Param>& params);
+
+// The ids of the rows after $1 that `held` (rowsHolding()) offers, ascending: asked once, and
+// their rows then read in order by id. Asked in order by id and a few at a time, the server
+// walked every row in that order whenever it thought the text more common than it was.
+std::vector<std::int64_t> idsHolding(const Exec& exec, const QByteArray& held,
+                                     const std::vector<pg::Param>& params);
+
+// Ids as one array parameter (`$n::bigint[]`).
+QByteArray idArray(std::span<const std::int64_t> ids);
 
 } // namespace pantrio::ServerTerms

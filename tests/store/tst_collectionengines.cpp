@@ -74,7 +74,7 @@ private slots:
     void lostConnectionKeepsTheEdit();
     void unansweredSaveIsNoConflict_data();
     void unansweredSaveIsNoConflict();
-    void unansweredAddIsSavedOnce();
+    void unansweredAddIsSavedOnce(); // and an import
     void listReadsAfterLostConnection();
     void unnumberedRowsAreFound_data();
     void unnumberedRowsAreFound();
@@ -487,6 +487,13 @@ void TestCollectionEngines::unansweredAddIsSavedOnce()
     QCOMPARE(c->recordCount(), 1);
     QCOMPARE(other.exec("SELECT count(*) FROM pantrio_recipes", QStringLiteral("read")).int64(0, 0),
              std::int64_t(1));
+    // An import likewise: told written rather than failed, so not imported a second time.
+    QVERIFY(c->transact([](RecipeRows& rows, std::int64_t firstFree) {
+        rows.insert(firstFree, recipe(QStringLiteral("Stew")));
+        return true;
+    }));
+    QCOMPARE(other.exec("SELECT count(*) FROM pantrio_recipes", QStringLiteral("read")).int64(0, 0),
+             std::int64_t(2));
 }
 
 // The list's own connection, idle while the server restarted: its next read connects again.
