@@ -27,14 +27,6 @@ std::string_view bytes(const pg::Result& r, int row, int column)
     return data ? std::string_view(data, std::size_t(size)) : std::string_view();
 }
 
-RecipeValues rowValues(const pg::Result& r, int row, int first)
-{
-    RecipeValues v;
-    for (Field f : allFields)
-        v[f] = r.text(row, first + int(fieldIndex(f)));
-    return v;
-}
-
 } // namespace
 
 // A connection found lost is made anew and the read tried once more on it: a read changes
@@ -51,7 +43,7 @@ pg::Result ServerListReads::exec(const QByteArray& sql, const std::vector<pg::Pa
                 throw;
         }
     }
-    db_ = pg::Connection(address_, 10);
+    db_ = pg::Connection(address_, ServerSchema::TimeoutSeconds);
     return db_.exec(sql.constData(), params, ReadAction);
 }
 
@@ -137,7 +129,7 @@ bool ServerListReads::matches(std::int64_t id, const SearchCondition& condition)
     static const QByteArray sql =
         "SELECT " + RecipeTable::columnList() + " FROM " + table() + " WHERE id = $1";
     const pg::Result r = exec(sql, {pg::param(id)});
-    return r.rows() == 1 && condition.matches(rowValues(r, 0, 0));
+    return r.rows() == 1 && condition.matches(ServerSchema::fieldsOf(r, 0, 0));
 }
 
 // The server offers the rows that hold the filter's words; each is matched here, as the file's list does.
@@ -171,7 +163,7 @@ bool ServerListReads::filterNext(const SearchCondition& condition, const std::st
     const pg::Result r = exec(sql, params);
     for (int i = 0; i < r.rows(); ++i) {
         after = r.int64(i, 0);
-        if (condition.matches(rowValues(r, i, 1)))
+        if (condition.matches(ServerSchema::fieldsOf(r, i, 1)))
             matches.push_back(after);
     }
     if (offered.ids) {

@@ -208,6 +208,14 @@ void createOrCheck(pg::Connection& db)
 
 } // namespace
 
+RecipeValues fieldsOf(const pg::Result& r, int row, int first)
+{
+    RecipeValues v;
+    for (Field f : allFields)
+        v[f] = r.text(row, first + int(fieldIndex(f)));
+    return v;
+}
+
 QByteArray namesExpression()
 {
     return "lower(coalesce(" + RecipeTable::quotedColumn(Field::FoodCategoryID) +

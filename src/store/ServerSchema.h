@@ -2,6 +2,7 @@
 
 #include "OpenMode.h"
 #include "Postgres.h"
+#include "RecipeFields.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,6 +16,12 @@ inline constexpr int Version = 2;
 
 // The recipe table: an id, a row version every change raises, and the seven text fields.
 inline constexpr const char* Table = "pantrio_recipes";
+
+// Seconds to connect; a statement may take 6 times as long.
+inline constexpr int TimeoutSeconds = 10;
+
+// The seven fields of `row` of `r`, in column order from column `first` on.
+RecipeValues fieldsOf(const pg::Result& r, int row, int first);
 
 // Connects to `address`, creates the collection in an empty database or checks the one there,
 // and takes the collection for `mode`: exclusively held it is used by this connection alone
