@@ -25,6 +25,17 @@ QByteArray tableSql()
 
 constexpr const char* TermsIndex = "pantrio_recipes_terms";
 
+// No statistics for what no plan weighs: the long texts are only ever read by id, and a search
+// asks for all the rows the numbers offer, whatever their count. Gathering them was most of
+// what the server's statistics took after a large import.
+QByteArray statisticsSql()
+{
+    QByteArray sql = QByteArray("ALTER TABLE ") + Table;
+    for (Field f : {Field::RecipeDescription, Field::Ingredients, Field::Instructions, Field::Notes})
+        sql += " ALTER COLUMN " + RecipeTable::quotedColumn(f) + " SET STATISTICS 0,";
+    return sql + " ALTER COLUMN " + TermsColumn + " SET STATISTICS 0";
+}
+
 // The vocabulary, and what keeps another program's rows from claiming numbers they may not
 // have: only a connection that says it keeps them (open()) may write them. A row whose numbers
 // are gone is found through its own small index.
@@ -116,6 +127,7 @@ void create(pg::Connection& db)
     run("CREATE TABLE pantrio_schema (version integer NOT NULL)");
     run("INSERT INTO pantrio_schema VALUES (" + QByteArray::number(Version) + ")");
     run(tableSql());
+    run(statisticsSql());
     for (const QByteArray& sql : termsSql())
         run(sql);
     for (const SearchIndex& index : searchIndexes())
@@ -161,6 +173,7 @@ void upgradeFirstLayout(pg::Connection& db)
         db.exec("DROP FUNCTION IF EXISTS public.pantrio_fold(text)", OpenAction);
         for (const QByteArray& sql : termsSql())
             db.exec(sql.constData(), OpenAction);
+        db.exec(statisticsSql().constData(), OpenAction);
         db.exec(searchIndexes().front().create.constData(), OpenAction);
         db.exec("UPDATE pantrio_schema SET version = " + QByteArray::number(Version), OpenAction);
     } catch (const StoreError& e) {
