@@ -2,6 +2,7 @@
 
 #include "RecipeTable.h"
 
+#include <charconv>
 #include <string_view>
 
 namespace pantrio::ServerSchema {
@@ -227,6 +228,20 @@ RecipeValues fieldsOf(const pg::Result& r, int row, int first)
     for (Field f : allFields)
         v[f] = r.text(row, first + int(fieldIndex(f)));
     return v;
+}
+
+std::vector<std::int64_t> idsOf(const pg::Result& r)
+{
+    std::vector<std::int64_t> ids;
+    int size = 0;
+    const char* text = r.utf8(0, 0, &size);
+    ids.reserve(std::size_t(size / 4));
+    for (const char *at = text, *end = text + size; at < end; ++at) {
+        std::int64_t id = 0;
+        at = std::from_chars(at, end, id).ptr;
+        ids.push_back(id);
+    }
+    return ids;
 }
 
 QByteArray namesExpression()

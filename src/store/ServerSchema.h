@@ -22,6 +22,9 @@ inline constexpr int TimeoutSeconds = 10;
 
 // The seven fields of `row` of `r`, in column order from column `first` on.
 RecipeValues fieldsOf(const pg::Result& r, int row, int first);
+// The ids of a result of one text, `string_agg(id::text, ',')`: as one text, a row each took
+// libpq and this side more than the server took to read them.
+std::vector<std::int64_t> idsOf(const pg::Result& r);
 
 // Connects to `address`, creates the collection in an empty database or checks the one there,
 // and takes the collection for `mode`: exclusively held it is used by this connection alone

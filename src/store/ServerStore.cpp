@@ -142,7 +142,6 @@ int ServerStore::countRecipes()
     return int(connected().exec(sql.constData(), ReadAction).int64(0, 0));
 }
 
-// As one text: a row each took libpq and this side more than the server took to read them.
 std::vector<std::int64_t> ServerStore::readIds(std::optional<std::int64_t> after, int limit)
 {
     static const QByteArray sql = "SELECT string_agg(id::text, ',') FROM (SELECT id FROM " + table() +
@@ -151,16 +150,8 @@ std::vector<std::int64_t> ServerStore::readIds(std::optional<std::int64_t> after
                                          {pg::param(after.value_or(std::numeric_limits<std::int64_t>::min())),
                                           limit > 0 ? pg::param(limit) : pg::Param()},
                                          ReadAction);
-    std::vector<std::int64_t> ids;
-    int size = 0;
-    const char* text = r.utf8(0, 0, &size);
-    ids.reserve(std::size_t(size / 4));
-    for (const char *at = text, *end = text + size; at < end; ++at) {
-        std::int64_t id = 0;
-        at = std::from_chars(at, end, id).ptr;
-        ids.push_back(id);
-    }
-    return ids; // in order as read, and sorted by the snapshot if the server had not kept it
+    return ServerSchema::idsOf(
+        r); // in order as read, and sorted by the snapshot if the server had not kept it
 }
 
 template <typename Work>

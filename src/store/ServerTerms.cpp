@@ -169,15 +169,7 @@ std::vector<std::int64_t> idsHolding(const Exec& exec, const QByteArray& held,
 {
     const QByteArray sql = QByteArray("SELECT string_agg(id::text, ',') FROM ") + ServerSchema::Table +
                            " WHERE id > $1 AND " + held;
-    const pg::Result r = exec(sql, params);
-    std::vector<std::int64_t> ids;
-    int size = 0;
-    const char* text = r.utf8(0, 0, &size);
-    for (const char *at = text, *end = text + size; at < end; ++at) {
-        std::int64_t id = 0;
-        at = std::from_chars(at, end, id).ptr;
-        ids.push_back(id);
-    }
+    std::vector<std::int64_t> ids = ServerSchema::idsOf(exec(sql, params));
     std::sort(ids.begin(), ids.end());
     return ids;
 }
