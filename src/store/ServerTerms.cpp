@@ -134,6 +134,8 @@ std::optional<QByteArray> rowsHolding(const Exec& exec, std::string_view folded,
     forEachWord(folded, [&](std::string_view w) { parts.emplace_back(w.substr(0, WordStrideBytes)); });
     if (parts.empty() || folded.find('\0') != std::string_view::npos)
         return std::nullopt;
+    std::sort(parts.begin(), parts.end()); // each looked up once: its words go to its first entry
+    parts.erase(std::unique(parts.begin(), parts.end()), parts.end());
     static const QByteArray sql =
         QByteArray("SELECT p.part, encode(v.word, 'hex') FROM unnest(string_to_array($1, ',')) p(part) "
                    "CROSS JOIN LATERAL (SELECT word FROM ") +

@@ -305,8 +305,8 @@ void TestCollectionEngines::findMatchesPlainScan()
         rows << v;
     }
     auto c = open(make(rows));
-    const QStringList texts = {"creme brulee", "STRASSE", "ss", "%", "_",   "a\\b", "e",   "oeuf",
-                               "naive",        "pie t",   "zz", "ü", "ΔΌΣ", "μg",   "soup"};
+    const QStringList texts = {"creme brulee", "STRASSE", "ss",    "%",  "_", "a\\b", "e",  "oeuf",
+                               "pie pie",      "naive",   "pie t", "zz", "ü", "ΔΌΣ",  "μg", "soup"};
     for (const QString& t : texts) {
         const SearchCondition conditions[] = {
             SearchCondition::anyContainsLoosely(allFields, t),
