@@ -338,30 +338,26 @@ void Connection::copyEnd(const QString& action)
     PQclear(last);
 }
 
+// In runs between the characters to escape: a character at a time was a tenth of this side's
+// work in a copy.
 void appendCopyField(QByteArray& row, const Param& value)
 {
     if (!value) {
         row += "\\N";
         return;
     }
-    for (const char c : *value) {
-        switch (c) {
-        case '\\':
-            row += "\\\\";
-            break;
-        case '\n':
-            row += "\\n";
-            break;
-        case '\r':
-            row += "\\r";
-            break;
-        case '\t':
-            row += "\\t";
-            break;
-        default:
-            row += c;
-        }
+    const char* run = value->constData();
+    const char* const end = run + value->size();
+    for (const char* at = run; at < end; ++at) {
+        const char c = *at;
+        if (c != '\\' && c != '\n' && c != '\r' && c != '\t')
+            continue;
+        row.append(run, at - run);
+        const char escaped[] = {'\\', c == '\n' ? 'n' : c == '\r' ? 'r' : c == '\t' ? 't' : '\\'};
+        row.append(escaped, 2);
+        run = at + 1;
     }
+    row.append(run, end - run);
 }
 
 bool Connection::inTransaction() const

@@ -276,11 +276,12 @@ void TestCollectionEngines::failedBulkChangeLeavesNothing()
         rows.insert(firstFree, recipe(QStringLiteral("Refused")));
         rows.dropPart();
         rows.beginPart();
-        rows.insert(firstFree + 1, recipe(QStringLiteral("Kept")));
+        rows.insert(firstFree + 1, recipe(QStringLiteral("Kept"), QStringLiteral("a\\b\tc\r\nd\\")));
         rows.keepPart();
         return rows.fetch(firstFree) == std::nullopt && rows.highestId() == firstFree + 1;
     }));
-    QCOMPARE(contents(*c), QList<RecipeValues>({before[0], recipe(QStringLiteral("Kept"))}));
+    QCOMPARE(contents(*c), QList<RecipeValues>({before[0], recipe(QStringLiteral("Kept"),
+                                                                  QStringLiteral("a\\b\tc\r\nd\\"))}));
 }
 
 // Each way of finding against a plain scan of the same recipes with the same condition.
