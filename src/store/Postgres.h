@@ -93,6 +93,15 @@ private:
     QHash<QByteArray, QByteArray> prepared_; // statement text to its name on this connection
 };
 
+// Integers as one array parameter (`$n::bigint[]`, `$n::integer[]`).
+template <typename Integers> QByteArray integerArray(const Integers& values)
+{
+    QByteArray out = "{";
+    for (const auto v : values)
+        out += (out.size() > 1 ? "," : "") + QByteArray::number(qint64(v));
+    return out + '}';
+}
+
 // Appends `value` to a row of COPY's text format: NULL as \N, the separators escaped.
 void appendCopyField(QByteArray& row, const Param& value);
 

@@ -90,12 +90,8 @@ std::vector<std::pair<std::int64_t, QString>> ServerListReads::readTimes(const s
 {
     static const QByteArray sql = "SELECT id, " + RecipeTable::quotedColumn(Field::TimeToPrepare) + " FROM " +
                                   table() + " WHERE id = ANY($1::bigint[])";
-    QByteArray list = "{";
-    for (std::int64_t id : ids)
-        list += (list.size() > 1 ? "," : "") + QByteArray::number(qint64(id));
-    list += '}';
     std::unordered_map<std::int64_t, QString> found;
-    const pg::Result r = exec(sql, {list});
+    const pg::Result r = exec(sql, {pg::integerArray(ids)});
     for (int i = 0; i < r.rows(); ++i)
         found.emplace(r.int64(i, 0), r.text(i, 1).value_or(QString()));
     std::vector<std::pair<std::int64_t, QString>> out;
@@ -154,7 +150,7 @@ bool ServerListReads::filterNext(const SearchCondition& condition, const std::st
         const auto& ids = *offered.ids;
         taken = std::min(ids.size() - offered.next, std::size_t(rows));
         sql += " WHERE id = ANY($1::bigint[]) ORDER BY id";
-        params.push_back(ServerTerms::idArray(std::span(ids).subspan(offered.next, taken)));
+        params.push_back(pg::integerArray(std::span(ids).subspan(offered.next, taken)));
         offered.next += taken;
     } else {
         sql += " WHERE id > $1 ORDER BY id LIMIT " + QByteArray::number(rows);

@@ -79,12 +79,13 @@ void ServerStore::numberUnnumbered()
             if (r.rows() == 0)
                 return;
             ServerTerms::Numbering numbering;
-            QByteArray ids = "{", versions = "{", terms = "{";
+            std::vector<std::int64_t> ids, versions;
+            QByteArray terms = "{";
             for (int i = 0; i < r.rows(); ++i) {
                 const char* comma = i ? "," : "";
                 after = r.int64(i, 0);
-                ids += comma + QByteArray::number(qint64(after));
-                versions += comma + QByteArray::number(qint64(r.int64(i, 1)));
+                ids.push_back(after);
+                versions.push_back(r.int64(i, 1));
                 for (int column = 2; column < 2 + FieldCount; ++column) {
                     int size = 0;
                     if (const char* text = r.utf8(i, column, &size))
@@ -95,7 +96,8 @@ void ServerStore::numberUnnumbered()
                 terms += '"';
             }
             db_.run(write,
-                    {ServerTerms::wordList(numbering.takeAdded()), ids + '}', versions + '}', terms + '}'},
+                    {ServerTerms::wordList(numbering.takeAdded()), pg::integerArray(ids),
+                     pg::integerArray(versions), terms + '}'},
                     SaveAction);
         }
     } catch (const StoreError&) {
@@ -503,7 +505,7 @@ std::optional<std::int64_t> ServerStore::findAfter(const SearchCondition& condit
              at += page, page = std::min<std::size_t>(page * 2, 16384)) {
             const auto some = std::span(ids).subspan(at, std::min(page, ids.size() - at));
             if (const auto hit = firstMatch(
-                    db_.exec(read.constData(), {ServerTerms::idArray(some)}, QStringLiteral("search"))))
+                    db_.exec(read.constData(), {pg::integerArray(some)}, QStringLiteral("search"))))
                 return hit;
         }
         return std::nullopt;

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
-#include <span>
 
 namespace pantrio::ServerTerms {
 
@@ -14,14 +13,6 @@ namespace {
 
 // As the file's word index: a part found in very many words narrows little and costs much.
 constexpr int MostWordsLookedUp = 2048;
-
-QByteArray arrayLiteral(const std::vector<std::int32_t>& terms)
-{
-    QByteArray out = "{";
-    for (std::int32_t t : terms)
-        out += (out.size() > 1 ? "," : "") + QByteArray::number(t);
-    return out + '}';
-}
 
 } // namespace
 
@@ -159,7 +150,7 @@ std::optional<QByteArray> rowsHolding(const Exec& exec, std::string_view folded,
         return std::nullopt;
     QByteArray held;
     for (const auto& [part, numbers] : terms) {
-        params.push_back(arrayLiteral(numbers));
+        params.push_back(pg::integerArray(numbers));
         held += QByteArray(held.isEmpty() ? "(" : " AND ") + ServerSchema::TermsColumn + " && $" +
                 QByteArray::number(params.size()) + "::integer[]";
     }
@@ -174,14 +165,6 @@ std::vector<std::int64_t> idsHolding(const Exec& exec, const QByteArray& held,
     std::vector<std::int64_t> ids = ServerSchema::idsOf(exec(sql, params));
     std::sort(ids.begin(), ids.end());
     return ids;
-}
-
-QByteArray idArray(std::span<const std::int64_t> ids)
-{
-    QByteArray out = "{";
-    for (std::int64_t id : ids)
-        out += (out.size() > 1 ? "," : "") + QByteArray::number(qint64(id));
-    return out + '}';
 }
 
 } // namespace pantrio::ServerTerms

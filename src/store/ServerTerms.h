@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -86,8 +85,5 @@ std::optional<QByteArray> rowsHolding(const Exec& exec, std::string_view folded,
 // walked every row in that order whenever it thought the text more common than it was.
 std::vector<std::int64_t> idsHolding(const Exec& exec, const QByteArray& held,
                                      const std::vector<pg::Param>& params);
-
-// Ids as one array parameter (`$n::bigint[]`).
-QByteArray idArray(std::span<const std::int64_t> ids);
 
 } // namespace pantrio::ServerTerms
